@@ -1,0 +1,279 @@
+#include "input.h"
+
+#include "output.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+bool isSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool isDigit(int c) { return c >= '0' && c <= '9'; }
+bool isHexDigit(int c) { return isDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
+// Case-insensitive test for an ASCII letter given in lower case; false at end of input.
+bool isLetter(int c, char lower) { return c >= 0 && (c | 0x20) == lower; }
+
+bool refill(Input& in) {
+    if (in.atEnd) return false;
+    if (in.flushBeforeRead != nullptr) flush(*in.flushBeforeRead);
+    if (in.pos != nullptr && in.pos != in.buffer.get()) in.lastConsumed = in.pos[-1];
+    char* const block = in.buffer.get();
+    std::size_t filled = 0;
+    if (in.memory != nullptr) {
+        filled = in.capacity < in.memoryLeft ? in.capacity : in.memoryLeft;
+        std::memcpy(block, in.memory, filled);
+        in.memory += filled;
+        in.memoryLeft -= filled;
+    } else {
+        for (;;) {
+            ssize_t const got = ::read(in.fd, block, in.capacity);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) in.readError = errno;
+            filled = got > 0 ? static_cast<std::size_t>(got) : 0;
+            break;
+        }
+    }
+    in.pos = block;
+    in.end = block + filled;
+    if (filled == 0) in.atEnd = true;
+    return filled != 0;
+}
+
+// The next byte, or -1 at the end of the input.
+inline int peek(Input& in) {
+    if (in.pos == in.end && !refill(in)) return -1;
+    return static_cast<unsigned char>(*in.pos);
+}
+
+// Skips whitespace, counting lines; returns the first other byte (not consumed) or -1.
+int skipSpace(Input& in) {
+    for (;;) {
+        while (in.pos != in.end) {
+            unsigned char const c = static_cast<unsigned char>(*in.pos);
+            if (!isSpace(c)) return c;
+            if (c == '\n') ++in.line;
+            ++in.pos;
+        }
+        if (!refill(in)) return -1;
+    }
+}
+
+// 10^0 .. 10^27: every one is exact in a 64-bit significand (5^27 < 2^64), so a
+// significand below 2^64 times or divided by one of them is a single correctly
+// rounded operation on exact operands, which is the correctly rounded value.
+constexpr int maxExactPowerOfTen = 27;
+constexpr std::array<long double, maxExactPowerOfTen + 1> exactPowersOfTen = [] {
+    std::array<long double, maxExactPowerOfTen + 1> powers{};
+    long double power = 1;
+    for (long double& p : powers) {
+        p = power;
+        power *= 10;
+    }
+    return powers;
+}();
+
+constexpr int maxFastDigits = 19;  // every 19-digit significand is below 2^64
+
+std::string quoted(std::string const& text, bool truncated) {
+    std::string result = "\"";
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\') {
+            result.push_back(static_cast<char>(c));
+        } else {
+            static char const hex[] = "0123456789abcdef";
+            result += "\\x";
+            result.push_back(hex[c >> 4]);
+            result.push_back(hex[c & 15]);
+        }
+    }
+    if (truncated) result += "...";
+    return result + "\"";
+}
+
+constexpr std::size_t maxShownBytes = 32;
+
+}  // namespace
+
+Input inputFromFd(int fd, std::size_t capacity) {
+    Input in;
+    in.fd = fd;
+    in.capacity = capacity;
+    in.buffer = std::make_unique<char[]>(capacity);
+    return in;
+}
+
+Input inputFromMemory(std::string const& data, std::size_t capacity) {
+    Input in = inputFromFd(-1, capacity);
+    in.memory = data.data();
+    in.memoryLeft = data.size();
+    return in;
+}
+
+std::string describeFound(Input& in, std::string const& consumed) {
+    int c = peek(in);
+    if (consumed.empty() && c < 0) return in.readError != 0 ? "a read error" : "end of input";
+    std::string word = consumed.substr(0, maxShownBytes + 1);
+    while (word.size() <= maxShownBytes && c >= 0 && !isSpace(c)) {
+        word.push_back(static_cast<char>(c));
+        ++in.pos;
+        c = peek(in);
+    }
+    bool const truncated = word.size() > maxShownBytes;
+    if (truncated) word.resize(maxShownBytes);
+    return quoted(word, truncated);
+}
+
+bool failExpected(Input& in, char const* what, std::string const& found) {
+    if (in.readError != 0) {
+        in.error = std::string("read error: ") + std::strerror(in.readError);
+        return false;
+    }
+    // At the end of input after a final newline, point at the last line, not
+    // at the empty line after it.
+    long line = in.line;
+    bool const endsAfterNewline = in.atEnd && in.pos == in.end &&
+        (in.pos != in.buffer.get() ? in.pos[-1] == '\n' : in.lastConsumed == '\n');
+    if (endsAfterNewline && line > 1) --line;
+    in.error = "line " + std::to_string(line) + ": expected " + what + ", found " + found;
+    return false;
+}
+
+bool readCount(Input& in, char const* what, int& value) {
+    int c = skipSpace(in);
+    std::string& text = in.token;
+    text.clear();
+    auto take = [&] {
+        if (text.size() <= maxShownBytes) text.push_back(static_cast<char>(c));
+        ++in.pos;
+        c = peek(in);
+    };
+    bool const negative = c == '-';
+    if (c == '+' || c == '-') take();
+    if (!isDigit(c)) return failExpected(in, what, describeFound(in, text));
+    std::uint64_t magnitude = 0;
+    while (isDigit(c)) {
+        if (magnitude <= 0xffffffffu) magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
+        take();
+    }
+    std::uint64_t const limit = negative ? 2147483648u : 2147483647u;
+    if (magnitude > limit) {
+        bool const truncated = text.size() > maxShownBytes;
+        if (truncated) text.resize(maxShownBytes);
+        return failExpected(in, what, quoted(text, truncated) + " (out of range)");
+    }
+    value = static_cast<int>(negative ? -static_cast<std::int64_t>(magnitude)
+                                      : static_cast<std::int64_t>(magnitude));
+    return true;
+}
+
+bool readNumber(Input& in, char const* what, long double& value) {
+    int c = skipSpace(in);
+    std::string& text = in.token;
+    text.clear();
+    auto take = [&] {
+        text.push_back(static_cast<char>(c));
+        ++in.pos;
+        c = peek(in);
+    };
+    auto malformed = [&] { return failExpected(in, what, describeFound(in, text)); };
+
+    bool const negative = c == '-';
+    if (c == '+' || c == '-') take();
+
+    if (isLetter(c, 'i') || isLetter(c, 'n')) {
+        bool const infinity = isLetter(c, 'i');
+        take();
+        for (char const* rest = infinity ? "nf" : "an"; *rest != '\0'; ++rest) {
+            if (!isLetter(c, *rest)) return malformed();
+            take();
+        }
+        // After "inf", scanf commits to "infinity" once it sees the next 'i'.
+        if (infinity && isLetter(c, 'i')) {
+            take();
+            for (char const* rest = "nity"; *rest != '\0'; ++rest) {
+                if (!isLetter(c, *rest)) return malformed();
+                take();
+            }
+        }
+        value = std::strtold(text.c_str(), nullptr);
+        return true;
+    }
+
+    bool sawDigit = false;
+    if (c == '0') {
+        sawDigit = true;
+        take();
+        if (isLetter(c, 'x')) {
+            take();
+            bool sawHexDigit = false;
+            while (isHexDigit(c)) sawHexDigit = true, take();
+            if (c == '.') {
+                take();
+                while (isHexDigit(c)) sawHexDigit = true, take();
+            }
+            if (!sawHexDigit) return malformed();
+            if (isLetter(c, 'p')) {
+                take();
+                if (c == '+' || c == '-') take();
+                if (!isDigit(c)) return malformed();
+                while (isDigit(c)) take();
+            }
+            value = std::strtold(text.c_str(), nullptr);
+            return true;
+        }
+    }
+
+    // Decimal. Collect the significant digits while they fit the fast path.
+    std::uint64_t significand = 0;
+    int significantDigits = 0;
+    bool fast = true;
+    long fractionDigits = 0;
+    auto digit = [&] {
+        unsigned const d = static_cast<unsigned>(c - '0');
+        if (significantDigits == 0 && d == 0) return;  // leading zero
+        if (significantDigits == maxFastDigits) {
+            fast = false;
+            return;
+        }
+        significand = significand * 10 + d;
+        ++significantDigits;
+    };
+    while (isDigit(c)) sawDigit = true, digit(), take();
+    if (c == '.') {
+        take();
+        while (isDigit(c)) sawDigit = true, digit(), ++fractionDigits, take();
+    }
+    if (!sawDigit) return malformed();
+    long exponent = 0;
+    if (isLetter(c, 'e')) {
+        take();
+        bool const negativeExponent = c == '-';
+        if (c == '+' || c == '-') take();
+        if (!isDigit(c)) return malformed();
+        while (isDigit(c)) {
+            if (exponent < 1000000) exponent = exponent * 10 + (c - '0');
+            take();
+        }
+        if (negativeExponent) exponent = -exponent;
+    }
+
+    if (fast) {
+        long const scale = exponent - fractionDigits;
+        if (significand == 0) {
+            value = negative ? -0.0L : 0.0L;
+            return true;
+        }
+        if (scale >= -maxExactPowerOfTen && scale <= maxExactPowerOfTen) {
+            long double const m = static_cast<long double>(significand);
+            long double const magnitude = scale >= 0 ? m * exactPowersOfTen[scale]
+                                                     : m / exactPowersOfTen[-scale];
+            value = negative ? -magnitude : magnitude;
+            return true;
+        }
+    }
+    value = std::strtold(text.c_str(), nullptr);
+    return true;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct Output;
+
+// Buffered standard input, read in large blocks. The readers below consume
+// exactly the characters that scanf's "%d" and "%Lf" would for well-formed
+// input, so that a count or a coordinate ends where the C library's would.
+//
+// The source is either a file descriptor or a memory block; the memory form
+// copies at most `capacity` bytes per refill, so tests can make every token
+// straddle a refill by choosing a capacity of 1.
+struct Input {
+    int fd = 0;                        // read from here unless memory is set
+    char const* memory = nullptr;
+    std::size_t memoryLeft = 0;
+
+    std::size_t capacity = 0;
+    std::unique_ptr<char[]> buffer;
+    char const* pos = nullptr;
+    char const* end = nullptr;
+    bool atEnd = false;                // the source has no more bytes
+    int readError = 0;                 // errno of a failed read
+
+    long line = 1;                     // line of the next unread byte
+    char lastConsumed = 0;             // last byte of the previous block
+    Output* flushBeforeRead = nullptr; // answers go out before input may block
+
+    std::string token;                 // text of the number being read
+    std::string error;                 // "line N: expected ..., found ..." once a read failed
+};
+
+constexpr std::size_t defaultInputCapacity = 1 << 16;
+
+Input inputFromFd(int fd, std::size_t capacity = defaultInputCapacity);
+Input inputFromMemory(std::string const& data, std::size_t capacity = defaultInputCapacity);
+
+// Both readers skip whitespace (blank, \t, \n, \v, \f, \r) first. On failure they
+// return false and leave a message in in.error; `what` names the expected item
+// ("the number of walls").
+
+// A decimal integer as "%d" reads it: optional sign, at least one digit. A value
+// outside the signed 32-bit range is an error rather than scanf's undefined result.
+bool readCount(Input& in, char const* what, int& value);
+
+// A floating-point number as "%Lf" reads it, with the same value to the last
+// bit: decimal with optional point and exponent, hexadecimal ("0x1.8p3"),
+// "inf", "infinity" and "nan" in any case, each with an optional sign.
+// A sign or point without digits, an exponent or a hexadecimal prefix without
+// digits after it, and a broken "inf"/"nan" are errors, even where scanf
+// would accept a prefix.
+bool readNumber(Input& in, char const* what, long double& value);
+
+// Records "line N: expected <what>, found <detail>" in in.error and returns false.
+bool failExpected(Input& in, char const* what, std::string const& found);
+
+// Describes the next item of the input for an error message: "end of input",
+// or the quoted word that starts at the current position (after `consumed`,
+// the part of it already read).
+std::string describeFound(Input& in, std::string const& consumed);

@@ -1,0 +1,28 @@
+#include "output.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+bool flush(Output& out) {
+    if (out.writeError != 0) {
+        out.used = 0;
+        return false;
+    }
+    if (out.sink != nullptr) {
+        out.sink->append(out.buffer, out.used);
+        out.used = 0;
+        return true;
+    }
+    std::size_t done = 0;
+    while (done < out.used) {
+        ssize_t const written = ::write(out.fd, out.buffer + done, out.used - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            out.writeError = written < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    out.used = 0;
+    return out.writeError == 0;
+}

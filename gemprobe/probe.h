@@ -1,0 +1,29 @@
+#pragma once
+
+#include "diamond.h"
+
+struct Input;
+struct Output;
+
+// Input of the whole program:
+//   T                    number of test sets (0 or less: none)
+//   T times:
+//     diamond section    (see readDiament)
+//     Q                  number of query points (0 or less: none)
+//     Q times: x y z
+// Output: "TAK\n" for a point in the solid (boundary included), "NIE\n" for
+// one outside, and "\n" after every set.
+//
+// Each of the functions returns false when the run cannot go on: the input's
+// error says why, or the output's writeError is set.
+
+// Reads the query section and prints one verdict per point. A point is in the
+// solid exactly when no wall sees it strictly on the side opposite to its
+// orientation.
+bool checkPoints(Input& in, Output& out, std::vector<wall> const& diamond);
+
+// One whole test set: its diamond, then its queries, then the empty line.
+bool analizujZestaw(Input& in, Output& out);
+
+// Every set of the input. Reads nothing after the last announced set.
+bool runGemprobe(Input& in, Output& out);
