@@ -105,7 +105,7 @@ Input inputFromFd(int fd, std::size_t capacity) {
     return in;
 }
 
-Input inputFromMemory(std::string const& data, std::size_t capacity) {
+Input inputFromMemory(std::string_view data, std::size_t capacity) {
     Input in = inputFromFd(-1, capacity);
     in.memory = data.data();
     in.memoryLeft = data.size();

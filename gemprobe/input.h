@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <type_traits>
 
 struct Output;
 
@@ -37,7 +39,11 @@ struct Input {
 constexpr std::size_t defaultInputCapacity = 1 << 16;
 
 Input inputFromFd(int fd, std::size_t capacity = defaultInputCapacity);
-Input inputFromMemory(std::string const& data, std::size_t capacity = defaultInputCapacity);
+// The memory must outlive the Input.
+Input inputFromMemory(std::string_view data, std::size_t capacity = defaultInputCapacity);
+template <class Temporary>
+    requires std::is_same_v<Temporary, std::string>
+Input inputFromMemory(Temporary&& dangling, std::size_t capacity = defaultInputCapacity) = delete;
 
 // Both readers skip whitespace (blank, \t, \n, \v, \f, \r) first. On failure they
 // return false and leave a message in in.error; `what` names the expected item

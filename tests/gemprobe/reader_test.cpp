@@ -1,0 +1,333 @@
+// The number reader against exact expected values and against the C library:
+// every accepted token must give strtold's value bit for bit and end where
+// scanf's "%Lf" would, also when every byte arrives in a refill of its own.
+
+#include "input.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+namespace {
+
+// The 80 bits that hold a long double's value (the rest is padding).
+std::string bitsOf(long double v) {
+    unsigned char bytes[sizeof(long double)];
+    std::memcpy(bytes, &v, sizeof v);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02x%02x:%02x%02x%02x%02x%02x%02x%02x%02x", bytes[9],
+                  bytes[8], bytes[7], bytes[6], bytes[5], bytes[4], bytes[3], bytes[2], bytes[1],
+                  bytes[0]);
+    return text;
+}
+
+std::size_t consumed(Input const& in, std::string const& data) {
+    return data.size() - in.memoryLeft - static_cast<std::size_t>(in.end - in.pos);
+}
+
+struct ReadResult {
+    bool ok;
+    long double value;
+    std::size_t consumed;
+    std::string error;
+};
+
+ReadResult readOne(std::string const& data, std::size_t capacity) {
+    Input in = inputFromMemory(data, capacity);
+    long double value = 0;
+    bool const ok = readNumber(in, "a coordinate", value);
+    return {ok, value, consumed(in, data), in.error};
+}
+
+// ---------------------------------------------------------------------------
+// Hand-picked hard cases, expected values written as exact hex literals.
+
+struct ExactCase {
+    char const* text;
+    long double expected;
+};
+
+ExactCase const exactCases[] = {
+    // Not representable: correctly rounded.
+    {"0.1", 0xc.ccccccccccccccdp-7L},
+    {"0.8", 0xc.ccccccccccccccdp-4L},
+    {"0.3", 0x9.99999999999999ap-5L},
+    {"2.5e-10", 0x8.9705f4136b4a597p-35L},
+    // 19 digits take the fast path; 20 digits do not, and ties go to even.
+    {"9999999999999999999", 0x8.ac7230489e7ffffp+60L},
+    {"1.8446744073709551615e19", 0xf.fffffffffffffffp+60L},
+    {"18446744073709551617", 0x8p+61L},                   // 2^64 + 1: tie, down to even
+    {"18446744073709551619", 0x8.000000000000002p+61L},   // 2^64 + 3: tie, up to even
+    {"18446744073709551621", 0x8.000000000000002p+61L},   // 2^64 + 5: tie, down to even
+    {"99999999999999999999", 0xa.d78ebc5ac62p+63L},
+    // The largest exact power of ten, and one beyond it.
+    {"1e27", 0xc.ecb8f27f4200f3ap+86L},
+    {"1e28", 0x8.13f3978f8940984p+90L},
+    {"123456789012345678e27", 0xb.126dca4f5acf37bp+143L},
+    {"1e-27", 0x9.e74d1b791e07e48p-93L},
+    {"0.000000000000000000000000001", 0x9.e74d1b791e07e48p-93L},
+    {"0.0000000000000000000000000001e1", 0x9.e74d1b791e07e48p-93L},
+    // Subnormals, underflow to zero, the largest finite value, overflow.
+    {"1e-4950", 0x0.000000000000003p-16385L},
+    {"3.6451995318824746025e-4951", 0x0.000000000000001p-16385L},
+    {"1.8225997659412373013e-4951", 0x0.000000000000001p-16385L},  // just above half the least
+    {"1e-4952", 0.0L},
+    {"1.18973149535723176502e+4932", 0xf.fffffffffffffffp+16380L},
+    {"1.18973149535723176508e+4932", HUGE_VALL},
+    {"1e5000", HUGE_VALL},
+    {"-1e5000", -HUGE_VALL},
+    // Spellings.
+    {"-0", -0.0L},
+    {"+0.0e+99999999999999999999", 0.0L},
+    {"-.5", -0.5L},
+    {"5.", 5.0L},
+    {"+7", 7.0L},
+    {"00000000000000000000000000012.5", 12.5L},
+    {"0x1.8p3", 12.0L},
+    {"0X.8", 0.5L},
+    {"-0x1p-16445", -0x0.000000000000001p-16385L},
+    {"0xAbC", 2748.0L},
+    {"inf", HUGE_VALL},
+    {"-INFINITY", -HUGE_VALL},
+    {"InFiNiTy", HUGE_VALL},
+};
+
+TEST(NumberReader, HardCasesHaveExactValues) {
+    for (ExactCase const& c : exactCases) {
+        for (std::size_t capacity : {std::size_t{1}, defaultInputCapacity}) {
+            ReadResult const r = readOne(std::string(c.text) + " ", capacity);
+            ASSERT_TRUE(r.ok) << c.text << ": " << r.error;
+            EXPECT_EQ(bitsOf(r.value), bitsOf(c.expected))
+                << c.text << " with buffer " << capacity;
+            EXPECT_EQ(r.consumed, std::strlen(c.text)) << c.text;
+        }
+    }
+}
+
+TEST(NumberReader, NanKeepsItsSign) {
+    for (char const* text : {"nan", "NaN", "-nan", "+NAN"}) {
+        ReadResult const r = readOne(text, 1);
+        ASSERT_TRUE(r.ok) << text;
+        EXPECT_TRUE(std::isnan(r.value)) << text;
+        EXPECT_EQ(bitsOf(r.value), bitsOf(std::strtold(text, nullptr))) << text;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Where a number ends: exactly where scanf's "%Lf" stops.
+
+struct EndCase {
+    char const* text;
+    std::size_t consumed;
+};
+
+EndCase const endCases[] = {
+    {"1.5.3", 3},        // a second point starts the next item
+    {"1e5e3", 3},
+    {"12abc", 2},
+    {"0x1p3p", 5},
+    {"0x1.8e3", 7},      // 'e' is a hex digit
+    {"infx", 3},
+    {"infinityx", 8},
+    {"nan(12)", 3},      // scanf takes no payload
+};
+
+TEST(NumberReader, StopsWhereScanfStops) {
+    for (EndCase const& c : endCases) {
+        for (std::size_t capacity : {std::size_t{1}, std::size_t{3}, defaultInputCapacity}) {
+            ReadResult const r = readOne(c.text, capacity);
+            ASSERT_TRUE(r.ok) << c.text;
+            EXPECT_EQ(r.consumed, c.consumed) << c.text << " with buffer " << capacity;
+            int scanfEnd = -1;
+            long double scanned = 0;
+            ASSERT_EQ(std::sscanf(c.text, "%Lf%n", &scanned, &scanfEnd), 1) << c.text;
+            EXPECT_EQ(static_cast<std::size_t>(scanfEnd), c.consumed) << c.text;
+            EXPECT_EQ(bitsOf(r.value), bitsOf(scanned)) << c.text;
+        }
+    }
+}
+
+TEST(NumberReader, MalformedNumbersAreErrors) {
+    // Some of these scanf half-accepts ("1e" as 1, "0x" as 0); they are
+    // rejected here because they are almost certainly damaged input.
+    for (char const* text : {"-", "+", ".", "-.", "+.e5", "e5", "1e", "1e+", "1E-x", "0x", "0x.",
+                             "-0xg", "0x1p", "0x1p+", "in", "infin", "infinit", "na", "nax",
+                             "abc", "*", ""}) {
+        for (std::size_t capacity : {std::size_t{1}, defaultInputCapacity}) {
+            ReadResult const r = readOne(text, capacity);
+            EXPECT_FALSE(r.ok) << '"' << text << '"';
+            EXPECT_EQ(r.error.rfind("line 1: expected a coordinate, found ", 0), 0u) << r.error;
+        }
+    }
+}
+
+TEST(NumberReader, ErrorsQuoteTheOffendingWord) {
+    Input in = inputFromMemory("  \n\n 1e+x7 y");
+    long double v = 0;
+    EXPECT_FALSE(readNumber(in, "a coordinate", v));
+    EXPECT_EQ(in.error, "line 3: expected a coordinate, found \"1e+x7\"");
+
+    std::string const oddBytes("\x01\xff\"\\", 4);
+    Input bytes = inputFromMemory(oddBytes);
+    EXPECT_FALSE(readNumber(bytes, "a coordinate", v));
+    EXPECT_EQ(bytes.error, "line 1: expected a coordinate, found \"\\x01\\xff\\x22\\x5c\"");
+
+    std::string const zs(100, 'z');
+    Input longWord = inputFromMemory(zs);
+    EXPECT_FALSE(readNumber(longWord, "a coordinate", v));
+    EXPECT_EQ(longWord.error,
+              "line 1: expected a coordinate, found \"" + std::string(32, 'z') + "...\"");
+
+    // At the end of the input the error points at the last line, not past it.
+    Input empty = inputFromMemory("1\n2\n");
+    EXPECT_TRUE(readNumber(empty, "a coordinate", v));
+    EXPECT_TRUE(readNumber(empty, "a coordinate", v));
+    EXPECT_FALSE(readNumber(empty, "a coordinate", v));
+    EXPECT_EQ(empty.error, "line 2: expected a coordinate, found end of input");
+}
+
+// ---------------------------------------------------------------------------
+// Random well-formed tokens against strtold (value) and sscanf (extent).
+
+std::string randomDigits(std::mt19937_64& rng, int count, char const* alphabet = "0123456789") {
+    std::string digits;
+    std::size_t const size = std::strlen(alphabet);
+    for (int i = 0; i < count; ++i) digits.push_back(alphabet[rng() % size]);
+    return digits;
+}
+
+std::string randomToken(std::mt19937_64& rng) {
+    std::string token;
+    switch (rng() % 3) {
+        case 1: token += '-'; break;
+        case 2: if (rng() % 4 == 0) token += '+'; break;
+        default: break;
+    }
+    unsigned const kind = rng() % 20;
+    if (kind == 0) return token + (rng() % 2 ? "inf" : "Infinity");
+    if (kind == 1) return token + (rng() % 2 ? "nan" : "NAN");
+    if (kind <= 4) {
+        token += rng() % 2 ? "0x" : "0X";
+        int const whole = static_cast<int>(rng() % 6);
+        token += randomDigits(rng, whole, "0123456789abcdefABCDEF");
+        if (whole == 0 || rng() % 2) {
+            token += '.';
+            token += randomDigits(rng, 1 + static_cast<int>(rng() % 18), "0123456789abcdef");
+        }
+        if (rng() % 2) {
+            token += rng() % 2 ? "p-" : "p";
+            token += std::to_string(rng() % 17000);
+        }
+        return token;
+    }
+    // Decimal: lengths around the 19-digit and exponent limits of the fast path.
+    int const whole = static_cast<int>(rng() % 24);
+    token += randomDigits(rng, whole);
+    if (whole == 0 || rng() % 2) {
+        token += ".";
+        token += randomDigits(rng, (whole == 0 ? 1 : 0) + static_cast<int>(rng() % 24));
+    }
+    if (rng() % 2) {
+        token += rng() % 2 ? "e" : "E";
+        unsigned const sign = rng() % 3;
+        if (sign == 1) token += '-';
+        if (sign == 2) token += '+';
+        token += std::to_string(rng() % 3 == 0 ? rng() % 5000 : rng() % 40);
+    }
+    return token;
+}
+
+TEST(NumberReader, RandomTokensMatchTheCLibrary) {
+    std::mt19937_64 rng(20261207);
+    char const* const followers[] = {" ", "\n", "\t1", "z", ",", "", "\r\n", "-"};
+    for (int i = 0; i < 200000; ++i) {
+        std::string const token = randomToken(rng);
+        std::string const data = token + followers[rng() % std::size(followers)];
+        char* strtoldEnd = nullptr;
+        long double const expected = std::strtold(data.c_str(), &strtoldEnd);
+        int scanfEnd = -1;
+        long double scanned = 0;
+        ASSERT_EQ(std::sscanf(data.c_str(), "%Lf%n", &scanned, &scanfEnd), 1) << data;
+        ASSERT_EQ(static_cast<std::size_t>(scanfEnd), token.size()) << data;
+        ASSERT_EQ(static_cast<std::size_t>(strtoldEnd - data.c_str()), token.size()) << data;
+
+        std::size_t const capacity = i % 3 == 0 ? 1 : defaultInputCapacity;
+        ReadResult const r = readOne(data, capacity);
+        ASSERT_TRUE(r.ok) << data << ": " << r.error;
+        ASSERT_EQ(bitsOf(r.value), bitsOf(expected)) << '"' << data << "\" buffer " << capacity;
+        ASSERT_EQ(r.consumed, token.size()) << data;
+    }
+}
+
+TEST(NumberReader, VeryLongSignificandsRoundCorrectly) {
+    // Far more digits than the fast path takes: a halfway case decided by the
+    // very last digit.
+    std::string const half = "18446744073709551617" + std::string(5000, '0');
+    std::string const above = half + "1";
+    for (std::string const& digits : {half, above}) {
+        std::string const data = digits + "e-5000 ";
+        ReadResult const r = readOne(data, 7);
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(bitsOf(r.value), bitsOf(std::strtold(data.c_str(), nullptr)));
+        EXPECT_EQ(r.consumed, data.size() - 1);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Counts: "%d" with a range check.
+
+TEST(CountReader, ReadsSignedDecimalIntegers) {
+    struct {
+        char const* text;
+        int value;
+        std::size_t consumed;
+    } const cases[] = {
+        {"0", 0, 1},           {"  \n\t\v\f\r42 ", 42, 9},  {"-7x", -7, 2},
+        {"+3", 3, 2},          {"2147483647", 2147483647, 10},
+        {"-2147483648", -2147483647 - 1, 11},               {"0x10", 0, 1},
+        {"00000000000000000000000000005", 5, 29},            {"12.5", 12, 2},
+    };
+    for (auto const& c : cases) {
+        for (std::size_t capacity : {std::size_t{1}, defaultInputCapacity}) {
+            std::string const data = c.text;
+            Input in = inputFromMemory(data, capacity);
+            int value = -1;
+            ASSERT_TRUE(readCount(in, "the number of sets", value)) << c.text << in.error;
+            EXPECT_EQ(value, c.value) << c.text;
+            EXPECT_EQ(consumed(in, data), c.consumed) << c.text;
+        }
+    }
+}
+
+TEST(CountReader, RejectsWhatIsNotA32BitInteger) {
+    struct {
+        char const* text;
+        char const* error;
+    } const cases[] = {
+        {"", "line 1: expected the number of sets, found end of input"},
+        {" \n \n", "line 2: expected the number of sets, found end of input"},
+        {"x", "line 1: expected the number of sets, found \"x\""},
+        {"-", "line 1: expected the number of sets, found \"-\""},
+        {"\n+ 5", "line 2: expected the number of sets, found \"+\""},
+        {"2147483648", "line 1: expected the number of sets, found \"2147483648\" (out of range)"},
+        {"-2147483649", "line 1: expected the number of sets, found \"-2147483649\" (out of range)"},
+        {"99999999999999999999999999999999999999999",
+         "line 1: expected the number of sets, found "
+         "\"99999999999999999999999999999999...\" (out of range)"},
+    };
+    for (auto const& c : cases) {
+        for (std::size_t capacity : {std::size_t{1}, defaultInputCapacity}) {
+            Input in = inputFromMemory(c.text, capacity);
+            int value = 0;
+            EXPECT_FALSE(readCount(in, "the number of sets", value)) << c.text;
+            EXPECT_EQ(in.error, c.error);
+        }
+    }
+}
+
+}  // namespace
