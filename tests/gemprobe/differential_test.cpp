@@ -1,0 +1,262 @@
+// gemprobe against the literal reference model on many generated inputs:
+// random solids in every winding, coordinates in every spelling, points on,
+// next to and far from the walls' planes, odd whitespace. The outputs must be
+// byte-identical, with a large read buffer and with a one-byte one.
+
+#include "input.h"
+#include "output.h"
+#include "probe.h"
+#include "reference_model.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string runReference(std::string const& input) {
+    std::FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&buffer, &size);
+    referenceGemprobe(in, out);
+    std::fclose(in);
+    std::fclose(out);
+    std::string result(buffer, size);
+    std::free(buffer);
+    return result;
+}
+
+struct RunResult {
+    bool finished;
+    std::string output;
+    std::string error;
+};
+
+RunResult runProgram(std::string const& input, std::size_t capacity) {
+    Input in = inputFromMemory(input, capacity);
+    auto out = std::make_unique<Output>();
+    std::string output;
+    out->sink = &output;
+    bool const finished = runGemprobe(in, *out);
+    flush(*out);
+    return {finished, output, in.error};
+}
+
+// Writes a test input with random layout and spellings.
+struct Generator {
+    std::mt19937_64 rng;
+    std::string text;
+
+    unsigned below(unsigned n) { return static_cast<unsigned>(rng() % n); }
+    bool chance(unsigned percent) { return below(100) < percent; }
+
+    void space() {
+        static char const* const spaces[] = {" ", " ", " ", "\n", "\t", "\r\n", "\v", "\f", "  \n\n"};
+        text += spaces[below(std::size(spaces))];
+        if (chance(10)) text += spaces[below(std::size(spaces))];
+    }
+
+    void count(int n) {
+        space();
+        if (n < 0) text += '-';
+        if (n >= 0 && chance(5)) text += '+';
+        if (chance(5)) text += "00";
+        text += std::to_string(n < 0 ? -static_cast<long>(n) : n);
+    }
+
+    void number(long double v) {
+        space();
+        char buffer[128];
+        if (std::isnan(v)) {
+            text += chance(50) ? "nan" : "-NaN";
+            return;
+        }
+        if (std::isinf(v)) {
+            text += v > 0 ? (chance(50) ? "inf" : "+Infinity") : "-INF";
+            return;
+        }
+        bool const integral = v == std::nearbyint(v) && std::fabs(v) < 1e15L;
+        switch (below(integral ? 7 : 4)) {
+            case 0: std::snprintf(buffer, sizeof buffer, "%.21Lg", v); break;
+            case 1: std::snprintf(buffer, sizeof buffer, "%La", v); break;
+            case 2: std::snprintf(buffer, sizeof buffer, "%.21LE", v); break;
+            case 3: std::snprintf(buffer, sizeof buffer, "%.25Lf", v); break;
+            case 4: std::snprintf(buffer, sizeof buffer, "%.0Lf", v); break;
+            case 5: std::snprintf(buffer, sizeof buffer, "%.1Lf", v); break;
+            default: std::snprintf(buffer, sizeof buffer, "%.0Lfe0", v); break;
+        }
+        if (buffer[0] != '-' && chance(5)) text += '+';
+        text += buffer;
+    }
+
+    // A short decimal written as text (not from a long double), like 0.1 or -2.35e1,
+    // and the value the reader will give it.
+    long double decimal() {
+        std::string digits = std::to_string(below(2000)) ;
+        int const point = static_cast<int>(below(static_cast<unsigned>(digits.size()) + 1));
+        std::string spelled = chance(30) ? "-" : "";
+        spelled += digits.substr(0, point) + "." + digits.substr(point);
+        if (chance(20)) spelled += "e" + std::to_string(static_cast<int>(below(5)) - 2);
+        space();
+        text += spelled;
+        return std::strtold(spelled.c_str(), nullptr);
+    }
+
+    void point(long double x, long double y, long double z) {
+        number(x);
+        number(y);
+        number(z);
+    }
+};
+
+using Point = std::array<long double, 3>;
+
+// A wall as its vertices, in the order they will be written.
+using Face = std::vector<Point>;
+
+void writeWalls(Generator& g, std::vector<Face> faces) {
+    std::shuffle(faces.begin(), faces.end(), g.rng);
+    g.count(static_cast<int>(faces.size()));
+    for (Face& face : faces) {
+        if (g.chance(50)) std::reverse(face.begin(), face.end());
+        std::rotate(face.begin(), face.begin() + g.below(static_cast<unsigned>(face.size())), face.end());
+        g.count(static_cast<int>(face.size()));
+        for (Point const& p : face) g.point(p[0], p[1], p[2]);
+    }
+}
+
+long double coordinate(Generator& g) {
+    switch (g.below(4)) {
+        case 0: return static_cast<long double>(static_cast<int>(g.below(21)) - 10);
+        case 1: return static_cast<long double>(static_cast<int>(g.below(2001)) - 1000) / 10;
+        case 2: return static_cast<long double>(static_cast<int>(g.below(2001)) - 1000) * 1e-20L;
+        default: return static_cast<long double>(static_cast<int>(g.below(2001)) - 1000) * 1e20L;
+    }
+}
+
+Point randomPoint(Generator& g) { return {coordinate(g), coordinate(g), coordinate(g)}; }
+
+std::vector<Face> box(Generator& g, Point lo, Point hi) {
+    auto corner = [&](int i) {
+        return Point{i & 1 ? hi[0] : lo[0], i & 2 ? hi[1] : lo[1], i & 4 ? hi[2] : lo[2]};
+    };
+    int const quads[6][4] = {{0, 1, 3, 2}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                             {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 3, 7, 5}};
+    std::vector<Face> faces;
+    for (auto const& q : quads) faces.push_back({corner(q[0]), corner(q[1]), corner(q[2]), corner(q[3])});
+    (void)g;
+    return faces;
+}
+
+std::vector<Face> tetrahedron(Point a, Point b, Point c, Point d) {
+    return {{a, b, c}, {a, b, d}, {a, c, d}, {b, c, d}};
+}
+
+// Points that stress the plane tests: vertices, points on edges and faces,
+// their nextafter neighbours, random points, and the odd infinity or NaN.
+void writeQueries(Generator& g, std::vector<Face> const& faces) {
+    int const queries = static_cast<int>(g.below(25)) - 2;
+    g.count(queries);
+    for (int i = 0; i < queries; ++i) {
+        Point p = randomPoint(g);
+        if (!faces.empty() && g.chance(70)) {
+            Face const& f = faces[g.below(static_cast<unsigned>(faces.size()))];
+            Point const& a = f[0];
+            Point const& b = f[1];
+            Point const& c = f[2];
+            long double const u = g.below(11) / 10.0L, v = (1 - u) * (g.below(11) / 10.0L);
+            for (int k = 0; k < 3; ++k) p[k] = a[k] + u * (b[k] - a[k]) + v * (c[k] - a[k]);
+        }
+        for (long double& x : p) {
+            unsigned const nudge = g.below(10);
+            if (nudge == 0) x = std::nextafterl(x, HUGE_VALL);
+            if (nudge == 1) x = std::nextafterl(x, -HUGE_VALL);
+        }
+        if (g.chance(2)) p[g.below(3)] = g.chance(50) ? HUGE_VALL : NAN;
+        if (g.chance(10)) {
+            // On the exact decimal face of the unit tetrahedron, like 0.1 0.1 0.8.
+            g.decimal();
+            g.decimal();
+            g.decimal();
+            continue;
+        }
+        g.point(p[0], p[1], p[2]);
+    }
+}
+
+std::vector<Face> randomSolid(Generator& g) {
+    switch (g.below(6)) {
+        case 0: return {};
+        case 1: {
+            Point lo = randomPoint(g), hi = randomPoint(g);
+            for (int k = 0; k < 3; ++k) if (lo[k] > hi[k]) std::swap(lo[k], hi[k]);
+            return box(g, lo, hi);
+        }
+        case 2: return box(g, {0, 0, 0}, {1, 1, 1});
+        case 3: return tetrahedron({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1});
+        case 4: return tetrahedron(randomPoint(g), randomPoint(g), randomPoint(g), randomPoint(g));
+        default: {
+            // Arbitrary walls, some degenerate (collinear or repeated vertices).
+            std::vector<Face> faces(2 + g.below(5));
+            for (Face& f : faces) {
+                f = {randomPoint(g), randomPoint(g), randomPoint(g)};
+                if (g.chance(20)) f[2] = f[1];
+                if (g.chance(20)) f.push_back(randomPoint(g));
+            }
+            if (g.chance(20)) faces.push_back(faces[0]);
+            return faces;
+        }
+    }
+}
+
+std::string generateInput(std::uint64_t seed) {
+    Generator g{std::mt19937_64(seed), {}};
+    int const sets = static_cast<int>(g.below(5)) - (g.chance(5) ? 3 : 0);
+    g.count(sets);
+    for (int s = 0; s < sets; ++s) {
+        std::vector<Face> const faces = randomSolid(g);
+        if (faces.empty() && g.chance(50)) {
+            g.count(-static_cast<int>(g.below(3)));
+        } else {
+            writeWalls(g, faces);
+        }
+        writeQueries(g, faces);
+    }
+    if (g.chance(30)) g.text += "\n1 trailing data is never read";
+    if (g.chance(50)) g.text += '\n';
+    return g.text;
+}
+
+TEST(Differential, MatchesTheReferenceOnRandomInputs) {
+    int verdicts = 0;
+    for (std::uint64_t seed = 1; seed <= 3000; ++seed) {
+        std::string const input = generateInput(seed);
+        std::string const expected = runReference(input);
+        std::size_t const capacity = seed % 4 == 0 ? 1 : defaultInputCapacity;
+        RunResult const actual = runProgram(input, capacity);
+        ASSERT_TRUE(actual.finished) << "seed " << seed << ": " << actual.error << "\n" << input;
+        ASSERT_EQ(actual.output, expected) << "seed " << seed << " buffer " << capacity << "\n" << input;
+        verdicts += static_cast<int>(std::count(expected.begin(), expected.end(), 'K'));
+    }
+    // The generator must produce both verdicts in quantity to mean anything.
+    EXPECT_GT(verdicts, 3000);
+}
+
+TEST(Differential, BothVerdictsOccurOnTheGeneratedPoints) {
+    std::string all;
+    for (std::uint64_t seed = 1; seed <= 300; ++seed) all += runReference(generateInput(seed));
+    auto const inside = std::count(all.begin(), all.end(), 'T');
+    auto const outside = std::count(all.begin(), all.end(), 'N');
+    EXPECT_GT(inside, 200);
+    EXPECT_GT(outside, 200);
+}
+
+}  // namespace
