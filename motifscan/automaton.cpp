@@ -1,0 +1,119 @@
+#include "automaton.h"
+
+#include "input.h"
+
+#include <new>
+
+namespace {
+
+// The offset of every row, and the markers above it, must fit 31 bits. The
+// table would need 8 GiB before a task reaches this many states.
+constexpr std::uint32_t maxStates = (completesOccurrence - symbolClasses) / symbolClasses;
+
+std::uint32_t addTrieNode(Automaton& automaton) {
+    std::size_t const node = automaton.patternEndsAt.size();
+    if (node >= maxStates) throw std::bad_alloc();
+    automaton.table.resize(automaton.table.size() + symbolClasses, 0);
+    automaton.patternEndsAt.push_back(0);
+    return static_cast<std::uint32_t>(node);
+}
+
+// Builds the trie in the table itself: a non-zero entry is a child's node
+// index (no node has the root as a child, so 0 means none).
+void insertPattern(Automaton& automaton, std::string const& pattern) {
+    std::uint32_t node = 0;
+    for (unsigned char byte : pattern) {
+        // A shorter pattern that is a prefix of this one always completes
+        // first, so the scan can never get further along this one.
+        if (automaton.patternEndsAt[node] != 0) return;
+        std::size_t const entry = std::size_t{node} * symbolClasses + symbolClassOf[byte];
+        if (automaton.table[entry] == 0) {
+            std::uint32_t const child = addTrieNode(automaton);
+            automaton.table[entry] = child;
+        }
+        node = automaton.table[entry];
+    }
+    automaton.patternEndsAt[node] = 1;
+}
+
+// Entry for a trie child whose suffix-link state has the table entry
+// `suffixEntry`: the child completes an occurrence if a pattern ends there or
+// at its suffix-link state; otherwise it gets a row, filled when it leaves the
+// queue.
+std::uint32_t enterChild(Automaton& automaton, std::uint32_t child, std::uint32_t suffixEntry) {
+    if (automaton.patternEndsAt[child] != 0 || suffixEntry == completesOccurrence) {
+        return completesOccurrence;
+    }
+    automaton.fallback[child] = suffixEntry;
+    automaton.queue.push_back(child);
+    return child * symbolClasses;
+}
+
+// Turns the trie into the transition table, breadth first, so that the row of
+// a node's suffix-link state (always shallower) is final before the node's own
+// row is filled: a missing child then takes the suffix-link state's entry.
+// Rows of states that complete an occurrence, and of everything below them,
+// are never filled; the scan stops before it could use them.
+void linkStates(Automaton& automaton) {
+    automaton.fallback.resize(automaton.patternEndsAt.size());
+    automaton.queue.clear();
+    std::uint32_t* const table = automaton.table.data();
+    for (int symbol = 0; symbol < letterClasses; ++symbol) {
+        if (table[symbol] != 0) table[symbol] = enterChild(automaton, table[symbol], 0);
+    }
+    table[terminatorClass] = endsMessage;
+    for (std::size_t head = 0; head < automaton.queue.size(); ++head) {
+        std::uint32_t const node = automaton.queue[head];
+        std::uint32_t* const row = table + std::size_t{node} * symbolClasses;
+        std::uint32_t const* const suffixRow = table + automaton.fallback[node];
+        for (int symbol = 0; symbol < letterClasses; ++symbol) {
+            std::uint32_t const child = row[symbol];
+            row[symbol] = child == 0 ? suffixRow[symbol]
+                                     : enterChild(automaton, child, suffixRow[symbol]);
+        }
+        row[terminatorClass] = endsMessage;
+    }
+}
+
+}  // namespace
+
+bool canComplete(std::string const& pattern) {
+    if (pattern.empty()) return false;
+    for (unsigned char byte : pattern) {
+        if (symbolClassOf[byte] == terminatorClass) return false;
+    }
+    return true;
+}
+
+void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patterns) {
+    automaton.table.assign(symbolClasses, 0);
+    automaton.patternEndsAt.assign(1, 0);
+    for (std::string const& pattern : patterns) {
+        if (canComplete(pattern)) insertPattern(automaton, pattern);
+    }
+    linkStates(automaton);
+}
+
+int podciag(Input& in, Automaton const& automaton) {
+    std::uint32_t const* const table = automaton.table.data();
+    std::uint32_t row = 0;
+    for (;;) {
+        // One table load per byte, straight from the input buffer; both
+        // markers are above every row offset.
+        char const* next = in.pos;
+        char const* const end = in.end;
+        while (next != end) {
+            unsigned char const byte = static_cast<unsigned char>(*next++);
+            std::uint32_t const entry = table[row + symbolClassOf[byte]];
+            if (entry >= completesOccurrence) {
+                in.pos = next;
+                if (entry == completesOccurrence) return 1;
+                if (byte == '\n') ++in.line;
+                return 0;
+            }
+            row = entry;
+        }
+        in.pos = next;
+        if (!refill(in)) return 0;
+    }
+}

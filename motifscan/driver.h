@@ -1,0 +1,47 @@
+#pragma once
+
+#include "automaton.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct Input;
+struct Output;
+
+// Input of the whole program, one stream read in this order:
+//   T                 number of tasks, read like scanf("%d") (0 or less: none)
+//   T times:
+//     m               number of patterns, read like scanf("%d\n"): the
+//                     whitespace after it is skipped across lines, so the
+//                     first pattern loses its leading blanks and blank lines
+//                     (and, when m is 0, the skip runs on into the message)
+//     m lines         the patterns, each read like std::getline: blanks, tabs
+//                     and a carriage return before the newline stay in it
+//     message         bytes "A".."Z" and "*", ended (and consumed) by the first
+//                     other byte or the end of input
+// Output: the count of each task (see automaton.h), one "%d\n" line per task.
+//
+// A pattern count that is not a number while input remains (such as a letter)
+// leaves the task without patterns; the whitespace before the offending byte,
+// and a sign before it, are consumed, and the message starts at that byte.
+
+// The state of the current task. Reset at the start of every task, so nothing
+// of one task's patterns reaches the next; kept across tasks to reuse memory.
+struct TaskState {
+    int m = 0;                        // number of patterns
+    std::vector<std::string> wzorce;  // the patterns, in input order
+    Automaton automaton;              // built from wzorce once they are read
+};
+
+// One task: its pattern count, its patterns and its message. Returns the
+// count, or nothing when the task cannot be read (in.error says why): the
+// pattern count is negative or out of range, or the input ends before the
+// pattern count or one of the pattern lines.
+std::optional<std::int64_t> zadanie(Input& in, TaskState& task);
+
+// The whole program. Returns false when it cannot go on: the input's error
+// says why, or the output's writeError is set. Reads nothing after the last
+// announced task.
+bool runMotifscan(Input& in, Output& out);
