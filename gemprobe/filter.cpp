@@ -1,0 +1,165 @@
+#include "filter.h"
+
+#include <cmath>
+
+// Why the bound holds
+// -------------------
+// Let a = edge1, b = edge2 (extended values), c = q - p0 in exact arithmetic,
+// ce = fl_ext(q - p0) the difference det is given, and P(x) = sum_k |x_k| m_k
+// the permanent of det(a, b, x): the sum of the absolute values of its six
+// products, with m = (|a.y b.z| + |a.z b.y|, |a.z b.x| + |a.x b.z|, |a.x b.y| + |a.y b.x|).
+// ue = 2^-64 and ud = 2^-53 are the unit roundoffs of extended and double.
+//
+//  1. det in extended: each product is rounded twice and the five additions
+//     once each, so |D_ext - det(a, b, ce)| <= gamma_7(ue) P(ce)            ~ 7 ue P
+//  2. ce = c (1 + e), |e| <= ue per coordinate, and det is linear in c:
+//     |det(a, b, ce) - det(a, b, c)| <= ue P(c)                              ~ ue P
+//  3. n = a x b is computed once per plane in extended (two products, one
+//     difference: error <= 2 ue m) and rounded to double (ud |n|), so
+//     |nd - n| <= (ud + 3ue) m.
+//     The query's difference is formed from rounded coordinates,
+//     cd = fl_d(qd - p0d) with qd = q (1 + e1), p0d = p0 (1 + e2), which is an
+//     absolute error, not a relative one: |cd_k - c_k| <= 2 ud (|q_k| + |p0_k|).
+//     With s_k = |qd_k| + |p0d_k| (which bounds |c_k|, |cd_k| and |q_k| + |p0_k|
+//     up to factors 1 + O(ud)):
+//     |n . c - nd . cd| <= sum_k |c_k| |n_k - nd_k| + |c_k - cd_k| |nd_k|
+//                       <= (3 ud + 3 ue) sum_k s_k m_k
+//  4. F = fl_d(nd . cd): three products and two additions,
+//     |F - nd . cd| <= gamma_3(ud) sum_k |cd_k| |nd_k|                     ~ 3 ud S
+// With S = sum_k s_k m_k >= P (up to 1 + O(ud)), altogether
+//     |D_ext - F| <= (6 ud + 11 ue + O(ud^2)) S < 6.01 ud S.
+// B is S times C = 8 ud = 2^-50, computed in double from non-negative terms
+// (relative error below 6 ud; m * C is exact, C being a power of two), so
+// B > 7.9 ud S exceeds the error, and |F| > B proves sign(D_ext) = sign(F).
+//
+// The bound needs every product to stay normal and finite in double: every
+// non-zero magnitude of p0, the edges and q lies in [2^-300, 2^300]. Then a
+// non-zero difference of such doubles is at least 2^-352, n_k and m_k lie in
+// [2^-664, 2^603] or are 0, and every term of F and B stays within
+// [2^-1016, 2^905]. Anything else (infinities and NaN included) goes to the
+// exact test.
+namespace {
+
+constexpr double boundFactor = 0x1p-50;  // C = 8 ud
+
+constexpr long double smallest = 0x1p-300L;
+constexpr long double largest = 0x1p300L;
+
+// Written so that NaN fails too.
+bool inCertifiedRange(long double x) {
+    long double const magnitude = std::fabs(x);
+    return x == 0 || (magnitude >= smallest && magnitude <= largest);
+}
+
+bool inCertifiedRange(vec3 v) {
+    return inCertifiedRange(v.x) && inCertifiedRange(v.y) && inCertifiedRange(v.z);
+}
+
+struct laneValues {
+    double p0x, p0y, p0z, nx, ny, nz, mx, my, mz;
+};
+
+laneValues laneOf(plane const& p) {
+    vec3 const& a = p.edge1;
+    vec3 const& b = p.edge2;
+    if (!inCertifiedRange(p.p0) || !inCertifiedRange(a) || !inCertifiedRange(b)) {
+        double const nan = std::nan("");
+        return {0, 0, 0, 0, 0, 0, nan, nan, nan};
+    }
+    long double const sign = p.orientation;
+    return {
+        static_cast<double>(p.p0.x),
+        static_cast<double>(p.p0.y),
+        static_cast<double>(p.p0.z),
+        static_cast<double>(sign * (a.y * b.z - a.z * b.y)),
+        static_cast<double>(sign * (a.z * b.x - a.x * b.z)),
+        static_cast<double>(sign * (a.x * b.y - a.y * b.x)),
+        static_cast<double>(std::fabs(a.y * b.z) + std::fabs(a.z * b.y)) * boundFactor,
+        static_cast<double>(std::fabs(a.z * b.x) + std::fabs(a.x * b.z)) * boundFactor,
+        static_cast<double>(std::fabs(a.x * b.y) + std::fabs(a.y * b.x)) * boundFactor,
+    };
+}
+
+typedef std::int64_t laneMask __attribute__((vector_size(32)));
+
+bool anyLane(laneMask m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
+
+struct query {
+    double x, y, z, absX, absY, absZ;
+};
+
+// Lanes whose plane certainly rejects the point, and lanes the filter cannot decide.
+struct blockVerdict {
+    laneMask rejects, undecided;
+};
+
+__attribute__((always_inline)) inline blockVerdict judge(filterBlock const& b, query const& q) {
+    lanes4 const g = (q.x - b.p0x) * b.nx + (q.y - b.p0y) * b.ny + (q.z - b.p0z) * b.nz;
+    lanes4 const bound = (q.absX + b.absP0x) * b.mx + (q.absY + b.absP0y) * b.my +
+                         (q.absZ + b.absP0z) * b.mz;
+    laneMask const passes = g > bound;
+    laneMask const rejects = g < -bound;
+    return {rejects, ~(passes | rejects)};
+}
+
+// One pass over all blocks: certain rejections end it at once; undecided lanes
+// are only counted, since most points have none.
+__attribute__((target_clones("avx2", "default")))
+int scanBlocks(filterBlock const* blocks, std::size_t count, query const& q) {
+    laneMask undecided = {0, 0, 0, 0};
+    for (std::size_t i = 0; i < count; ++i) {
+        blockVerdict const v = judge(blocks[i], q);
+        if (anyLane(v.rejects)) return -1;
+        undecided |= v.undecided;
+    }
+    return anyLane(undecided) ? 0 : 1;
+}
+
+}  // namespace
+
+pointFilter filterOf(std::vector<plane> const& planes) {
+    pointFilter filter;
+    std::size_t const blockCount = (planes.size() + 3) / 4;
+    filter.blocks.resize(blockCount);
+    for (std::size_t slot = 0; slot < blockCount * 4; ++slot) {
+        // Padding lanes repeat the last plane: a duplicate wall changes no verdict.
+        std::size_t const index = slot < planes.size() ? slot : planes.size() - 1;
+        laneValues const v = laneOf(planes[index]);
+        filterBlock& b = filter.blocks[slot / 4];
+        std::size_t const lane = slot % 4;
+        b.p0x[lane] = v.p0x;
+        b.p0y[lane] = v.p0y;
+        b.p0z[lane] = v.p0z;
+        b.absP0x[lane] = std::fabs(v.p0x);
+        b.absP0y[lane] = std::fabs(v.p0y);
+        b.absP0z[lane] = std::fabs(v.p0z);
+        b.nx[lane] = v.nx;
+        b.ny[lane] = v.ny;
+        b.nz[lane] = v.nz;
+        b.mx[lane] = v.mx;
+        b.my[lane] = v.my;
+        b.mz[lane] = v.mz;
+        b.planeIndex[lane] = static_cast<std::uint32_t>(index);
+    }
+    return filter;
+}
+
+bool containsFiltered(pointFilter const& filter, std::vector<plane> const& planes, vec3 q) {
+    if (!inCertifiedRange(q)) return containsExact(planes, q);
+    double const x = static_cast<double>(q.x);
+    double const y = static_cast<double>(q.y);
+    double const z = static_cast<double>(q.z);
+    query const qd{x, y, z, std::fabs(x), std::fabs(y), std::fabs(z)};
+    int const verdict = scanBlocks(filter.blocks.data(), filter.blocks.size(), qd);
+    if (verdict != 0) return verdict > 0;
+    // Some planes were too close to call: the exact det decides for them alone.
+    for (filterBlock const& b : filter.blocks) {
+        laneMask const undecided = judge(b, qd).undecided;
+        for (int lane = 0; lane < 4; ++lane) {
+            if (undecided[lane] == 0) continue;
+            plane const& p = planes[b.planeIndex[lane]];
+            if (sideOf(p, q) * p.orientation < 0) return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "planes.h"
+
+#include <cstdint>
+#include <vector>
+
+// A certified fast version of containsExact: the same verdict for every point,
+// with most det signs decided in double precision, four planes at a time.
+//
+// For plane i and query q the filter computes, in double,
+//   G = orientation * (n . (qd - p0d))     n = edge1 x edge2, qd and p0d rounded to double
+//   B = sum_k (|qd_k| + |p0d_k|) * m_k * C  m = the absolute-value counterpart of n
+// and concludes: G > B, the extended-precision det has the orientation's sign
+// (the plane passes q); G < -B, the opposite sign (q is outside); otherwise the
+// exact det decides. filter.cpp derives C.
+
+typedef double lanes4 __attribute__((vector_size(32)));
+
+// Four planes, one per lane. Planes that cannot be filtered (a coordinate out
+// of the certified range) get a bound of NaN, so the exact test always decides.
+struct alignas(32) filterBlock {
+    lanes4 p0x, p0y, p0z;           // p0 rounded to double
+    lanes4 absP0x, absP0y, absP0z;
+    lanes4 nx, ny, nz;              // orientation * n, rounded to double
+    lanes4 mx, my, mz;              // m * C
+    std::uint32_t planeIndex[4];    // the plane each lane stands for
+};
+
+struct pointFilter {
+    std::vector<filterBlock> blocks;  // the last block repeats its last plane
+};
+
+pointFilter filterOf(std::vector<plane> const& planes);
+
+// Same result as containsExact(planes, q) for every q.
+bool containsFiltered(pointFilter const& filter, std::vector<plane> const& planes, vec3 q);

@@ -1,0 +1,19 @@
+#include "planes.h"
+
+std::vector<plane> planesOf(std::vector<wall> const& diamond) {
+    std::vector<plane> planes;
+    planes.reserve(diamond.size());
+    for (wall const& w : diamond) {
+        if (w.orientation == 0) continue;
+        vec3 const p0 = w.vertices[0];
+        planes.push_back({p0, w.vertices[1] - p0, w.vertices[2] - p0, w.orientation});
+    }
+    return planes;
+}
+
+bool containsExact(std::vector<plane> const& planes, vec3 q) {
+    for (plane const& p : planes) {
+        if (sideOf(p, q) * p.orientation < 0) return false;
+    }
+    return true;
+}

@@ -1,0 +1,149 @@
+// The filtered point test against the unfiltered one: identical verdicts on
+// grids of points a few ulps off every wall's plane, at many scales, with
+// integer and decimal coordinates, infinities and NaNs.
+
+#include "filter.h"
+#include "planes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace {
+
+std::vector<wall> wallsOf(std::vector<std::vector<vec3>> const& faces) {
+    std::vector<wall> diamond;
+    for (auto const& f : faces) diamond.push_back({f, 0});
+    calculateOrientations(diamond);
+    return diamond;
+}
+
+std::vector<wall> tetrahedron(vec3 a, vec3 b, vec3 c, vec3 d) {
+    return wallsOf({{a, b, c}, {a, d, b}, {a, c, d}, {b, d, c}});
+}
+
+std::vector<wall> box(vec3 lo, vec3 hi) {
+    auto corner = [&](int i) {
+        return vec3{i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z};
+    };
+    int const quads[6][4] = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1},
+                             {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
+    std::vector<std::vector<vec3>> faces;
+    for (auto const& q : quads) faces.push_back({corner(q[0]), corner(q[1]), corner(q[2]), corner(q[3])});
+    return wallsOf(faces);
+}
+
+long double nudge(long double x, int ulps) {
+    long double const direction = ulps > 0 ? HUGE_VALL : -HUGE_VALL;
+    for (int i = 0; i < std::abs(ulps); ++i) x = std::nextafterl(x, direction);
+    return x;
+}
+
+struct Tally {
+    long points = 0;
+    long inside = 0;
+};
+
+// Points on every plane (as rounded by the extended arithmetic) and their
+// neighbours up to three ulps away in each coordinate.
+Tally compareNearPlanes(std::vector<wall> const& diamond, std::mt19937_64& rng) {
+    std::vector<plane> const planes = planesOf(diamond);
+    pointFilter const filter = filterOf(planes);
+    Tally tally;
+    std::uniform_int_distribution<int> tenths(0, 10);
+    for (plane const& p : planes) {
+        for (int sample = 0; sample < 4; ++sample) {
+            long double const u = tenths(rng) / 10.0L;
+            long double const v = (1 - u) * (tenths(rng) / 10.0L);
+            vec3 const base{p.p0.x + u * p.edge1.x + v * p.edge2.x,
+                            p.p0.y + u * p.edge1.y + v * p.edge2.y,
+                            p.p0.z + u * p.edge1.z + v * p.edge2.z};
+            for (int dx = -3; dx <= 3; ++dx) {
+                for (int dy = -3; dy <= 3; ++dy) {
+                    for (int dz = -3; dz <= 3; ++dz) {
+                        vec3 const q{nudge(base.x, dx), nudge(base.y, dy), nudge(base.z, dz)};
+                        bool const expected = containsExact(planes, q);
+                        EXPECT_EQ(containsFiltered(filter, planes, q), expected)
+                            << std::hexfloat << q.x << ' ' << q.y << ' ' << q.z;
+                        ++tally.points;
+                        tally.inside += expected;
+                    }
+                }
+            }
+        }
+    }
+    return tally;
+}
+
+TEST(Filter, AgreesNearEveryPlaneAtEveryScale) {
+    std::mt19937_64 rng(7);
+    Tally total;
+    for (long double scale : {1e-30L, 1e-10L, 1e-3L, 1.0L, 1e3L, 1e10L, 1e30L}) {
+        // Integer-like coordinates (exact) and decimal ones (rounded).
+        for (long double step : {1.0L, 0.1L}) {
+            long double const s = scale * step;
+            std::vector<std::vector<wall>> const solids = {
+                tetrahedron({0, 0, 0}, {s, 0, 0}, {0, s, 0}, {0, 0, s}),
+                tetrahedron({3 * s, -s, 2 * s}, {-7 * s, 5 * s, s}, {s, 9 * s, -4 * s}, {2 * s, s, 8 * s}),
+                box({-s, -2 * s, -3 * s}, {5 * s, 7 * s, 11 * s}),
+                box({1000 * s, 1000 * s, 1000 * s}, {1000 * s + s, 1000 * s + 3 * s, 1000 * s + 7 * s}),
+            };
+            for (auto const& solid : solids) {
+                Tally const t = compareNearPlanes(solid, rng);
+                total.points += t.points;
+                total.inside += t.inside;
+            }
+        }
+    }
+    // Both verdicts must occur in quantity, or the grid proves nothing.
+    EXPECT_GT(total.inside, total.points / 10);
+    EXPECT_LT(total.inside, total.points * 9 / 10);
+}
+
+TEST(Filter, AgreesOnRandomPointsAroundRandomSolids) {
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> unit(-1, 1);
+    for (int round = 0; round < 200; ++round) {
+        long double const scale = std::pow(10.0L, static_cast<int>(rng() % 61) - 30);
+        auto point = [&] { return vec3{unit(rng) * scale, unit(rng) * scale, unit(rng) * scale}; };
+        std::vector<wall> const solid = tetrahedron(point(), point(), point(), point());
+        std::vector<plane> const planes = planesOf(solid);
+        pointFilter const filter = filterOf(planes);
+        for (int i = 0; i < 500; ++i) {
+            vec3 const q = point();
+            ASSERT_EQ(containsFiltered(filter, planes, q), containsExact(planes, q));
+        }
+    }
+}
+
+TEST(Filter, OutOfRangeValuesFallBackToTheExactTest) {
+    long double const inf = std::numeric_limits<long double>::infinity();
+    long double const nan = std::numeric_limits<long double>::quiet_NaN();
+    long double const special[] = {inf, -inf, nan, 0x1p-400L, -0x1p-400L, 0x1p400L, 1e-4940L,
+                                   std::numeric_limits<long double>::max(), 0, -0.0L, 0.5L};
+    std::vector<std::vector<wall>> const solids = {
+        box({0, 0, 0}, {1, 1, 1}),
+        box({-1e300L, -1e300L, -1e300L}, {1e300L, 1e300L, 1e300L}),
+        box({-1e-300L, -1e-300L, -1e-300L}, {1e-300L, 1e-300L, 1e-300L}),
+        box({-inf, 0, 0}, {1, 1, 1}),
+        tetrahedron({0, 0, 0}, {nan, 0, 0}, {0, 1, 0}, {0, 0, 1}),
+    };
+    for (auto const& solid : solids) {
+        std::vector<plane> const planes = planesOf(solid);
+        pointFilter const filter = filterOf(planes);
+        for (long double x : special) {
+            for (long double y : special) {
+                for (long double z : {0.5L, inf, nan, 0x1p-400L, 1e300L}) {
+                    vec3 const q{x, y, z};
+                    EXPECT_EQ(containsFiltered(filter, planes, q), containsExact(planes, q))
+                        << std::hexfloat << x << ' ' << y << ' ' << z;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
