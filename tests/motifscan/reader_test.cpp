@@ -1,0 +1,226 @@
+// The reader against the C library: counts against fscanf("%d") and
+// fscanf("%d\n"), lines against std::getline, both in value and in the number
+// of bytes consumed. Every test runs with several buffer capacities; with 1,
+// every count, line and message straddles refills.
+
+#include "run_in_memory.h"
+
+#include "automaton.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+class MotifscanReader : public testing::TestWithParam<std::size_t> {
+protected:
+    std::size_t capacity() const { return GetParam(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Capacities, MotifscanReader, testing::Values(1, 2, 7, defaultInputCapacity));
+
+struct CountCase {
+    char const* input;
+    CountStatus status;
+    int value;            // meaningful when status is read
+    std::size_t consumed; // bytes consumed by the count read
+};
+
+std::string describe(CountStatus status) {
+    switch (status) {
+        case CountStatus::read: return "read";
+        case CountStatus::notANumber: return "notANumber";
+        case CountStatus::endOfInput: return "endOfInput";
+        case CountStatus::outOfRange: return "outOfRange";
+    }
+    return "?";
+}
+
+TEST_P(MotifscanReader, CountsAndWhereTheyStop) {
+    CountCase const cases[] = {
+        {" \t\n42\n", CountStatus::read, 42, 5},
+        {"-17x", CountStatus::read, -17, 3},
+        {"+5", CountStatus::read, 5, 2},
+        {"\v\f\r 7 ", CountStatus::read, 7, 5},
+        {"0000000000000000000000000000042", CountStatus::read, 42, 31},
+        {"0x5", CountStatus::read, 0, 1},
+        {"2147483647", CountStatus::read, 2147483647, 10},
+        {"-2147483648", CountStatus::read, -2147483647 - 1, 11},
+        // glibc consumes a sign that no digit follows and leaves the next byte.
+        {"-x", CountStatus::notANumber, 0, 1},
+        {"+\n5", CountStatus::notANumber, 0, 1},
+        {"  A", CountStatus::notANumber, 0, 2},
+        {"--5", CountStatus::notANumber, 0, 1},
+        {"", CountStatus::endOfInput, 0, 0},
+        {" \n\t ", CountStatus::endOfInput, 0, 4},
+        {" -", CountStatus::endOfInput, 0, 2},
+        {"2147483648", CountStatus::outOfRange, 0, 10},
+        {"-2147483649", CountStatus::outOfRange, 0, 11},
+        {"99999999999999999999999999999999999999", CountStatus::outOfRange, 0, 38},
+    };
+    for (CountCase const& c : cases) {
+        SCOPED_TRACE(testing::Message() << "input \"" << c.input << "\"");
+        std::string const data = c.input;
+        Input in = inputFromMemory(data, capacity());
+        int value = -99;
+        CountStatus const status = readCount(in, value);
+        EXPECT_EQ(describe(status), describe(c.status));
+        if (c.status == CountStatus::read) {
+            EXPECT_EQ(value, c.value);
+        }
+        EXPECT_EQ(consumedBytes(in, data.size()), c.consumed);
+    }
+}
+
+// Random short strings of whitespace, signs, digits and letters, read with
+// readCount (then skipWhitespace for "%d\n") and with glibc's fscanf; the
+// value, the kind of failure and the bytes consumed must agree.
+TEST_P(MotifscanReader, CountsMatchScanf) {
+    std::mt19937 random(12345);
+    static char const alphabet[] = " \t\n\r\v\f+-0123456789012345678901234567890123456789xA";
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 2);
+    std::uniform_int_distribution<int> length(0, 12);
+    for (int trial = 0; trial < 3000; ++trial) {
+        std::string data;
+        for (int n = length(random); n > 0; --n) data.push_back(alphabet[pick(random)]);
+        for (bool withNewline : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "input \"" << data << "\", newline " << withNewline);
+            char const* format = withNewline ? "%d\n" : "%d";
+            std::FILE* file = fmemopen(data.data(), data.size(), "r");
+            ASSERT_NE(file, nullptr);
+            int expectedValue = -99;
+            int const converted = std::fscanf(file, format, &expectedValue);
+            bool const fileAtEnd = std::feof(file) != 0;
+            long const expectedConsumed = std::ftell(file);
+            std::fclose(file);
+
+            Input in = inputFromMemory(data, capacity());
+            int value = -99;
+            CountStatus const status = readCount(in, value);
+            if (status == CountStatus::read && withNewline) skipWhitespace(in);
+            if (status == CountStatus::outOfRange) {
+                // scanf's value is undefined there; the digits must really be too many.
+                EXPECT_EQ(converted, 1);
+                long long const exact = std::stoll(in.token);  // at most 12 bytes
+                EXPECT_TRUE(exact > 2147483647LL || exact < -2147483648LL) << exact;
+            } else if (converted == 1) {
+                EXPECT_EQ(describe(status), "read");
+                EXPECT_EQ(value, expectedValue);
+            } else if (converted == EOF || fileAtEnd) {
+                EXPECT_EQ(describe(status), "endOfInput");
+            } else {
+                EXPECT_EQ(describe(status), "notANumber");
+            }
+            // After a count out of range the program stops; nothing more is read.
+            if (status != CountStatus::outOfRange || !withNewline) {
+                EXPECT_EQ(static_cast<long>(consumedBytes(in, data.size())), expectedConsumed);
+            }
+        }
+    }
+}
+
+std::vector<std::string> linesByGetline(std::string const& data) {
+    std::istringstream stream(data);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(stream, line);) lines.push_back(line);
+    return lines;
+}
+
+TEST_P(MotifscanReader, LinesMatchGetline) {
+    std::mt19937 random(777);
+    static char const alphabet[] = "AB*\r\n\n \t";
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 2);
+    std::uniform_int_distribution<int> length(0, 16);
+    std::vector<std::string> const fixed = {"", "\n", "\n\n", "AB", "AB\n", "AB\r\n CD\n\nEF"};
+    for (int trial = 0; trial < 2000; ++trial) {
+        std::string data;
+        if (trial < static_cast<int>(fixed.size())) {
+            data = fixed[static_cast<std::size_t>(trial)];
+        } else {
+            for (int n = length(random); n > 0; --n) data.push_back(alphabet[pick(random)]);
+        }
+        SCOPED_TRACE(testing::Message() << "input \"" << data << "\"");
+        Input in = inputFromMemory(data, capacity());
+        std::vector<std::string> lines;
+        for (std::string line; readLine(in, line); line.clear()) lines.push_back(line);
+        EXPECT_EQ(lines, linesByGetline(data));
+        EXPECT_EQ(consumedBytes(in, data.size()), data.size());
+        auto const newlines = std::count(data.begin(), data.end(), '\n');
+        EXPECT_EQ(in.line, 1 + newlines);
+    }
+}
+
+TEST_P(MotifscanReader, ReadsShareOnePosition) {
+    // A count, the skip after it, two lines and a message, back to back.
+    std::string const data = "  3 \r\n\n\t AB\r\n CD\nABCDb*x";
+    Input in = inputFromMemory(data, capacity());
+    int value = 0;
+    ASSERT_EQ(describe(readCount(in, value)), "read");
+    EXPECT_EQ(value, 3);
+    skipWhitespace(in);
+    std::string first, second;
+    ASSERT_TRUE(readLine(in, first));
+    ASSERT_TRUE(readLine(in, second));
+    EXPECT_EQ(first, "AB\r");
+    EXPECT_EQ(second, " CD");
+    EXPECT_EQ(in.line, 5);
+    // The lowercase b ends the message and is consumed; "*x" is left.
+    Automaton automaton;
+    buildAutomaton(automaton, {"BCX", "CD"});
+    EXPECT_EQ(podciag(in, automaton), 1);  // CD completes at the D
+    EXPECT_EQ(podciag(in, automaton), 0);  // b ends the message
+    EXPECT_EQ(consumedBytes(in, data.size()), data.size() - 2);
+}
+
+TEST_P(MotifscanReader, ErrorLinesNameTheLastLineAtTheEnd) {
+    struct Case {
+        char const* input;
+        char const* found;
+        char const* error;
+    };
+    Case const cases[] = {
+        {"1\n2\n", "end of input", "line 2: expected x, found end of input"},
+        {"1\n2", "end of input", "line 2: expected x, found end of input"},
+        {"1\n\n", "end of input", "line 2: expected x, found end of input"},
+        {"", "end of input", "line 1: expected x, found end of input"},
+        {"\n\n", "end of input", "line 2: expected x, found end of input"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(testing::Message() << "input \"" << c.input << "\"");
+        std::string const data = c.input;
+        Input in = inputFromMemory(data, capacity());
+        std::string line;
+        while (readLine(in, line)) {}
+        EXPECT_EQ(describeFound(in, ""), c.found);
+        EXPECT_FALSE(failExpected(in, "x", c.found));
+        EXPECT_EQ(in.error, c.error);
+    }
+}
+
+TEST_P(MotifscanReader, FoundWordsAreQuotedAndShortened) {
+    struct Case {
+        char const* input;
+        char const* consumed;
+        char const* found;
+    };
+    Case const cases[] = {
+        {"x1 y", "", "\"x1\""},
+        {"x", "-", "\"-x\""},
+        {"", "+", "end of input after \"+\""},
+        {"a\"b\\c\x01\xff\n", "", "\"a\\x22b\\x5cc\\x01\\xff\""},
+        {"0123456789012345678901234567890123456789", "", "\"01234567890123456789012345678901...\""},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(testing::Message() << "input \"" << c.input << "\"");
+        std::string const data = c.input;
+        Input in = inputFromMemory(data, capacity());
+        EXPECT_EQ(describeFound(in, c.consumed), c.found);
+    }
+}
+
+}  // namespace
