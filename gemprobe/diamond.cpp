@@ -2,6 +2,7 @@
 
 #include "input.h"
 
+#include <algorithm>
 #include <string>
 
 bool readPoint(Input& in, char const* what, vec3& point) {
@@ -13,6 +14,7 @@ bool readDiament(Input& in, std::vector<wall>& diamond) {
     int wallCount = 0;
     if (!readCount(in, "the number of walls", wallCount)) return false;
     if (wallCount == 1) return failExpected(in, "a solid of at least 2 walls", "1 wall");
+    diamond.reserve(static_cast<std::size_t>(std::clamp(wallCount, 0, 64)));
     for (int i = 0; i < wallCount; ++i) {
         wall w;
         w.orientation = 0;
@@ -22,6 +24,9 @@ bool readDiament(Input& in, std::vector<wall>& diamond) {
             return failExpected(in, "a wall of at least 3 vertices",
                                 std::to_string(vertexCount) + " vertices");
         }
+        // A small reservation saves the regrowth of typical walls; larger ones
+        // grow with the data actually read, never with the count alone.
+        w.vertices.reserve(static_cast<std::size_t>(std::min(vertexCount, 8)));
         for (int v = 0; v < vertexCount; ++v) {
             vec3 vertex;
             if (!readPoint(in, "a vertex coordinate", vertex)) return false;

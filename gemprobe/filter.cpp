@@ -117,8 +117,77 @@ int scanBlocks(filterBlock const* blocks, std::size_t count, query const& q) {
 
 }  // namespace
 
-pointFilter filterOf(std::vector<plane> const& planes) {
-    pointFilter filter;
+// The inner ball
+// --------------
+// Centre C: the mean of the points that define the planes (p0, p0 + edge1,
+// p0 + edge2), rounded to double. For each plane, in extended precision,
+// n = edge1 x edge2, the distance dist = orientation * n . (C - p0) / |n| of C
+// from the plane, reach = |C - p0|, and M = |m| (m as above). The radius r is
+// the least dist less a 2^-10 share. For q with |q - C| <= r the exact
+// orientation * det(edge1, edge2, q - p0) is at least |n| (dist - r), while the
+// extended evaluation errs by at most 9 ue P <= 9 ue (reach + r) M (steps 1
+// and 2 above). The ball is kept only if for every plane
+//     (dist - r) |n| >= 2^-40 (reach + r) M,
+// a margin of 2^20 over that error and over the rounding of dist itself, so
+// det keeps the orientation's sign throughout the ball: every plane passes q.
+// The query test |qd - C|^2 <= (r (1 - 2^-20))^2 is made in double on the
+// rounded point: qd is within ud |q| of q and the sum of squares is within a
+// relative 4 ud, which the 2^-20 shrink covers as long as r >= 2^-30 |C|_1.
+// C and r stay within [2^-300, 2^300] so that r^2 is a normal double.
+namespace {
+
+struct planeGeometry {
+    long double dist, reach, normalLength, permanentLength;
+};
+
+planeGeometry geometryOf(plane const& p, vec3 c) {
+    vec3 const& a = p.edge1;
+    vec3 const& b = p.edge2;
+    vec3 const n{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    vec3 const m{std::fabs(a.y * b.z) + std::fabs(a.z * b.y), std::fabs(a.z * b.x) + std::fabs(a.x * b.z),
+                 std::fabs(a.x * b.y) + std::fabs(a.y * b.x)};
+    vec3 const d = c - p.p0;
+    long double const nn = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+    return {p.orientation * (n.x * d.x + n.y * d.y + n.z * d.z) / nn,
+            std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z), nn,
+            std::sqrt(m.x * m.x + m.y * m.y + m.z * m.z)};
+}
+
+innerBall ballOf(std::vector<plane> const& planes) {
+    innerBall const none{0, 0, 0, 0};
+    if (planes.empty()) return none;
+    long double sx = 0, sy = 0, sz = 0;
+    for (plane const& p : planes) {
+        if (!inCertifiedRange(p.p0) || !inCertifiedRange(p.edge1) || !inCertifiedRange(p.edge2)) return none;
+        sx += 3 * p.p0.x + p.edge1.x + p.edge2.x;
+        sy += 3 * p.p0.y + p.edge1.y + p.edge2.y;
+        sz += 3 * p.p0.z + p.edge1.z + p.edge2.z;
+    }
+    long double const count = 3 * static_cast<long double>(planes.size());
+    vec3 const c{static_cast<double>(sx / count), static_cast<double>(sy / count),
+                 static_cast<double>(sz / count)};
+    long double least = HUGE_VALL;
+    for (plane const& p : planes) {
+        long double const dist = geometryOf(p, c).dist;
+        if (!(dist > 0)) return none;  // C is not inside this plane (or n is 0)
+        if (dist < least) least = dist;
+    }
+    long double const r = least * (1 - 0x1p-10L);
+    for (plane const& p : planes) {
+        planeGeometry const g = geometryOf(p, c);
+        if (!((g.dist - r) * g.normalLength >= 0x1p-40L * (g.reach + r) * g.permanentLength)) return none;
+    }
+    long double const centreSize = std::fabs(c.x) + std::fabs(c.y) + std::fabs(c.z);
+    if (!(r >= 0x1p-30L * centreSize) || !inCertifiedRange(r) || r == 0) return none;
+    double const shrunk = static_cast<double>(r) * (1 - 0x1p-20);
+    return {static_cast<double>(c.x), static_cast<double>(c.y), static_cast<double>(c.z), shrunk * shrunk};
+}
+
+}  // namespace
+
+void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long expectedQueries) {
+    constexpr long queriesWorthABall = 64;
+    filter.ball = expectedQueries >= queriesWorthABall ? ballOf(planes) : innerBall{0, 0, 0, 0};
     std::size_t const blockCount = (planes.size() + 3) / 4;
     filter.blocks.resize(blockCount);
     for (std::size_t slot = 0; slot < blockCount * 4; ++slot) {
@@ -141,6 +210,11 @@ pointFilter filterOf(std::vector<plane> const& planes) {
         b.mz[lane] = v.mz;
         b.planeIndex[lane] = static_cast<std::uint32_t>(index);
     }
+}
+
+pointFilter filterOf(std::vector<plane> const& planes) {
+    pointFilter filter;
+    prepareFilter(planes, filter, 1000);
     return filter;
 }
 
@@ -149,6 +223,9 @@ bool containsFiltered(pointFilter const& filter, std::vector<plane> const& plane
     double const x = static_cast<double>(q.x);
     double const y = static_cast<double>(q.y);
     double const z = static_cast<double>(q.z);
+    innerBall const& ball = filter.ball;
+    double const dx = x - ball.x, dy = y - ball.y, dz = z - ball.z;
+    if (dx * dx + dy * dy + dz * dz <= ball.radiusSquared && ball.radiusSquared > 0) return true;
     query const qd{x, y, z, std::fabs(x), std::fabs(y), std::fabs(z)};
     int const verdict = scanBlocks(filter.blocks.data(), filter.blocks.size(), qd);
     if (verdict != 0) return verdict > 0;

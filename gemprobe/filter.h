@@ -27,9 +27,22 @@ struct alignas(32) filterBlock {
     std::uint32_t planeIndex[4];    // the plane each lane stands for
 };
 
+// A ball deep inside the solid: every point in it is passed by every plane in
+// the extended-precision evaluation, so it needs no plane test at all.
+struct innerBall {
+    double x, y, z;
+    double radiusSquared;  // 0: no ball (a thin or non-convex solid, or one out of range)
+};
+
 struct pointFilter {
     std::vector<filterBlock> blocks;  // the last block repeats its last plane
+    innerBall ball;
 };
+
+// Fills `filter` for the planes, reusing its storage. The ball costs about as
+// much as testing a hundred points against every plane, so it is looked for
+// only when `expectedQueries` makes it worth while.
+void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long expectedQueries);
 
 pointFilter filterOf(std::vector<plane> const& planes);
 

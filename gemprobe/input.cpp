@@ -1,8 +1,8 @@
 #include "input.h"
 
+#include "decimal.h"
 #include "output.h"
 
-#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -19,7 +19,7 @@ bool isLetter(int c, char lower) { return c >= 0 && (c | 0x20) == lower; }
 bool refill(Input& in) {
     if (in.atEnd) return false;
     if (in.flushBeforeRead != nullptr) flush(*in.flushBeforeRead);
-    if (in.pos != nullptr && in.pos != in.buffer.get()) in.lastConsumed = in.pos[-1];
+    if (in.pos != in.buffer.get()) in.lastConsumed = in.pos[-1];
     char* const block = in.buffer.get();
     std::size_t filled = 0;
     if (in.memory != nullptr) {
@@ -38,6 +38,7 @@ bool refill(Input& in) {
     }
     in.pos = block;
     in.end = block + filled;
+    block[filled] = '\0';
     if (filled == 0) in.atEnd = true;
     return filled != 0;
 }
@@ -60,22 +61,6 @@ int skipSpace(Input& in) {
         if (!refill(in)) return -1;
     }
 }
-
-// 10^0 .. 10^27: every one is exact in a 64-bit significand (5^27 < 2^64), so a
-// significand below 2^64 times or divided by one of them is a single correctly
-// rounded operation on exact operands, which is the correctly rounded value.
-constexpr int maxExactPowerOfTen = 27;
-constexpr std::array<long double, maxExactPowerOfTen + 1> exactPowersOfTen = [] {
-    std::array<long double, maxExactPowerOfTen + 1> powers{};
-    long double power = 1;
-    for (long double& p : powers) {
-        p = power;
-        power *= 10;
-    }
-    return powers;
-}();
-
-constexpr int maxFastDigits = 19;  // every 19-digit significand is below 2^64
 
 std::string quoted(std::string const& text, bool truncated) {
     std::string result = "\"";
@@ -101,7 +86,11 @@ Input inputFromFd(int fd, std::size_t capacity) {
     Input in;
     in.fd = fd;
     in.capacity = capacity;
-    in.buffer = std::make_unique<char[]>(capacity);
+    // One byte more than a block: a NUL after the data stops every scan of
+    // digits at the end of the block without a bounds check per byte.
+    in.buffer = std::make_unique<char[]>(capacity + 1);
+    in.buffer[0] = '\0';
+    in.pos = in.end = in.buffer.get();
     return in;
 }
 
@@ -169,8 +158,14 @@ bool readCount(Input& in, char const* what, int& value) {
     return true;
 }
 
-bool readNumber(Input& in, char const* what, long double& value) {
+bool readNumberInGeneral(Input& in, char const* what, long double& value) {
     int c = skipSpace(in);
+    if (c >= 0) {
+        if (char const* after = parseShortDecimal(in.pos, in.end, value)) {
+            in.pos = after;
+            return true;
+        }
+    }
     std::string& text = in.token;
     text.clear();
     auto take = [&] {
@@ -260,20 +255,7 @@ bool readNumber(Input& in, char const* what, long double& value) {
         if (negativeExponent) exponent = -exponent;
     }
 
-    if (fast) {
-        long const scale = exponent - fractionDigits;
-        if (significand == 0) {
-            value = negative ? -0.0L : 0.0L;
-            return true;
-        }
-        if (scale >= -maxExactPowerOfTen && scale <= maxExactPowerOfTen) {
-            long double const m = static_cast<long double>(significand);
-            long double const magnitude = scale >= 0 ? m * exactPowersOfTen[scale]
-                                                     : m / exactPowersOfTen[-scale];
-            value = negative ? -magnitude : magnitude;
-            return true;
-        }
-    }
+    if (fast && scaleExactly(significand, exponent - fractionDigits, negative, value)) return true;
     value = std::strtold(text.c_str(), nullptr);
     return true;
 }

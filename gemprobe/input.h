@@ -1,5 +1,7 @@
 #pragma once
 
+#include "decimal.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -23,7 +25,7 @@ struct Input {
 
     std::size_t capacity = 0;
     std::unique_ptr<char[]> buffer;
-    char const* pos = nullptr;
+    char const* pos = nullptr;         // unread bytes: pos..end, and *end is always NUL
     char const* end = nullptr;
     bool atEnd = false;                // the source has no more bytes
     int readError = 0;                 // errno of a failed read
@@ -59,7 +61,8 @@ bool readCount(Input& in, char const* what, int& value);
 // A sign or point without digits, an exponent or a hexadecimal prefix without
 // digits after it, and a broken "inf"/"nan" are errors, even where scanf
 // would accept a prefix.
-bool readNumber(Input& in, char const* what, long double& value);
+inline bool readNumber(Input& in, char const* what, long double& value);
+bool readNumberInGeneral(Input& in, char const* what, long double& value);
 
 // Records "line N: expected <what>, found <detail>" in in.error and returns false.
 bool failExpected(Input& in, char const* what, std::string const& found);
@@ -68,3 +71,25 @@ bool failExpected(Input& in, char const* what, std::string const& found);
 // or the quoted word that starts at the current position (after `consumed`,
 // the part of it already read).
 std::string describeFound(Input& in, std::string const& consumed);
+
+// The common case inline: blanks and a short decimal within the current block.
+inline bool readNumber(Input& in, char const* what, long double& value) {
+    char const* p = in.pos;
+    for (;; ++p) {
+        if (*p == ' ') continue;
+        if (*p == '\n') {
+            ++in.line;
+            continue;
+        }
+        if (*p >= '\t' && *p <= '\r') continue;
+        break;
+    }
+    in.pos = p;
+    if (p != in.end) {
+        if (char const* after = parseShortDecimal(p, in.end, value)) {
+            in.pos = after;
+            return true;
+        }
+    }
+    return readNumberInGeneral(in, what, value);
+}

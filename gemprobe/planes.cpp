@@ -1,13 +1,17 @@
 #include "planes.h"
 
-std::vector<plane> planesOf(std::vector<wall> const& diamond) {
-    std::vector<plane> planes;
-    planes.reserve(diamond.size());
+void preparePlanes(std::vector<wall> const& diamond, std::vector<plane>& planes) {
+    planes.clear();
     for (wall const& w : diamond) {
         if (w.orientation == 0) continue;
         vec3 const p0 = w.vertices[0];
         planes.push_back({p0, w.vertices[1] - p0, w.vertices[2] - p0, w.orientation});
     }
+}
+
+std::vector<plane> planesOf(std::vector<wall> const& diamond) {
+    std::vector<plane> planes;
+    preparePlanes(diamond, planes);
     return planes;
 }
 

@@ -12,6 +12,10 @@ struct plane {
     int orientation;  // never 0: walls of orientation 0 pass every point and are left out
 };
 
+// Replaces the contents of `planes` (keeping its storage) with the diamond's
+// walls of non-zero orientation, in order.
+void preparePlanes(std::vector<wall> const& diamond, std::vector<plane>& planes);
+
 std::vector<plane> planesOf(std::vector<wall> const& diamond);
 
 // The det sign of q against the plane.

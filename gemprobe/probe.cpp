@@ -1,20 +1,17 @@
 #include "probe.h"
 
-#include "filter.h"
 #include "input.h"
 #include "output.h"
-#include "planes.h"
 
-
-bool checkPoints(Input& in, Output& out, std::vector<wall> const& diamond) {
+bool checkPoints(Input& in, Output& out, std::vector<wall> const& diamond, queryWorkspace& work) {
     int queryCount = 0;
     if (!readCount(in, "the number of points", queryCount)) return false;
-    std::vector<plane> const planes = planesOf(diamond);
-    pointFilter const filter = filterOf(planes);
+    preparePlanes(diamond, work.planes);
+    prepareFilter(work.planes, work.filter, queryCount);
     for (int i = 0; i < queryCount; ++i) {
         vec3 q;
         if (!readPoint(in, "a point coordinate", q)) return false;
-        if (containsFiltered(filter, planes, q)) {
+        if (containsFiltered(work.filter, work.planes, q)) {
             put(out, "TAK\n", 4);
         } else {
             put(out, "NIE\n", 4);
@@ -24,11 +21,11 @@ bool checkPoints(Input& in, Output& out, std::vector<wall> const& diamond) {
     return true;
 }
 
-bool analizujZestaw(Input& in, Output& out) {
+bool analizujZestaw(Input& in, Output& out, queryWorkspace& work) {
     std::vector<wall> diamond;
     if (!readDiament(in, diamond)) return false;
     calculateOrientations(diamond);
-    if (!checkPoints(in, out, diamond)) return false;
+    if (!checkPoints(in, out, diamond, work)) return false;
     put(out, "\n", 1);
     return out.writeError == 0;
 }
@@ -36,8 +33,9 @@ bool analizujZestaw(Input& in, Output& out) {
 bool runGemprobe(Input& in, Output& out) {
     int setCount = 0;
     if (!readCount(in, "the number of sets", setCount)) return false;
+    queryWorkspace work;
     for (int k = 0; k < setCount; ++k) {
-        if (!analizujZestaw(in, out)) return false;
+        if (!analizujZestaw(in, out, work)) return false;
     }
     return true;
 }

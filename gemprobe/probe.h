@@ -1,6 +1,8 @@
 #pragma once
 
 #include "diamond.h"
+#include "filter.h"
+#include "planes.h"
 
 struct Input;
 struct Output;
@@ -17,13 +19,20 @@ struct Output;
 // Each of the functions returns false when the run cannot go on: the input's
 // error says why, or the output's writeError is set.
 
+// Storage for the point test, reused from one set to the next so that a run
+// of many small sets does not allocate for each; no values carry over.
+struct queryWorkspace {
+    std::vector<plane> planes;
+    pointFilter filter;
+};
+
 // Reads the query section and prints one verdict per point. A point is in the
 // solid exactly when no wall sees it strictly on the side opposite to its
 // orientation.
-bool checkPoints(Input& in, Output& out, std::vector<wall> const& diamond);
+bool checkPoints(Input& in, Output& out, std::vector<wall> const& diamond, queryWorkspace& work);
 
 // One whole test set: its diamond, then its queries, then the empty line.
-bool analizujZestaw(Input& in, Output& out);
+bool analizujZestaw(Input& in, Output& out, queryWorkspace& work);
 
 // Every set of the input. Reads nothing after the last announced set.
 bool runGemprobe(Input& in, Output& out);

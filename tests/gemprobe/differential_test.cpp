@@ -100,11 +100,16 @@ struct Generator {
     // A short decimal written as text (not from a long double), like 0.1 or -2.35e1,
     // and the value the reader will give it.
     long double decimal() {
-        std::string digits = std::to_string(below(2000)) ;
-        int const point = static_cast<int>(below(static_cast<unsigned>(digits.size()) + 1));
+        std::string const digits = std::to_string(below(2000));
+        std::size_t const point = below(static_cast<unsigned>(digits.size()) + 1);
         std::string spelled = chance(30) ? "-" : "";
-        spelled += digits.substr(0, point) + "." + digits.substr(point);
-        if (chance(20)) spelled += "e" + std::to_string(static_cast<int>(below(5)) - 2);
+        spelled.append(digits, 0, point);
+        spelled += '.';
+        spelled.append(digits, point);
+        if (chance(20)) {
+            spelled += 'e';
+            spelled += std::to_string(static_cast<int>(below(5)) - 2);
+        }
         space();
         text += spelled;
         return std::strtold(spelled.c_str(), nullptr);
