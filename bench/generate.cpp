@@ -1,0 +1,196 @@
+// Deterministic benchmark inputs (fixed seeds): bench_generate SHAPE SCALE
+// writes shape 1..6 to standard output; SCALE multiplies the number of points,
+// sets, message bytes or tasks (the solids and pattern sets stay the same).
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Point = std::array<double, 3>;
+using Triangle = std::array<int, 3>;
+
+struct Mesh {
+    std::vector<Point> vertices;
+    std::vector<Triangle> faces;
+};
+
+Point onSphere(Point p) {
+    double const r = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+    return {p[0] / r, p[1] / r, p[2] / r};
+}
+
+// An icosahedron whose faces are split in four `levels` times, with the new
+// vertices pushed onto the unit sphere: 20 * 4^levels faces, convex.
+Mesh geodesicSphere(int levels) {
+    double const t = (1 + std::sqrt(5.0)) / 2;
+    Mesh mesh;
+    for (Point p : std::vector<Point>{{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0},
+                                      {0, -1, t}, {0, 1, t}, {0, -1, -t}, {0, 1, -t},
+                                      {t, 0, -1}, {t, 0, 1}, {-t, 0, -1}, {-t, 0, 1}}) {
+        mesh.vertices.push_back(onSphere(p));
+    }
+    mesh.faces = {{0, 11, 5}, {0, 5, 1}, {0, 1, 7}, {0, 7, 10}, {0, 10, 11}, {1, 5, 9}, {5, 11, 4},
+                  {11, 10, 2}, {10, 7, 6}, {7, 1, 8}, {3, 9, 4}, {3, 4, 2}, {3, 2, 6}, {3, 6, 8},
+                  {3, 8, 9}, {4, 9, 5}, {2, 4, 11}, {6, 2, 10}, {8, 6, 7}, {9, 8, 1}};
+    for (int level = 0; level < levels; ++level) {
+        std::vector<Triangle> finer;
+        auto middle = [&](int a, int b) {
+            Point const& p = mesh.vertices[a];
+            Point const& q = mesh.vertices[b];
+            mesh.vertices.push_back(onSphere({(p[0] + q[0]) / 2, (p[1] + q[1]) / 2, (p[2] + q[2]) / 2}));
+            return static_cast<int>(mesh.vertices.size() - 1);
+        };
+        for (Triangle const& f : mesh.faces) {
+            // Edges are split once per face: duplicated midpoints are harmless here.
+            int const ab = middle(f[0], f[1]), bc = middle(f[1], f[2]), ca = middle(f[2], f[0]);
+            finer.push_back({f[0], ab, ca});
+            finer.push_back({f[1], bc, ab});
+            finer.push_back({f[2], ca, bc});
+            finer.push_back({ab, bc, ca});
+        }
+        mesh.faces = finer;
+    }
+    return mesh;
+}
+
+void printSolid(Mesh const& mesh, double radius, std::mt19937_64& rng) {
+    std::printf("%zu\n", mesh.faces.size());
+    for (Triangle f : mesh.faces) {
+        if (rng() % 2) std::swap(f[1], f[2]);  // either winding
+        std::printf("3");
+        for (int v : f) {
+            Point const& p = mesh.vertices[v];
+            std::printf("  %.0f %.0f %.0f", std::round(p[0] * radius), std::round(p[1] * radius),
+                        std::round(p[2] * radius));
+        }
+        std::printf("\n");
+    }
+}
+
+// Points with three decimals; `insideShare` of them well inside the sphere of
+// the given radius, the rest in a shell around it.
+void printPoints(long count, double radius, double insideShare, std::mt19937_64& rng) {
+    std::normal_distribution<double> normal;
+    std::uniform_real_distribution<double> unit(0, 1);
+    std::printf("%ld\n", count);
+    for (long i = 0; i < count; ++i) {
+        Point const direction = onSphere({normal(rng), normal(rng), normal(rng)});
+        double const r = unit(rng) < insideShare ? 0.9 * std::cbrt(unit(rng)) : 1.02 + 0.5 * unit(rng);
+        std::printf("%.3f %.3f %.3f\n", direction[0] * r * radius, direction[1] * r * radius,
+                    direction[2] * r * radius);
+    }
+}
+
+void manyPoints(long scale) {
+    std::mt19937_64 rng(1);
+    std::printf("1\n");
+    printSolid(geodesicSphere(1), 1e6, rng);
+    printPoints(400000 * scale, 1e6, 0.85, rng);
+}
+
+void largeSolid(long scale) {
+    std::mt19937_64 rng(2);
+    std::printf("1\n");
+    printSolid(geodesicSphere(4), 1e6, rng);
+    printPoints(8000 * scale, 1e6, 0.95, rng);
+}
+
+void manySmallSets(long scale) {
+    std::mt19937_64 rng(3);
+    static char const* const faces[6][2] = {
+        {"0 0 0  1 0 0  1 1 0  0 1 0", "0 1 0  1 1 0  1 0 0  0 0 0"},
+        {"0 0 1  1 0 1  1 1 1  0 1 1", "0 1 1  1 1 1  1 0 1  0 0 1"},
+        {"0 0 0  1 0 0  1 0 1  0 0 1", "0 0 1  1 0 1  1 0 0  0 0 0"},
+        {"0 1 0  1 1 0  1 1 1  0 1 1", "0 1 1  1 1 1  1 1 0  0 1 0"},
+        {"0 0 0  0 1 0  0 1 1  0 0 1", "0 0 1  0 1 1  0 1 0  0 0 0"},
+        {"1 0 0  1 1 0  1 1 1  1 0 1", "1 0 1  1 1 1  1 1 0  1 0 0"},
+    };
+    std::uniform_real_distribution<double> around(-0.25, 1.25);
+    long const sets = 50000 * scale;
+    std::printf("%ld\n", sets);
+    for (long s = 0; s < sets; ++s) {
+        std::printf("6\n");
+        for (auto const& face : faces) std::printf("4  %s\n", face[rng() % 2]);
+        std::printf("10\n");
+        for (int i = 0; i < 10; ++i) {
+            std::printf("%.3f %.3f %.3f\n", around(rng), around(rng), around(rng));
+        }
+    }
+}
+
+std::string randomText(std::mt19937_64& rng, long length) {
+    static char const symbols[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ*";
+    std::string text;
+    text.reserve(static_cast<std::size_t>(length));
+    for (long i = 0; i < length; ++i) text.push_back(symbols[rng() % 27]);
+    return text;
+}
+
+void dictionary(long scale) {
+    std::mt19937_64 rng(4);
+    std::printf("1\n300\n");
+    for (int i = 0; i < 300; ++i) std::printf("%s\n", randomText(rng, 4 + static_cast<long>(rng() % 9)).c_str());
+    std::printf("%s\n", randomText(rng, 1000000 * scale).c_str());
+}
+
+void repetitive(long scale) {
+    std::string ab;
+    for (int i = 0; i < 300; ++i) ab += "AB";
+    std::printf("1\n3\n%sB\n%sC\n%sD\n", std::string(1000, 'A').c_str(),
+                std::string(500, 'A').c_str(), ab.c_str());
+    // Long runs of A broken by a B now and then: every A keeps hundreds of
+    // partial matches of the long patterns alive in a straightforward scan.
+    std::mt19937_64 rng(5);
+    std::string message;
+    long const length = 1000000 * scale;
+    while (static_cast<long>(message.size()) < length) {
+        message.append(300 + rng() % 1400, 'A');
+        message.push_back(rng() % 3 ? 'B' : 'C');
+    }
+    message.resize(static_cast<std::size_t>(length));
+    std::printf("%s\n", message.c_str());
+}
+
+void manySmallTasks(long scale) {
+    std::mt19937_64 rng(6);
+    long const tasks = 100000 * scale;
+    std::printf("%ld\n", tasks);
+    for (long t = 0; t < tasks; ++t) {
+        std::printf("3\n");
+        for (int i = 0; i < 3; ++i) {
+            std::string pattern;
+            for (long k = 1 + static_cast<long>(rng() % 4); k > 0; --k) pattern.push_back("ABC*"[rng() % 4]);
+            std::printf("%s\n", pattern.c_str());
+        }
+        std::string message;
+        for (int i = 0; i < 60; ++i) message.push_back("ABCD*"[rng() % 5]);
+        std::printf("%s\n", message.c_str());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: bench_generate SHAPE(1-6) SCALE\n");
+        return 2;
+    }
+    int const shape = std::atoi(argv[1]);
+    long const scale = std::atol(argv[2]);
+    switch (shape) {
+        case 1: manyPoints(scale); break;
+        case 2: largeSolid(scale); break;
+        case 3: manySmallSets(scale); break;
+        case 4: dictionary(scale); break;
+        case 5: repetitive(scale); break;
+        case 6: manySmallTasks(scale); break;
+        default: std::fprintf(stderr, "bench_generate: no shape %d\n", shape); return 2;
+    }
+    return 0;
+}
