@@ -43,11 +43,11 @@ void calculateOrientations(std::vector<wall>& diamond) {
         wall& w = diamond[i];
         wall const& reference = diamond[i == 0 ? 1 : 0];
         vec3 const p0 = w.vertices[0];
-        vec3 const p1 = w.vertices[1];
-        vec3 const p2 = w.vertices[2];
+        vec3 const edge1 = w.vertices[1] - p0;
+        vec3 const edge2 = w.vertices[2] - p0;
         for (vec3 const& v : reference.vertices) {
             if (w.orientation != 0) break;
-            w.orientation = det(p1 - p0, p2 - p0, v - p0);
+            w.orientation = det(edge1, edge2, v - p0);
         }
     }
 }

@@ -60,17 +60,18 @@ struct laneValues {
 };
 
 laneValues laneOf(plane const& p) {
-    vec3 const& a = p.edge1;
-    vec3 const& b = p.edge2;
-    if (!inCertifiedRange(p.p0) || !inCertifiedRange(a) || !inCertifiedRange(b)) {
+    vec3 const& p0 = origin(p);
+    vec3 const a = edge1(p);
+    vec3 const b = edge2(p);
+    if (!inCertifiedRange(p0) || !inCertifiedRange(a) || !inCertifiedRange(b)) {
         double const nan = std::nan("");
         return {0, 0, 0, 0, 0, 0, nan, nan, nan};
     }
     long double const sign = p.orientation;
     return {
-        static_cast<double>(p.p0.x),
-        static_cast<double>(p.p0.y),
-        static_cast<double>(p.p0.z),
+        static_cast<double>(p0.x),
+        static_cast<double>(p0.y),
+        static_cast<double>(p0.z),
         static_cast<double>(sign * (a.y * b.z - a.z * b.y)),
         static_cast<double>(sign * (a.z * b.x - a.x * b.z)),
         static_cast<double>(sign * (a.x * b.y - a.y * b.x)),
@@ -141,12 +142,12 @@ struct planeGeometry {
 };
 
 planeGeometry geometryOf(plane const& p, vec3 c) {
-    vec3 const& a = p.edge1;
-    vec3 const& b = p.edge2;
+    vec3 const a = edge1(p);
+    vec3 const b = edge2(p);
     vec3 const n{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
     vec3 const m{std::fabs(a.y * b.z) + std::fabs(a.z * b.y), std::fabs(a.z * b.x) + std::fabs(a.x * b.z),
                  std::fabs(a.x * b.y) + std::fabs(a.y * b.x)};
-    vec3 const d = c - p.p0;
+    vec3 const d = c - origin(p);
     long double const nn = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
     return {p.orientation * (n.x * d.x + n.y * d.y + n.z * d.z) / nn,
             std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z), nn,
@@ -158,10 +159,13 @@ innerBall ballOf(std::vector<plane> const& planes) {
     if (planes.empty()) return none;
     long double sx = 0, sy = 0, sz = 0;
     for (plane const& p : planes) {
-        if (!inCertifiedRange(p.p0) || !inCertifiedRange(p.edge1) || !inCertifiedRange(p.edge2)) return none;
-        sx += 3 * p.p0.x + p.edge1.x + p.edge2.x;
-        sy += 3 * p.p0.y + p.edge1.y + p.edge2.y;
-        sz += 3 * p.p0.z + p.edge1.z + p.edge2.z;
+        vec3 const& p0 = origin(p);
+        vec3 const a = edge1(p);
+        vec3 const b = edge2(p);
+        if (!inCertifiedRange(p0) || !inCertifiedRange(a) || !inCertifiedRange(b)) return none;
+        sx += 3 * p0.x + a.x + b.x;
+        sy += 3 * p0.y + a.y + b.y;
+        sz += 3 * p0.z + a.z + b.z;
     }
     long double const count = 3 * static_cast<long double>(planes.size());
     vec3 const c{static_cast<double>(sx / count), static_cast<double>(sy / count),
@@ -190,10 +194,7 @@ void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long e
     filter.ball = expectedQueries >= queriesWorthABall ? ballOf(planes) : innerBall{0, 0, 0, 0};
     std::size_t const blockCount = (planes.size() + 3) / 4;
     filter.blocks.resize(blockCount);
-    for (std::size_t slot = 0; slot < blockCount * 4; ++slot) {
-        // Padding lanes repeat the last plane: a duplicate wall changes no verdict.
-        std::size_t const index = slot < planes.size() ? slot : planes.size() - 1;
-        laneValues const v = laneOf(planes[index]);
+    auto setLane = [&](std::size_t slot, laneValues const& v, std::size_t index) {
         filterBlock& b = filter.blocks[slot / 4];
         std::size_t const lane = slot % 4;
         b.p0x[lane] = v.p0x;
@@ -209,7 +210,14 @@ void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long e
         b.my[lane] = v.my;
         b.mz[lane] = v.mz;
         b.planeIndex[lane] = static_cast<std::uint32_t>(index);
+    };
+    laneValues last{};
+    for (std::size_t index = 0; index < planes.size(); ++index) {
+        last = laneOf(planes[index]);
+        setLane(index, last, index);
     }
+    // Padding lanes repeat the last plane: a duplicate wall changes no verdict.
+    for (std::size_t slot = planes.size(); slot < blockCount * 4; ++slot) setLane(slot, last, planes.size() - 1);
 }
 
 pointFilter filterOf(std::vector<plane> const& planes) {

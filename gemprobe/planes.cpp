@@ -4,8 +4,7 @@ void preparePlanes(std::vector<wall> const& diamond, std::vector<plane>& planes)
     planes.clear();
     for (wall const& w : diamond) {
         if (w.orientation == 0) continue;
-        vec3 const p0 = w.vertices[0];
-        planes.push_back({p0, w.vertices[1] - p0, w.vertices[2] - p0, w.orientation});
+        planes.push_back({w.vertices.data(), w.orientation});
     }
 }
 

@@ -4,13 +4,17 @@
 
 #include <vector>
 
-// A wall reduced to what the point test needs. The two edges are the very
-// values that det's callers compute from the vertices, p1 - p0 and p2 - p0,
-// taken once per set instead of once per query.
+// A wall as the point test sees it: the plane through its first three
+// vertices p0, p1, p2 (pointing into the wall, which outlives the plane) and
+// its orientation.
 struct plane {
-    vec3 p0, edge1, edge2;
+    vec3 const* vertices;
     int orientation;  // never 0: walls of orientation 0 pass every point and are left out
 };
+
+inline vec3 const& origin(plane const& p) { return p.vertices[0]; }
+inline vec3 edge1(plane const& p) { return p.vertices[1] - p.vertices[0]; }
+inline vec3 edge2(plane const& p) { return p.vertices[2] - p.vertices[0]; }
 
 // Replaces the contents of `planes` (keeping its storage) with the diamond's
 // walls of non-zero orientation, in order.
@@ -19,7 +23,7 @@ void preparePlanes(std::vector<wall> const& diamond, std::vector<plane>& planes)
 std::vector<plane> planesOf(std::vector<wall> const& diamond);
 
 // The det sign of q against the plane.
-inline int sideOf(plane const& p, vec3 q) { return det(p.edge1, p.edge2, q - p.p0); }
+inline int sideOf(plane const& p, vec3 q) { return det(edge1(p), edge2(p), q - origin(p)); }
 
 // A point is in the solid exactly when no plane sees it strictly on the side
 // opposite to its orientation. This is the unfiltered test: one det per plane.

@@ -58,9 +58,9 @@ Tally compareNearPlanes(std::vector<wall> const& diamond, std::mt19937_64& rng) 
         for (int sample = 0; sample < 4; ++sample) {
             long double const u = tenths(rng) / 10.0L;
             long double const v = (1 - u) * (tenths(rng) / 10.0L);
-            vec3 const base{p.p0.x + u * p.edge1.x + v * p.edge2.x,
-                            p.p0.y + u * p.edge1.y + v * p.edge2.y,
-                            p.p0.z + u * p.edge1.z + v * p.edge2.z};
+            vec3 const p0 = origin(p), e1 = edge1(p), e2 = edge2(p);
+            vec3 const base{p0.x + u * e1.x + v * e2.x, p0.y + u * e1.y + v * e2.y,
+                            p0.z + u * e1.z + v * e2.z};
             for (int dx = -3; dx <= 3; ++dx) {
                 for (int dy = -3; dy <= 3; ++dy) {
                     for (int dz = -3; dz <= 3; ++dz) {
