@@ -1,6 +1,7 @@
 #include "filter.h"
 
 #include <cmath>
+#include <cstring>
 
 // Why the bound holds
 // -------------------
@@ -33,26 +34,36 @@
 // B > 7.9 ud S exceeds the error, and |F| > B proves sign(D_ext) = sign(F).
 //
 // The bound needs every product to stay normal and finite in double: every
-// non-zero magnitude of p0, the edges and q lies in [2^-300, 2^300]. Then a
-// non-zero difference of such doubles is at least 2^-352, n_k and m_k lie in
-// [2^-664, 2^603] or are 0, and every term of F and B stays within
-// [2^-1016, 2^905]. Anything else (infinities and NaN included) goes to the
-// exact test.
+// non-zero magnitude of the vertices p0, p1, p2 and of q lies in
+// [2^-200, 2^200). Then the edges are 0 or within [2^-263, 2^201] (multiples of
+// the extended ulp of 2^-200), a non-zero qd - p0d is within [2^-252, 2^201],
+// n_k and m_k are 0 or within [2^-589, 2^403], and every term of F and B stays
+// within [2^-841, 2^655]. Anything else (infinities, NaN, subnormals and
+// values near the ends of the range) goes to the exact test.
 namespace {
 
 constexpr double boundFactor = 0x1p-50;  // C = 8 ud
 
-constexpr long double smallest = 0x1p-300L;
-constexpr long double largest = 0x1p300L;
-
-// Written so that NaN fails too.
-bool inCertifiedRange(long double x) {
-    long double const magnitude = std::fabs(x);
-    return x == 0 || (magnitude >= smallest && magnitude <= largest);
+// Zero, or a magnitude in [2^-200, 2^200), read off the stored bits (a plain
+// integer test, cheaper than x87 comparisons): bytes 0-7 hold the significand,
+// bits 0-14 of bytes 8-9 the biased exponent. Infinities and NaN (exponent
+// 0x7fff) and subnormals (exponent 0, significand not 0) fail.
+bool inCertifiedRange(long double const& x) {
+    unsigned char const* const bytes = reinterpret_cast<unsigned char const*>(&x);
+    std::uint64_t significand = 0;
+    std::memcpy(&significand, bytes, sizeof significand);
+    unsigned const exponent = (bytes[8] | static_cast<unsigned>(bytes[9]) << 8) & 0x7fffu;
+    constexpr unsigned bias = 16383;
+    return exponent - (bias - 200) < 400 || (exponent == 0 && significand == 0);
 }
 
-bool inCertifiedRange(vec3 v) {
-    return inCertifiedRange(v.x) && inCertifiedRange(v.y) && inCertifiedRange(v.z);
+bool inCertifiedRange(vec3 const& v) {
+    return inCertifiedRange(v.x) & inCertifiedRange(v.y) & inCertifiedRange(v.z);
+}
+
+bool inCertifiedRange(plane const& p) {
+    return inCertifiedRange(p.vertices[0]) & inCertifiedRange(p.vertices[1]) &
+           inCertifiedRange(p.vertices[2]);
 }
 
 struct laneValues {
@@ -60,13 +71,13 @@ struct laneValues {
 };
 
 laneValues laneOf(plane const& p) {
-    vec3 const& p0 = origin(p);
-    vec3 const a = edge1(p);
-    vec3 const b = edge2(p);
-    if (!inCertifiedRange(p0) || !inCertifiedRange(a) || !inCertifiedRange(b)) {
+    if (!inCertifiedRange(p)) {
         double const nan = std::nan("");
         return {0, 0, 0, 0, 0, 0, nan, nan, nan};
     }
+    vec3 const& p0 = origin(p);
+    vec3 const a = edge1(p);
+    vec3 const b = edge2(p);
     long double const sign = p.orientation;
     return {
         static_cast<double>(p0.x),
@@ -134,7 +145,7 @@ int scanBlocks(filterBlock const* blocks, std::size_t count, query const& q) {
 // The query test |qd - C|^2 <= (r (1 - 2^-20))^2 is made in double on the
 // rounded point: qd is within ud |q| of q and the sum of squares is within a
 // relative 4 ud, which the 2^-20 shrink covers as long as r >= 2^-30 |C|_1.
-// C and r stay within [2^-300, 2^300] so that r^2 is a normal double.
+// r stays within [2^-200, 2^200] so that r^2 is a normal double.
 namespace {
 
 struct planeGeometry {
@@ -159,10 +170,10 @@ innerBall ballOf(std::vector<plane> const& planes) {
     if (planes.empty()) return none;
     long double sx = 0, sy = 0, sz = 0;
     for (plane const& p : planes) {
+        if (!inCertifiedRange(p)) return none;
         vec3 const& p0 = origin(p);
         vec3 const a = edge1(p);
         vec3 const b = edge2(p);
-        if (!inCertifiedRange(p0) || !inCertifiedRange(a) || !inCertifiedRange(b)) return none;
         sx += 3 * p0.x + a.x + b.x;
         sy += 3 * p0.y + a.y + b.y;
         sz += 3 * p0.z + a.z + b.z;
@@ -182,7 +193,7 @@ innerBall ballOf(std::vector<plane> const& planes) {
         if (!((g.dist - r) * g.normalLength >= 0x1p-40L * (g.reach + r) * g.permanentLength)) return none;
     }
     long double const centreSize = std::fabs(c.x) + std::fabs(c.y) + std::fabs(c.z);
-    if (!(r >= 0x1p-30L * centreSize) || !inCertifiedRange(r) || r == 0) return none;
+    if (!(r >= 0x1p-30L * centreSize) || !(r >= 0x1p-200L && r <= 0x1p200L)) return none;
     double const shrunk = static_cast<double>(r) * (1 - 0x1p-20);
     return {static_cast<double>(c.x), static_cast<double>(c.y), static_cast<double>(c.z), shrunk * shrunk};
 }

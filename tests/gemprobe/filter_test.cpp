@@ -123,7 +123,8 @@ TEST(Filter, OutOfRangeValuesFallBackToTheExactTest) {
     long double const inf = std::numeric_limits<long double>::infinity();
     long double const nan = std::numeric_limits<long double>::quiet_NaN();
     long double const special[] = {inf, -inf, nan, 0x1p-400L, -0x1p-400L, 0x1p400L, 1e-4940L,
-                                   std::numeric_limits<long double>::max(), 0, -0.0L, 0.5L};
+                                   std::numeric_limits<long double>::max(), 0, -0.0L, 0.5L,
+                                   0x1p-200L, -0x1p-201L, 0x1.fffffffffffffffep199L, 0x1p200L};
     std::vector<std::vector<wall>> const solids = {
         box({0, 0, 0}, {1, 1, 1}),
         box({-1e300L, -1e300L, -1e300L}, {1e300L, 1e300L, 1e300L}),
