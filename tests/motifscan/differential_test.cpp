@@ -135,7 +135,7 @@ struct Generator {
     std::string input() {
         static char const* const alphabets[] = {"AB", "AB*", "ABC", "A", "ABCDEFGHIJKLMNOPQRSTUVWXYZ*"};
         alphabet = alphabets[below(5)];
-        int const tasks = below(5);
+        int const tasks = below(8);
         int const announced = percent(10) ? tasks + 1 + below(2) : tasks;
         std::string text = std::to_string(announced) + pick(" \n\t");
         std::size_t const header = text.size();
@@ -194,7 +194,7 @@ TEST(MotifscanDifferential, HandWrittenInputs) {
 
 TEST(MotifscanDifferential, GeneratedInputs) {
     Generator generator{std::mt19937(20240601), ""};
-    for (int trial = 0; trial < 600; ++trial) {
+    for (int trial = 0; trial < 800; ++trial) {
         std::string const input = generator.input();
         SCOPED_TRACE(testing::Message() << "trial " << trial << ", input:\n" << printable(input));
         compareWithReference(input);
