@@ -2,6 +2,9 @@
 
 #include "input.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -10,10 +13,24 @@ namespace {
 // table would need 8 GiB before a task reaches this many states.
 constexpr std::uint32_t maxStates = (completesOccurrence - symbolClasses) / symbolClasses;
 
+constexpr std::uint32_t emptyRow[symbolClasses] = {};
+
+// The table keeps its size across tasks and is cleared row by row as nodes
+// are added. Copying a constant row compiles to a few vector stores; growing
+// the vector by a row, or std::fill_n, becomes a rep stos whose start-up cost
+// dominated the build of tasks with a few short patterns.
+void addRow(Automaton& automaton, std::size_t node) {
+    std::size_t const needed = (node + 1) * symbolClasses;
+    if (automaton.table.size() < needed) {
+        automaton.table.resize(std::max(needed, 2 * automaton.table.size()));
+    }
+    std::memcpy(automaton.table.data() + node * symbolClasses, emptyRow, sizeof emptyRow);
+}
+
 std::uint32_t addTrieNode(Automaton& automaton) {
     std::size_t const node = automaton.patternEndsAt.size();
     if (node >= maxStates) throw std::bad_alloc();
-    automaton.table.resize(automaton.table.size() + symbolClasses, 0);
+    addRow(automaton, node);
     automaton.patternEndsAt.push_back(0);
     return static_cast<std::uint32_t>(node);
 }
@@ -26,7 +43,9 @@ void insertPattern(Automaton& automaton, std::string const& pattern) {
         // A shorter pattern that is a prefix of this one always completes
         // first, so the scan can never get further along this one.
         if (automaton.patternEndsAt[node] != 0) return;
-        std::size_t const entry = std::size_t{node} * symbolClasses + symbolClassOf[byte];
+        std::uint8_t const symbol = symbolClassOf[byte];
+        automaton.usedSymbols |= std::uint32_t{1} << symbol;
+        std::size_t const entry = std::size_t{node} * symbolClasses + symbol;
         if (automaton.table[entry] == 0) {
             std::uint32_t const child = addTrieNode(automaton);
             automaton.table[entry] = child;
@@ -54,11 +73,17 @@ std::uint32_t enterChild(Automaton& automaton, std::uint32_t child, std::uint32_
 // row is filled: a missing child then takes the suffix-link state's entry.
 // Rows of states that complete an occurrence, and of everything below them,
 // are never filled; the scan stops before it could use them.
+//
+// A symbol that no pattern holds leads every state back to the start, which
+// is the 0 the rows were created with; only the symbols in use are visited.
+// Tasks with a few short patterns are built many times faster that way.
 void linkStates(Automaton& automaton) {
     automaton.fallback.resize(automaton.patternEndsAt.size());
     automaton.queue.clear();
     std::uint32_t* const table = automaton.table.data();
-    for (int symbol = 0; symbol < letterClasses; ++symbol) {
+    std::uint32_t const used = automaton.usedSymbols;
+    for (std::uint32_t rest = used; rest != 0; rest &= rest - 1) {
+        int const symbol = std::countr_zero(rest);
         if (table[symbol] != 0) table[symbol] = enterChild(automaton, table[symbol], 0);
     }
     table[terminatorClass] = endsMessage;
@@ -66,7 +91,8 @@ void linkStates(Automaton& automaton) {
         std::uint32_t const node = automaton.queue[head];
         std::uint32_t* const row = table + std::size_t{node} * symbolClasses;
         std::uint32_t const* const suffixRow = table + automaton.fallback[node];
-        for (int symbol = 0; symbol < letterClasses; ++symbol) {
+        for (std::uint32_t rest = used; rest != 0; rest &= rest - 1) {
+            int const symbol = std::countr_zero(rest);
             std::uint32_t const child = row[symbol];
             row[symbol] = child == 0 ? suffixRow[symbol]
                                      : enterChild(automaton, child, suffixRow[symbol]);
@@ -86,8 +112,9 @@ bool canComplete(std::string const& pattern) {
 }
 
 void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patterns) {
-    automaton.table.assign(symbolClasses, 0);
-    automaton.patternEndsAt.assign(1, 0);
+    automaton.patternEndsAt.clear();
+    addTrieNode(automaton);  // the start state
+    automaton.usedSymbols = 0;
     for (std::string const& pattern : patterns) {
         if (canComplete(pattern)) insertPattern(automaton, pattern);
     }

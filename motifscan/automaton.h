@@ -43,10 +43,13 @@ constexpr std::uint32_t completesOccurrence = 0x80000000u;
 constexpr std::uint32_t endsMessage = 0xffffffffu;
 
 struct Automaton {
-    std::vector<std::uint32_t> table;  // row 0 is the start state
+    // Row 0 is the start state. Only the rows of the current task's states
+    // are meaningful; the vector keeps its size across tasks.
+    std::vector<std::uint32_t> table;
 
     // Scratch space of buildAutomaton, kept to reuse its memory across tasks.
-    std::vector<std::uint8_t> patternEndsAt;  // per trie node
+    std::uint32_t usedSymbols = 0;            // bit per class that some pattern holds
+    std::vector<std::uint8_t> patternEndsAt;  // per trie node of the current task
     std::vector<std::uint32_t> fallback;      // per trie node: row of its suffix-link state
     std::vector<std::uint32_t> queue;
 };
