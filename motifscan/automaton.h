@@ -22,7 +22,6 @@ struct Input;
 
 // Message bytes are 'A'..'Z' (classes 0..25) and '*' (26); every other byte
 // ends the message (class 27).
-constexpr int letterClasses = 27;
 constexpr int symbolClasses = 28;
 constexpr std::uint8_t terminatorClass = 27;
 

@@ -122,9 +122,10 @@ bool readLine(Input& in, std::string& line) {
     }
 }
 
-std::string quoted(std::string_view text) {
+std::string quoted(std::string_view word) {
+    bool const cut = word.size() > maxShownBytes;
     std::string result = "\"";
-    for (unsigned char c : text) {
+    for (unsigned char c : word.substr(0, maxShownBytes)) {
         if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\') {
             result.push_back(static_cast<char>(c));
         } else {
@@ -134,6 +135,7 @@ std::string quoted(std::string_view text) {
             result.push_back(hex[c & 15]);
         }
     }
+    if (cut) result += "...";
     return result + "\"";
 }
 
@@ -143,15 +145,13 @@ std::string describeFound(Input& in, std::string_view consumed) {
         if (consumed.empty()) return "end of input";
         return "end of input after " + quoted(consumed);
     }
+    // One byte more than is shown, so that quoted() knows to cut it short.
     std::string word(consumed.substr(0, maxShownBytes + 1));
     while (word.size() <= maxShownBytes && c >= 0 && !isSpace(c)) {
         word.push_back(static_cast<char>(c));
         ++in.pos;
         c = peek(in);
     }
-    if (word.size() <= maxShownBytes) return quoted(word);
-    word.resize(maxShownBytes);
-    word += "...";
     return quoted(word);
 }
 

@@ -31,7 +31,7 @@ struct Input {
     bool readEndsWithNewline = false;  // the last byte read from the source is '\n'
     Output* flushBeforeRead = nullptr; // answers go out before input may block
 
-    std::string token;                 // sign and digits of the count just read
+    std::string token;                 // sign and digits of the count just read (33 at most)
     std::string error;                 // why the run stopped, once a read failed
 };
 
@@ -71,10 +71,10 @@ bool readLine(Input& in, std::string& line);
 // error, if the input ended because a read failed) and returns false.
 bool failExpected(Input& in, std::string_view what, std::string_view found);
 
-// The next word of the input (up to whitespace, at most 32 bytes shown),
-// quoted with non-printable bytes as \xNN, after the part `consumed` already
-// read; or "end of input". Consumes the word.
+// The next word of the input (up to whitespace) after the part `consumed`
+// already read, quoted; or "end of input". Consumes what it shows.
 std::string describeFound(Input& in, std::string_view consumed);
 
-// `text` in double quotes, non-printable bytes, quotes and backslashes as \xNN.
-std::string quoted(std::string_view text);
+// `word` in double quotes, non-printable bytes, quotes and backslashes as
+// \xNN; after 32 bytes it is cut short and "..." is added.
+std::string quoted(std::string_view word);

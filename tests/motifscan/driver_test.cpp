@@ -58,6 +58,8 @@ std::vector<ProgramCase> const programCases = {
      "line 1: expected the number of tasks, found \"2147483648\" (out of range)"},
     {"task count too small", "-2147483649\n", "",
      "line 1: expected the number of tasks, found \"-2147483649\" (out of range)"},
+    {"long count cut short", "00000000000000000000000000000000000000099999999999\n", "",
+     "line 1: expected the number of tasks, found \"00000000000000000000000000000000...\" (out of range)"},
     // The pattern count.
     {"negative pattern count", "2\n1\nA\nAA\n-1\nA\n", "2\n",
      "line 5: expected the number of patterns, found \"-1\" (negative)"},
