@@ -42,26 +42,18 @@ std::string describe(CountStatus status) {
 }
 
 TEST_P(MotifscanReader, CountsAndWhereTheyStop) {
+    // What the comparison with scanf below cannot reach: long digit runs and
+    // the edges of the range, beyond which scanf's value is undefined.
     CountCase const cases[] = {
-        {" \t\n42\n", CountStatus::read, 42, 5},
-        {"-17x", CountStatus::read, -17, 3},
-        {"+5", CountStatus::read, 5, 2},
-        {"\v\f\r 7 ", CountStatus::read, 7, 5},
         {"0000000000000000000000000000042", CountStatus::read, 42, 31},
-        {"0x5", CountStatus::read, 0, 1},
         {"2147483647", CountStatus::read, 2147483647, 10},
         {"-2147483648", CountStatus::read, -2147483647 - 1, 11},
-        // glibc consumes a sign that no digit follows and leaves the next byte.
-        {"-x", CountStatus::notANumber, 0, 1},
-        {"+\n5", CountStatus::notANumber, 0, 1},
-        {"  A", CountStatus::notANumber, 0, 2},
-        {"--5", CountStatus::notANumber, 0, 1},
-        {"", CountStatus::endOfInput, 0, 0},
-        {" \n\t ", CountStatus::endOfInput, 0, 4},
-        {" -", CountStatus::endOfInput, 0, 2},
         {"2147483648", CountStatus::outOfRange, 0, 10},
         {"-2147483649", CountStatus::outOfRange, 0, 11},
         {"99999999999999999999999999999999999999", CountStatus::outOfRange, 0, 38},
+        // glibc consumes a sign that no digit follows and leaves the next byte.
+        {"-x", CountStatus::notANumber, 0, 1},
+        {" -", CountStatus::endOfInput, 0, 2},
     };
     for (CountCase const& c : cases) {
         SCOPED_TRACE(testing::Message() << "input \"" << c.input << "\"");
@@ -175,31 +167,6 @@ TEST_P(MotifscanReader, ReadsShareOnePosition) {
     EXPECT_EQ(podciag(in, automaton), 1);  // CD completes at the D
     EXPECT_EQ(podciag(in, automaton), 0);  // b ends the message
     EXPECT_EQ(consumedBytes(in, data.size()), data.size() - 2);
-}
-
-TEST_P(MotifscanReader, ErrorLinesNameTheLastLineAtTheEnd) {
-    struct Case {
-        char const* input;
-        char const* found;
-        char const* error;
-    };
-    Case const cases[] = {
-        {"1\n2\n", "end of input", "line 2: expected x, found end of input"},
-        {"1\n2", "end of input", "line 2: expected x, found end of input"},
-        {"1\n\n", "end of input", "line 2: expected x, found end of input"},
-        {"", "end of input", "line 1: expected x, found end of input"},
-        {"\n\n", "end of input", "line 2: expected x, found end of input"},
-    };
-    for (Case const& c : cases) {
-        SCOPED_TRACE(testing::Message() << "input \"" << c.input << "\"");
-        std::string const data = c.input;
-        Input in = inputFromMemory(data, capacity());
-        std::string line;
-        while (readLine(in, line)) {}
-        EXPECT_EQ(describeFound(in, ""), c.found);
-        EXPECT_FALSE(failExpected(in, "x", c.found));
-        EXPECT_EQ(in.error, c.error);
-    }
 }
 
 TEST_P(MotifscanReader, FoundWordsAreQuotedAndShortened) {
