@@ -71,7 +71,7 @@ bool readLine(Input& in, std::string& line);
 // error, if the input ended because a read failed) and returns false.
 bool failExpected(Input& in, std::string_view what, std::string_view found);
 
-// The next word of the input (up to whitespace) after the part `consumed`
+// The next word of the input (up to whitespace) after the bytes `consumed`
 // already read, quoted; or "end of input". Consumes what it shows.
 std::string describeFound(Input& in, std::string_view consumed);
 
