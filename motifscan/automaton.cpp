@@ -111,7 +111,34 @@ bool canComplete(std::string const& pattern) {
     return true;
 }
 
-void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patterns) {
+namespace {
+
+// Lays the patterns that can complete end to end in one word; false when they
+// do not fit.
+bool layOutBits(Automaton& automaton, std::vector<std::string> const& patterns) {
+    std::size_t symbols = 0;
+    for (std::string const& pattern : patterns) {
+        if (canComplete(pattern)) symbols += pattern.size();
+        if (symbols > maxBitParallelSymbols) return false;
+    }
+    for (std::uint64_t& bits : automaton.symbolBits) bits = 0;
+    automaton.startBits = 0;
+    automaton.endBits = 0;
+    unsigned bit = 0;
+    for (std::string const& pattern : patterns) {
+        if (!canComplete(pattern)) continue;
+        automaton.startBits |= std::uint64_t{1} << bit;
+        for (unsigned char byte : pattern) automaton.symbolBits[symbolClassOf[byte]] |= std::uint64_t{1} << bit++;
+        automaton.endBits |= std::uint64_t{1} << (bit - 1);
+    }
+    return true;
+}
+
+}  // namespace
+
+void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patterns, ScanChoice choice) {
+    automaton.bitParallel = choice == ScanChoice::fastest && layOutBits(automaton, patterns);
+    if (automaton.bitParallel) return;
     automaton.patternEndsAt.clear();
     addTrieNode(automaton);  // the start state
     automaton.usedSymbols = 0;
@@ -121,26 +148,3 @@ void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patter
     linkStates(automaton);
 }
 
-int podciag(Input& in, Automaton const& automaton) {
-    std::uint32_t const* const table = automaton.table.data();
-    std::uint32_t row = 0;
-    for (;;) {
-        // One table load per byte, straight from the input buffer; both
-        // markers are above every row offset.
-        char const* next = in.pos;
-        char const* const end = in.end;
-        while (next != end) {
-            unsigned char const byte = static_cast<unsigned char>(*next++);
-            std::uint32_t const entry = table[row + symbolClassOf[byte]];
-            if (entry >= completesOccurrence) {
-                in.pos = next;
-                if (entry == completesOccurrence) return 1;
-                if (byte == '\n') ++in.line;
-                return 0;
-            }
-            row = entry;
-        }
-        in.pos = next;
-        if (!refill(in)) return 0;
-    }
-}

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "input.h"
+
 struct Input;
 
 // Counting rule: the message is read from left to right; an occurrence is
@@ -41,7 +43,27 @@ constexpr std::array<std::uint8_t, 256> symbolClassOf = [] {
 constexpr std::uint32_t completesOccurrence = 0x80000000u;
 constexpr std::uint32_t endsMessage = 0xffffffffu;
 
+// Small pattern sets are run bit-parallel instead (Shift-And): when the
+// patterns that can complete hold at most 64 symbols in all, they are laid
+// end to end in one 64-bit word, bit i standing for "the last bytes read are
+// the first k symbols of the pattern whose k-th symbol is at bit i". One byte
+// of class s moves every partial match on by one and starts a new one at every
+// pattern's first bit:
+//     active = ((active << 1) | startBits) & symbolBits[s]
+// A bit that crosses from one pattern's last symbol into the next pattern's
+// first lands on a start bit, which is set anyway. A completion (a pattern's
+// last bit) wipes every partial match: active = 0. This is the counting rule
+// run literally, so the count is the same as the table's, and it needs no
+// construction beyond setting one bit per pattern symbol: tasks with a few
+// short patterns are ready in a few nanoseconds.
+constexpr std::size_t maxBitParallelSymbols = 64;
+
 struct Automaton {
+    bool bitParallel = false;
+    std::uint64_t startBits = 0;
+    std::uint64_t endBits = 0;
+    std::uint64_t symbolBits[symbolClasses] = {};
+
     // Row 0 is the start state. Only the rows of the current task's states
     // are meaningful; the vector keeps its size across tasks.
     std::vector<std::uint32_t> table;
@@ -57,13 +79,72 @@ struct Automaton {
 // symbols only ("A".."Z" and "*").
 bool canComplete(std::string const& pattern);
 
+// Which scan a task gets: the bit-parallel one when the patterns fit a word,
+// or always the table (the tests compare the two).
+enum class ScanChoice { fastest, tableOnly };
+
 // Rebuilds the automaton for the patterns, reusing its memory. Patterns that
 // cannot complete are left out. Time and memory are linear in the total
 // length of the patterns that can complete.
-void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patterns);
+void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patterns,
+                    ScanChoice choice = ScanChoice::fastest);
 
 // Reads message bytes from the input until an occurrence completes (returns 1)
 // or the message ends (returns 0); the byte that completes the occurrence, or
 // the byte that ends the message, is consumed. The end of input ends the
 // message. Each call starts afresh, with no progress carried over.
-int podciag(Input& in, Automaton const& automaton);
+inline int podciag(Input& in, Automaton const& automaton);
+
+// The scans are inline so that a task's loop over podciag compiles into one
+// loop over the message, with no call per occurrence.
+
+inline int podciagBitParallel(Input& in, Automaton const& automaton) {
+    std::uint64_t const starts = automaton.startBits;
+    std::uint64_t const ends = automaton.endBits;
+    std::uint64_t active = 0;
+    for (;;) {
+        char const* next = in.pos;
+        char const* const end = in.end;
+        while (next != end) {
+            unsigned char const byte = static_cast<unsigned char>(*next++);
+            std::uint8_t const symbol = symbolClassOf[byte];
+            if (symbol == terminatorClass) {
+                in.pos = next;
+                if (byte == '\n') ++in.line;
+                return 0;
+            }
+            active = ((active << 1) | starts) & automaton.symbolBits[symbol];
+            if ((active & ends) != 0) {
+                in.pos = next;
+                return 1;
+            }
+        }
+        in.pos = next;
+        if (!refill(in)) return 0;
+    }
+}
+
+inline int podciag(Input& in, Automaton const& automaton) {
+    if (automaton.bitParallel) return podciagBitParallel(in, automaton);
+    std::uint32_t const* const table = automaton.table.data();
+    std::uint32_t row = 0;
+    for (;;) {
+        // One table load per byte, straight from the input buffer; both
+        // markers are above every row offset.
+        char const* next = in.pos;
+        char const* const end = in.end;
+        while (next != end) {
+            unsigned char const byte = static_cast<unsigned char>(*next++);
+            std::uint32_t const entry = table[row + symbolClassOf[byte]];
+            if (entry >= completesOccurrence) {
+                in.pos = next;
+                if (entry == completesOccurrence) return 1;
+                if (byte == '\n') ++in.line;
+                return 0;
+            }
+            row = entry;
+        }
+        in.pos = next;
+        if (!refill(in)) return 0;
+    }
+}

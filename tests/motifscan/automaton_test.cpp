@@ -22,8 +22,9 @@ struct ScanResult {
 
 // Runs podciag until the message ends, as a task does.
 ScanResult scanMessage(Automaton& automaton, std::vector<std::string> const& patterns,
-                       std::string const& input, std::size_t capacity) {
-    buildAutomaton(automaton, patterns);
+                       std::string const& input, std::size_t capacity,
+                       ScanChoice choice = ScanChoice::fastest) {
+    buildAutomaton(automaton, patterns, choice);
     Input in = inputFromMemory(input, capacity);
     ScanResult result;
     while (podciag(in, automaton) == 1) ++result.count;
@@ -77,6 +78,12 @@ std::vector<ScanCase> const scanCases = {
     {"pattern inside a longer partial match", {"ABCD", "BC"}, "ABCD", 1},
     {"long fallback chain", {"AAAB"}, "AAAAAAB", 1},
     {"fallback to a shorter prefix of another pattern", {"ABABC", "BAC"}, "ABABAC", 1},
+    // Around the 64 symbols that fit the bit-parallel scan.
+    {"64 symbols, the last in the top bit", {std::string(63, 'A') + "B"}, std::string(100, 'A') + "B", 1},
+    {"64 symbols in one pattern", {std::string(64, 'A')}, std::string(130, 'A'), 2},
+    {"64 symbols in two patterns", {std::string(32, 'A'), std::string(31, 'B') + "C"},
+     std::string(40, 'A') + std::string(31, 'B') + "C", 2},
+    {"65 symbols", {std::string(65, 'A')}, std::string(130, 'A'), 2},
     // Patterns that can never complete.
     {"empty pattern", {""}, "AAA", 0},
     {"lowercase byte", {"Ab"}, "ABAB", 0},
@@ -86,15 +93,32 @@ std::vector<ScanCase> const scanCases = {
     {"invalid patterns beside a valid one", {"", "A?", "B", "\r"}, "ABB", 2},
 };
 
-class MotifscanScan : public testing::TestWithParam<std::size_t> {};
+// Every scan test runs with both scans (the bit-parallel one takes the small
+// pattern sets, the table the rest) and with one-byte and large buffers.
+struct ScanParameters {
+    std::size_t capacity;
+    ScanChoice choice;
+};
 
-INSTANTIATE_TEST_SUITE_P(Capacities, MotifscanScan, testing::Values(1, defaultInputCapacity));
+class MotifscanScan : public testing::TestWithParam<ScanParameters> {
+protected:
+    ScanResult scan(Automaton& automaton, std::vector<std::string> const& patterns,
+                    std::string const& input) {
+        return scanMessage(automaton, patterns, input, GetParam().capacity, GetParam().choice);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(BuffersAndScans, MotifscanScan,
+                         testing::Values(ScanParameters{1, ScanChoice::fastest},
+                                         ScanParameters{defaultInputCapacity, ScanChoice::fastest},
+                                         ScanParameters{1, ScanChoice::tableOnly},
+                                         ScanParameters{defaultInputCapacity, ScanChoice::tableOnly}));
 
 TEST_P(MotifscanScan, HandPickedCases) {
     Automaton automaton;  // shared, as tasks share it
     for (ScanCase const& c : scanCases) {
         SCOPED_TRACE(c.name);
-        ScanResult const result = scanMessage(automaton, c.patterns, c.message + "\nAAA", GetParam());
+        ScanResult const result = scan(automaton, c.patterns, c.message + "\nAAA");
         EXPECT_EQ(result.count, c.count);
         EXPECT_EQ(result.consumed, c.message.size() + 1);
         EXPECT_EQ(mostDisjointOccurrences(c.patterns, c.message), c.count);
@@ -107,12 +131,12 @@ TEST_P(MotifscanScan, AnyOtherByteEndsTheMessageAndIsConsumed) {
         if ((byte >= 'A' && byte <= 'Z') || byte == '*') continue;
         SCOPED_TRACE(byte);
         std::string const input = std::string("AB") + static_cast<char>(byte) + "AB";
-        ScanResult const result = scanMessage(automaton, {"AB"}, input, GetParam());
+        ScanResult const result = scan(automaton, {"AB"}, input);
         EXPECT_EQ(result.count, 1);
         EXPECT_EQ(result.consumed, 3u);
     }
     // The end of input ends a message as well.
-    ScanResult const result = scanMessage(automaton, {"B"}, "ABAB", GetParam());
+    ScanResult const result = scan(automaton, {"B"}, "ABAB");
     EXPECT_EQ(result.count, 2);
     EXPECT_EQ(result.consumed, 4u);
 }
@@ -143,7 +167,7 @@ TEST_P(MotifscanScan, RandomPatternsMatchTheDefinition) {
         }
         std::string const message = randomWord(random, alphabet, 80);
         SCOPED_TRACE(testing::Message() << "trial " << trial << ", message " << message);
-        ScanResult const result = scanMessage(automaton, patterns, message + "\n", GetParam());
+        ScanResult const result = scan(automaton, patterns, message + "\n");
         EXPECT_EQ(result.count, mostDisjointOccurrences(patterns, message));
         EXPECT_EQ(result.consumed, message.size() + 1);
         if (HasFailure()) {
@@ -168,10 +192,10 @@ TEST(MotifscanAutomaton, OnlyPatternsOfMessageSymbolsCanComplete) {
 
 TEST(MotifscanAutomaton, StatesGrowOnlyWithPatternsThatCanComplete) {
     Automaton automaton;
-    buildAutomaton(automaton, {std::string(1000, 'a'), "", "A?"});
+    buildAutomaton(automaton, {std::string(1000, 'a'), "", "A?"}, ScanChoice::tableOnly);
     EXPECT_EQ(automaton.patternEndsAt.size(), 1u);  // trie nodes: the start state only
     // A pattern that a shorter one prefixes is never reached.
-    buildAutomaton(automaton, {"A", std::string(1000, 'A')});
+    buildAutomaton(automaton, {"A", std::string(1000, 'A')}, ScanChoice::tableOnly);
     EXPECT_EQ(automaton.patternEndsAt.size(), 2u);
     EXPECT_LE(automaton.table.size(), 4 * std::size_t{symbolClasses});
 }
