@@ -58,11 +58,11 @@ bool inCertifiedRange(long double const& x) {
 }
 
 bool inCertifiedRange(vec3 const& v) {
-    return inCertifiedRange(v.x) & inCertifiedRange(v.y) & inCertifiedRange(v.z);
+    return inCertifiedRange(v.x) && inCertifiedRange(v.y) && inCertifiedRange(v.z);
 }
 
 bool inCertifiedRange(plane const& p) {
-    return inCertifiedRange(p.vertices[0]) & inCertifiedRange(p.vertices[1]) &
+    return inCertifiedRange(p.vertices[0]) && inCertifiedRange(p.vertices[1]) &&
            inCertifiedRange(p.vertices[2]);
 }
 
@@ -94,7 +94,9 @@ laneValues laneOf(plane const& p) {
 
 typedef std::int64_t laneMask __attribute__((vector_size(32)));
 
-bool anyLane(laneMask m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
+__attribute__((always_inline)) inline bool anyLane(laneMask const& m) {
+    return (m[0] | m[1] | m[2] | m[3]) != 0;
+}
 
 struct query {
     double x, y, z, absX, absY, absZ;

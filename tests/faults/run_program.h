@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Runs a built program as a child process on the given standard input, with
+// optional limits, and collects what it did.
+struct ProgramRun {
+    bool timedOut = false;
+    int exitStatus = -1;  // when it exited
+    int signal = 0;       // when a signal ended it
+    std::string output;
+    std::string error;
+};
+
+struct RunLimits {
+    std::size_t addressSpaceBytes = 0;  // 0: no limit
+    int wallMilliseconds = 5000;
+    std::string outputPath;             // empty: capture; otherwise standard output goes there
+};
+
+ProgramRun runProgram(std::string const& path, std::string const& input, RunLimits const& limits = {});
