@@ -30,14 +30,23 @@ Point onSphere(Point p) {
 Mesh geodesicSphere(int levels) {
     double const t = (1 + std::sqrt(5.0)) / 2;
     Mesh mesh;
-    for (Point p : std::vector<Point>{{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0},
-                                      {0, -1, t}, {0, 1, t}, {0, -1, -t}, {0, 1, -t},
-                                      {t, 0, -1}, {t, 0, 1}, {-t, 0, -1}, {-t, 0, 1}}) {
+    for (Point p : std::vector<Point>{{-1, t, 0},
+                                      {1, t, 0},
+                                      {-1, -t, 0},
+                                      {1, -t, 0},
+                                      {0, -1, t},
+                                      {0, 1, t},
+                                      {0, -1, -t},
+                                      {0, 1, -t},
+                                      {t, 0, -1},
+                                      {t, 0, 1},
+                                      {-t, 0, -1},
+                                      {-t, 0, 1}}) {
         mesh.vertices.push_back(onSphere(p));
     }
-    mesh.faces = {{0, 11, 5}, {0, 5, 1}, {0, 1, 7}, {0, 7, 10}, {0, 10, 11}, {1, 5, 9}, {5, 11, 4},
-                  {11, 10, 2}, {10, 7, 6}, {7, 1, 8}, {3, 9, 4}, {3, 4, 2}, {3, 2, 6}, {3, 6, 8},
-                  {3, 8, 9}, {4, 9, 5}, {2, 4, 11}, {6, 2, 10}, {8, 6, 7}, {9, 8, 1}};
+    mesh.faces = {{0, 11, 5},  {0, 5, 1},  {0, 1, 7},  {0, 7, 10}, {0, 10, 11}, {1, 5, 9}, {5, 11, 4},
+                  {11, 10, 2}, {10, 7, 6}, {7, 1, 8},  {3, 9, 4},  {3, 4, 2},   {3, 2, 6}, {3, 6, 8},
+                  {3, 8, 9},   {4, 9, 5},  {2, 4, 11}, {6, 2, 10}, {8, 6, 7},   {9, 8, 1}};
     for (int level = 0; level < levels; ++level) {
         std::vector<Triangle> finer;
         auto middle = [&](int a, int b) {
@@ -135,15 +144,16 @@ std::string randomText(std::mt19937_64& rng, long length) {
 void dictionary(long scale) {
     std::mt19937_64 rng(4);
     std::printf("1\n300\n");
-    for (int i = 0; i < 300; ++i) std::printf("%s\n", randomText(rng, 4 + static_cast<long>(rng() % 9)).c_str());
+    for (int i = 0; i < 300; ++i)
+        std::printf("%s\n", randomText(rng, 4 + static_cast<long>(rng() % 9)).c_str());
     std::printf("%s\n", randomText(rng, 1000000 * scale).c_str());
 }
 
 void repetitive(long scale) {
     std::string ab;
     for (int i = 0; i < 300; ++i) ab += "AB";
-    std::printf("1\n3\n%sB\n%sC\n%sD\n", std::string(1000, 'A').c_str(),
-                std::string(500, 'A').c_str(), ab.c_str());
+    std::printf("1\n3\n%sB\n%sC\n%sD\n", std::string(1000, 'A').c_str(), std::string(500, 'A').c_str(),
+                ab.c_str());
     // Long runs of A broken by a B now and then: every A keeps hundreds of
     // partial matches of the long patterns alive in a straightforward scan.
     std::mt19937_64 rng(5);
@@ -184,13 +194,27 @@ int main(int argc, char** argv) {
     int const shape = std::atoi(argv[1]);
     long const scale = std::atol(argv[2]);
     switch (shape) {
-        case 1: manyPoints(scale); break;
-        case 2: largeSolid(scale); break;
-        case 3: manySmallSets(scale); break;
-        case 4: dictionary(scale); break;
-        case 5: repetitive(scale); break;
-        case 6: manySmallTasks(scale); break;
-        default: std::fprintf(stderr, "bench_generate: no shape %d\n", shape); return 2;
+        case 1:
+            manyPoints(scale);
+            break;
+        case 2:
+            largeSolid(scale);
+            break;
+        case 3:
+            manySmallSets(scale);
+            break;
+        case 4:
+            dictionary(scale);
+            break;
+        case 5:
+            repetitive(scale);
+            break;
+        case 6:
+            manySmallTasks(scale);
+            break;
+        default:
+            std::fprintf(stderr, "bench_generate: no shape %d\n", shape);
+            return 2;
     }
     return 0;
 }

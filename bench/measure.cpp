@@ -2,12 +2,12 @@
 // and OUTPUT as standard output, and prints "<wall seconds> <peak RSS in KiB>"
 // of that one child. Exits with the program's status.
 
-#include <chrono>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <chrono>
+#include <cstdio>
 
 int main(int argc, char** argv) {
     if (argc != 4) {
@@ -28,8 +28,7 @@ int main(int argc, char** argv) {
     int status = 0;
     rusage usage{};
     wait4(child, &status, 0, &usage);
-    double const seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double const seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%.4f %ld\n", seconds, usage.ru_maxrss);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }

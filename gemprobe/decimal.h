@@ -31,8 +31,9 @@ inline bool scaleExactly(std::uint64_t significand, long scale, bool negative, l
     }
     if (scale < -maxExactPowerOfTen || scale > maxExactPowerOfTen) return false;
     // Most significands fit the signed conversion, which needs no correction step.
-    long double const m = significand <= INT64_MAX ? static_cast<long double>(static_cast<std::int64_t>(significand))
-                                                   : static_cast<long double>(significand);
+    long double const m = significand <= INT64_MAX
+                              ? static_cast<long double>(static_cast<std::int64_t>(significand))
+                              : static_cast<long double>(significand);
     long double const magnitude = scale == 0  ? m
                                   : scale > 0 ? m * exactPowersOfTen[scale]
                                               : m / exactPowersOfTen[-scale];

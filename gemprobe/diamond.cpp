@@ -6,8 +6,7 @@
 #include <string>
 
 bool readPoint(Input& in, char const* what, vec3& point) {
-    return readNumber(in, what, point.x) && readNumber(in, what, point.y) &&
-           readNumber(in, what, point.z);
+    return readNumber(in, what, point.x) && readNumber(in, what, point.y) && readNumber(in, what, point.z);
 }
 
 bool readDiament(Input& in, std::vector<wall>& diamond) {

@@ -109,8 +109,7 @@ struct blockVerdict {
 
 __attribute__((always_inline)) inline blockVerdict judge(filterBlock const& b, query const& q) {
     lanes4 const g = (q.x - b.p0x) * b.nx + (q.y - b.p0y) * b.ny + (q.z - b.p0z) * b.nz;
-    lanes4 const bound = (q.absX + b.absP0x) * b.mx + (q.absY + b.absP0y) * b.my +
-                         (q.absZ + b.absP0z) * b.mz;
+    lanes4 const bound = (q.absX + b.absP0x) * b.mx + (q.absY + b.absP0y) * b.my + (q.absZ + b.absP0z) * b.mz;
     laneMask const passes = g > bound;
     laneMask const rejects = g < -bound;
     return {rejects, ~(passes | rejects)};
@@ -118,8 +117,8 @@ __attribute__((always_inline)) inline blockVerdict judge(filterBlock const& b, q
 
 // One pass over all blocks: certain rejections end it at once; undecided lanes
 // are only counted, since most points have none.
-__attribute__((target_clones("avx2", "default")))
-int scanBlocks(filterBlock const* blocks, std::size_t count, query const& q) {
+__attribute__((target_clones("avx2", "default"))) int scanBlocks(filterBlock const* blocks, std::size_t count,
+                                                                 query const& q) {
     laneMask undecided = {0, 0, 0, 0};
     for (std::size_t i = 0; i < count; ++i) {
         blockVerdict const v = judge(blocks[i], q);
@@ -163,8 +162,7 @@ planeGeometry geometryOf(plane const& p, vec3 c) {
     vec3 const d = c - origin(p);
     long double const nn = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
     return {p.orientation * (n.x * d.x + n.y * d.y + n.z * d.z) / nn,
-            std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z), nn,
-            std::sqrt(m.x * m.x + m.y * m.y + m.z * m.z)};
+            std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z), nn, std::sqrt(m.x * m.x + m.y * m.y + m.z * m.z)};
 }
 
 innerBall ballOf(std::vector<plane> const& planes) {
@@ -230,7 +228,8 @@ void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long e
         setLane(index, last, index);
     }
     // Padding lanes repeat the last plane: a duplicate wall changes no verdict.
-    for (std::size_t slot = planes.size(); slot < blockCount * 4; ++slot) setLane(slot, last, planes.size() - 1);
+    for (std::size_t slot = planes.size(); slot < blockCount * 4; ++slot)
+        setLane(slot, last, planes.size() - 1);
 }
 
 pointFilter filterOf(std::vector<plane> const& planes) {

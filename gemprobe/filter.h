@@ -20,11 +20,11 @@ typedef double lanes4 __attribute__((vector_size(32)));
 // Four planes, one per lane. Planes that cannot be filtered (a coordinate out
 // of the certified range) get a bound of NaN, so the exact test always decides.
 struct alignas(32) filterBlock {
-    lanes4 p0x, p0y, p0z;           // p0 rounded to double
+    lanes4 p0x, p0y, p0z;  // p0 rounded to double
     lanes4 absP0x, absP0y, absP0z;
-    lanes4 nx, ny, nz;              // orientation * n, rounded to double
-    lanes4 mx, my, mz;              // m * C
-    std::uint32_t planeIndex[4];    // the plane each lane stands for
+    lanes4 nx, ny, nz;            // orientation * n, rounded to double
+    lanes4 mx, my, mz;            // m * C
+    std::uint32_t planeIndex[4];  // the plane each lane stands for
 };
 
 // A ball deep inside the solid: every point in it is passed by every plane in

@@ -3,10 +3,10 @@
 #include "decimal.h"
 #include "output.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -124,7 +124,7 @@ bool failExpected(Input& in, char const* what, std::string const& found) {
     // at the empty line after it.
     long line = in.line;
     bool const endsAfterNewline = in.atEnd && in.pos == in.end &&
-        (in.pos != in.buffer.get() ? in.pos[-1] == '\n' : in.lastConsumed == '\n');
+                                  (in.pos != in.buffer.get() ? in.pos[-1] == '\n' : in.lastConsumed == '\n');
     if (endsAfterNewline && line > 1) --line;
     in.error = "line " + std::to_string(line) + ": expected " + what + ", found " + found;
     return false;

@@ -19,23 +19,23 @@ struct Output;
 // copies at most `capacity` bytes per refill, so tests can make every token
 // straddle a refill by choosing a capacity of 1.
 struct Input {
-    int fd = 0;                        // read from here unless memory is set
+    int fd = 0;  // read from here unless memory is set
     char const* memory = nullptr;
     std::size_t memoryLeft = 0;
 
     std::size_t capacity = 0;
     std::unique_ptr<char[]> buffer;
-    char const* pos = nullptr;         // unread bytes: pos..end, and *end is always NUL
+    char const* pos = nullptr;  // unread bytes: pos..end, and *end is always NUL
     char const* end = nullptr;
-    bool atEnd = false;                // the source has no more bytes
-    int readError = 0;                 // errno of a failed read
+    bool atEnd = false;  // the source has no more bytes
+    int readError = 0;   // errno of a failed read
 
-    long line = 1;                     // line of the next unread byte
-    char lastConsumed = 0;             // last byte of the previous block
-    Output* flushBeforeRead = nullptr; // answers go out before input may block
+    long line = 1;                      // line of the next unread byte
+    char lastConsumed = 0;              // last byte of the previous block
+    Output* flushBeforeRead = nullptr;  // answers go out before input may block
 
-    std::string token;                 // text of the number being read
-    std::string error;                 // "line N: expected ..., found ..." once a read failed
+    std::string token;  // text of the number being read
+    std::string error;  // "line N: expected ..., found ..." once a read failed
 };
 
 constexpr std::size_t defaultInputCapacity = 1 << 16;
@@ -44,8 +44,9 @@ Input inputFromFd(int fd, std::size_t capacity = defaultInputCapacity);
 // The memory must outlive the Input.
 Input inputFromMemory(std::string_view data, std::size_t capacity = defaultInputCapacity);
 template <class Temporary>
-    requires std::is_same_v<Temporary, std::string>
-Input inputFromMemory(Temporary&& dangling, std::size_t capacity = defaultInputCapacity) = delete;
+requires std::is_same_v<Temporary, std::string> Input
+inputFromMemory(Temporary&& dangling, std::size_t capacity = defaultInputCapacity)
+= delete;
 
 // Both readers skip whitespace (blank, \t, \n, \v, \f, \r) first. On failure they
 // return false and leave a message in in.error; `what` names the expected item

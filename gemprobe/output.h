@@ -8,8 +8,8 @@
 // A failed write is remembered (errno in writeError) and every later write is
 // dropped, so the driver can stop and report it.
 struct Output {
-    int fd = 1;                    // where blocks go, unless sink is set
-    std::string* sink = nullptr;   // tests collect the output here instead
+    int fd = 1;                   // where blocks go, unless sink is set
+    std::string* sink = nullptr;  // tests collect the output here instead
     static constexpr std::size_t capacity = 1 << 16;
     char buffer[capacity];
     std::size_t used = 0;

@@ -94,8 +94,7 @@ void linkStates(Automaton& automaton) {
         for (std::uint32_t rest = used; rest != 0; rest &= rest - 1) {
             int const symbol = std::countr_zero(rest);
             std::uint32_t const child = row[symbol];
-            row[symbol] = child == 0 ? suffixRow[symbol]
-                                     : enterChild(automaton, child, suffixRow[symbol]);
+            row[symbol] = child == 0 ? suffixRow[symbol] : enterChild(automaton, child, suffixRow[symbol]);
         }
         row[terminatorClass] = endsMessage;
     }
@@ -128,7 +127,8 @@ bool layOutBits(Automaton& automaton, std::vector<std::string> const& patterns) 
     for (std::string const& pattern : patterns) {
         if (!canComplete(pattern)) continue;
         automaton.startBits |= std::uint64_t{1} << bit;
-        for (unsigned char byte : pattern) automaton.symbolBits[symbolClassOf[byte]] |= std::uint64_t{1} << bit++;
+        for (unsigned char byte : pattern)
+            automaton.symbolBits[symbolClassOf[byte]] |= std::uint64_t{1} << bit++;
         automaton.endBits |= std::uint64_t{1} << (bit - 1);
     }
     return true;
@@ -147,4 +147,3 @@ void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patter
     }
     linkStates(automaton);
 }
-

@@ -52,8 +52,7 @@ std::optional<std::int64_t> zadanie(Input& in, TaskState& task) {
     for (int k = 0; k < task.m; ++k) {
         task.wzorce.emplace_back();
         if (!readLine(in, task.wzorce.back())) {
-            std::string const what =
-                "pattern " + std::to_string(k + 1) + " of " + std::to_string(task.m);
+            std::string const what = "pattern " + std::to_string(k + 1) + " of " + std::to_string(task.m);
             failExpected(in, what, "end of input");
             return std::nullopt;
         }

@@ -2,10 +2,10 @@
 
 #include "output.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 

@@ -16,23 +16,23 @@ struct Output;
 // copies at most `capacity` bytes per refill, so tests can make every count,
 // line and message straddle a refill by choosing a capacity of 1.
 struct Input {
-    int fd = 0;                        // read from here unless memory is set
+    int fd = 0;  // read from here unless memory is set
     char const* memory = nullptr;
     std::size_t memoryLeft = 0;
 
     std::size_t capacity = 0;
     std::unique_ptr<char[]> buffer;
-    char const* pos = nullptr;         // next unread byte
-    char const* end = nullptr;         // end of the bytes in the buffer
-    bool atEnd = false;                // the source has no more bytes
-    int readError = 0;                 // errno of a failed read; the input then ends
+    char const* pos = nullptr;  // next unread byte
+    char const* end = nullptr;  // end of the bytes in the buffer
+    bool atEnd = false;         // the source has no more bytes
+    int readError = 0;          // errno of a failed read; the input then ends
 
-    long line = 1;                     // line of the next unread byte
-    bool readEndsWithNewline = false;  // the last byte read from the source is '\n'
-    Output* flushBeforeRead = nullptr; // answers go out before input may block
+    long line = 1;                      // line of the next unread byte
+    bool readEndsWithNewline = false;   // the last byte read from the source is '\n'
+    Output* flushBeforeRead = nullptr;  // answers go out before input may block
 
-    std::string token;                 // sign and digits of the count just read (33 at most)
-    std::string error;                 // why the run stopped, once a read failed
+    std::string token;  // sign and digits of the count just read (33 at most)
+    std::string error;  // why the run stopped, once a read failed
 };
 
 constexpr std::size_t defaultInputCapacity = 1 << 16;

@@ -1,7 +1,7 @@
 #include "output.h"
 
-#include <cerrno>
 #include <unistd.h>
+#include <cerrno>
 
 bool flush(Output& out) {
     if (out.writeError != 0) {

@@ -39,7 +39,8 @@ std::string readFile(std::filesystem::path const& path) {
 
 std::vector<std::string> exampleInputs(std::string const& program) {
     std::vector<std::string> inputs;
-    for (auto const& entry : std::filesystem::directory_iterator(std::filesystem::path(EXAMPLES_DIR) / program)) {
+    for (auto const& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(EXAMPLES_DIR) / program)) {
         if (entry.path().extension() == ".in") inputs.push_back(readFile(entry.path()));
     }
     return inputs;
@@ -119,25 +120,43 @@ TEST(Faults, CountsAtTheEdgesOfTheRange) {
         // gemprobe: sets, walls, vertices, points.
         {0, "2147483647\n", "", "gemprobe: line 1: expected the number of walls, found end of input\n"},
         {0, "-2147483648\n", "", ""},
-        {0, "2147483648\n", "", "gemprobe: line 1: expected the number of sets, found \"2147483648\" (out of range)\n"},
-        {0, forty + "\n", "", "gemprobe: line 1: expected the number of sets, found \"" + forty.substr(0, 32) + "...\" (out of range)\n"},
-        {0, "1\n2147483647\n", "", "gemprobe: line 2: expected the number of vertices of a wall, found end of input\n"},
+        {0, "2147483648\n", "",
+         "gemprobe: line 1: expected the number of sets, found \"2147483648\" (out of range)\n"},
+        {0, forty + "\n", "",
+         "gemprobe: line 1: expected the number of sets, found \"" + forty.substr(0, 32) +
+             "...\" (out of range)\n"},
+        {0, "1\n2147483647\n", "",
+         "gemprobe: line 2: expected the number of vertices of a wall, found end of input\n"},
         {0, "1\n-2147483648\n0\n", "\n", ""},
-        {0, "1\n2147483648\n", "", "gemprobe: line 2: expected the number of walls, found \"2147483648\" (out of range)\n"},
-        {0, "1\n2\n2147483647\n0 0 0\n", "", "gemprobe: line 4: expected a vertex coordinate, found end of input\n"},
-        {0, "1\n2\n-2147483648\n", "", "gemprobe: line 3: expected a wall of at least 3 vertices, found -2147483648 vertices\n"},
-        {0, "1\n2\n" + forty + "\n", "", "gemprobe: line 3: expected the number of vertices of a wall, found \"" + forty.substr(0, 32) + "...\" (out of range)\n"},
-        {0, "1\n0\n2147483647\n1 2 3\n", "TAK\n", "gemprobe: line 4: expected a point coordinate, found end of input\n"},
+        {0, "1\n2147483648\n", "",
+         "gemprobe: line 2: expected the number of walls, found \"2147483648\" (out of range)\n"},
+        {0, "1\n2\n2147483647\n0 0 0\n", "",
+         "gemprobe: line 4: expected a vertex coordinate, found end of input\n"},
+        {0, "1\n2\n-2147483648\n", "",
+         "gemprobe: line 3: expected a wall of at least 3 vertices, found -2147483648 vertices\n"},
+        {0, "1\n2\n" + forty + "\n", "",
+         "gemprobe: line 3: expected the number of vertices of a wall, found \"" + forty.substr(0, 32) +
+             "...\" (out of range)\n"},
+        {0, "1\n0\n2147483647\n1 2 3\n", "TAK\n",
+         "gemprobe: line 4: expected a point coordinate, found end of input\n"},
         {0, "1\n0\n-2147483648\n", "\n", ""},
-        {0, "1\n0\n2147483648\n", "", "gemprobe: line 3: expected the number of points, found \"2147483648\" (out of range)\n"},
+        {0, "1\n0\n2147483648\n", "",
+         "gemprobe: line 3: expected the number of points, found \"2147483648\" (out of range)\n"},
         // motifscan: tasks, patterns.
-        {1, "2147483647\n0\nAB\n", "0\n", "motifscan: line 3: expected the number of patterns, found end of input\n"},
+        {1, "2147483647\n0\nAB\n", "0\n",
+         "motifscan: line 3: expected the number of patterns, found end of input\n"},
         {1, "-2147483648\n", "", ""},
-        {1, "2147483648\n", "", "motifscan: line 1: expected the number of tasks, found \"2147483648\" (out of range)\n"},
-        {1, forty + "\n", "", "motifscan: line 1: expected the number of tasks, found \"" + forty.substr(0, 32) + "...\" (out of range)\n"},
-        {1, "1\n2147483647\nA\nB\n", "", "motifscan: line 4: expected pattern 3 of 2147483647, found end of input\n"},
-        {1, "1\n-2147483648\nA\n", "", "motifscan: line 2: expected the number of patterns, found \"-2147483648\" (negative)\n"},
-        {1, "1\n2147483648\nA\n", "", "motifscan: line 2: expected the number of patterns, found \"2147483648\" (out of range)\n"},
+        {1, "2147483648\n", "",
+         "motifscan: line 1: expected the number of tasks, found \"2147483648\" (out of range)\n"},
+        {1, forty + "\n", "",
+         "motifscan: line 1: expected the number of tasks, found \"" + forty.substr(0, 32) +
+             "...\" (out of range)\n"},
+        {1, "1\n2147483647\nA\nB\n", "",
+         "motifscan: line 4: expected pattern 3 of 2147483647, found end of input\n"},
+        {1, "1\n-2147483648\nA\n", "",
+         "motifscan: line 2: expected the number of patterns, found \"-2147483648\" (negative)\n"},
+        {1, "1\n2147483648\nA\n", "",
+         "motifscan: line 2: expected the number of patterns, found \"2147483648\" (out of range)\n"},
     };
     for (Case const& c : cases) {
         Program const& program = programs[c.program];

@@ -1,16 +1,16 @@
 #include "run_program.h"
 
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -35,7 +35,8 @@ ProgramRun runProgram(std::string const& path, std::string const& input, RunLimi
     int const in = memoryFile("input");
     if (write(in, input.data(), input.size()) != static_cast<ssize_t>(input.size())) std::abort();
     lseek(in, 0, SEEK_SET);
-    int const out = limits.outputPath.empty() ? memoryFile("output") : open(limits.outputPath.c_str(), O_WRONLY);
+    int const out =
+        limits.outputPath.empty() ? memoryFile("output") : open(limits.outputPath.c_str(), O_WRONLY);
     int const err = memoryFile("error");
     if (out < 0) std::abort();
 
@@ -55,7 +56,8 @@ ProgramRun runProgram(std::string const& path, std::string const& input, RunLimi
         _exit(127);
     }
     ProgramRun run;
-    auto const deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.wallMilliseconds);
+    auto const deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.wallMilliseconds);
     int status = 0;
     for (;;) {
         pid_t const done = waitpid(child, &status, WNOHANG);

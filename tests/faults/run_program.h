@@ -16,7 +16,7 @@ struct ProgramRun {
 struct RunLimits {
     std::size_t addressSpaceBytes = 0;  // 0: no limit
     int wallMilliseconds = 5000;
-    std::string outputPath;             // empty: capture; otherwise standard output goes there
+    std::string outputPath;  // empty: capture; otherwise standard output goes there
 };
 
 ProgramRun runProgram(std::string const& path, std::string const& input, RunLimits const& limits = {});

@@ -70,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
         std::size_t const end = run.output.find('\n', start);
         if (end == std::string::npos) fail("an unterminated output line", run.output);
         std::string_view const line(run.output.data() + start, end - start);
-        if (line != "TAK" && line != "NIE" && !line.empty()) fail("an unexpected output line", std::string(line));
+        if (line != "TAK" && line != "NIE" && !line.empty())
+            fail("an unexpected output line", std::string(line));
         start = end + 1;
     }
     if (!run.finished) {

@@ -13,6 +13,8 @@
 #include "output.h"
 #include "reference_model.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,8 +22,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace {
 
@@ -50,8 +50,7 @@ Run runProgram(std::string_view input, std::size_t capacity) {
 // memory file holding the input.
 std::string runReference(std::uint8_t const* data, std::size_t size) {
     static int const file = memfd_create("motifscan-fuzz-input", 0);
-    if (file < 0 || ftruncate(file, 0) != 0 ||
-        pwrite(file, data, size, 0) != static_cast<ssize_t>(size)) {
+    if (file < 0 || ftruncate(file, 0) != 0 || pwrite(file, data, size, 0) != static_cast<ssize_t>(size)) {
         std::abort();
     }
     std::string const path = "/proc/self/fd/" + std::to_string(file);
@@ -81,9 +80,11 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     }
     for (std::size_t start = 0; start < run.output.size();) {
         std::size_t const end = run.output.find('\n', start);
-        if (end == std::string::npos || end == start) fail("an unterminated or empty output line", run.output);
+        if (end == std::string::npos || end == start)
+            fail("an unterminated or empty output line", run.output);
         for (std::size_t i = start; i < end; ++i) {
-            if (run.output[i] < '0' || run.output[i] > '9') fail("a count that is not a decimal number", run.output);
+            if (run.output[i] < '0' || run.output[i] > '9')
+                fail("a count that is not a decimal number", run.output);
         }
         start = end + 1;
     }

@@ -85,13 +85,27 @@ struct Generator {
         }
         bool const integral = v == std::nearbyint(v) && std::fabs(v) < 1e15L;
         switch (below(integral ? 7 : 4)) {
-            case 0: std::snprintf(buffer, sizeof buffer, "%.21Lg", v); break;
-            case 1: std::snprintf(buffer, sizeof buffer, "%La", v); break;
-            case 2: std::snprintf(buffer, sizeof buffer, "%.21LE", v); break;
-            case 3: std::snprintf(buffer, sizeof buffer, "%.25Lf", v); break;
-            case 4: std::snprintf(buffer, sizeof buffer, "%.0Lf", v); break;
-            case 5: std::snprintf(buffer, sizeof buffer, "%.1Lf", v); break;
-            default: std::snprintf(buffer, sizeof buffer, "%.0Lfe0", v); break;
+            case 0:
+                std::snprintf(buffer, sizeof buffer, "%.21Lg", v);
+                break;
+            case 1:
+                std::snprintf(buffer, sizeof buffer, "%La", v);
+                break;
+            case 2:
+                std::snprintf(buffer, sizeof buffer, "%.21LE", v);
+                break;
+            case 3:
+                std::snprintf(buffer, sizeof buffer, "%.25Lf", v);
+                break;
+            case 4:
+                std::snprintf(buffer, sizeof buffer, "%.0Lf", v);
+                break;
+            case 5:
+                std::snprintf(buffer, sizeof buffer, "%.1Lf", v);
+                break;
+            default:
+                std::snprintf(buffer, sizeof buffer, "%.0Lfe0", v);
+                break;
         }
         if (buffer[0] != '-' && chance(5)) text += '+';
         text += buffer;
@@ -140,10 +154,14 @@ void writeWalls(Generator& g, std::vector<Face> faces) {
 
 long double coordinate(Generator& g) {
     switch (g.below(4)) {
-        case 0: return static_cast<long double>(static_cast<int>(g.below(21)) - 10);
-        case 1: return static_cast<long double>(static_cast<int>(g.below(2001)) - 1000) / 10;
-        case 2: return static_cast<long double>(static_cast<int>(g.below(2001)) - 1000) * 1e-20L;
-        default: return static_cast<long double>(static_cast<int>(g.below(2001)) - 1000) * 1e20L;
+        case 0:
+            return static_cast<long double>(static_cast<int>(g.below(21)) - 10);
+        case 1:
+            return static_cast<long double>(static_cast<int>(g.below(2001)) - 1000) / 10;
+        case 2:
+            return static_cast<long double>(static_cast<int>(g.below(2001)) - 1000) * 1e-20L;
+        default:
+            return static_cast<long double>(static_cast<int>(g.below(2001)) - 1000) * 1e20L;
     }
 }
 
@@ -199,15 +217,20 @@ void writeQueries(Generator& g, std::vector<Face> const& faces) {
 
 std::vector<Face> randomSolid(Generator& g) {
     switch (g.below(6)) {
-        case 0: return {};
+        case 0:
+            return {};
         case 1: {
             Point lo = randomPoint(g), hi = randomPoint(g);
-            for (int k = 0; k < 3; ++k) if (lo[k] > hi[k]) std::swap(lo[k], hi[k]);
+            for (int k = 0; k < 3; ++k)
+                if (lo[k] > hi[k]) std::swap(lo[k], hi[k]);
             return box(g, lo, hi);
         }
-        case 2: return box(g, {0, 0, 0}, {1, 1, 1});
-        case 3: return tetrahedron({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1});
-        case 4: return tetrahedron(randomPoint(g), randomPoint(g), randomPoint(g), randomPoint(g));
+        case 2:
+            return box(g, {0, 0, 0}, {1, 1, 1});
+        case 3:
+            return tetrahedron({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1});
+        case 4:
+            return tetrahedron(randomPoint(g), randomPoint(g), randomPoint(g), randomPoint(g));
         default: {
             // Arbitrary walls, some degenerate (collinear or repeated vertices).
             std::vector<Face> faces(2 + g.below(5));

@@ -26,9 +26,7 @@ std::vector<wall> tetrahedron(vec3 a, vec3 b, vec3 c, vec3 d) {
 }
 
 std::vector<wall> box(vec3 lo, vec3 hi) {
-    auto corner = [&](int i) {
-        return vec3{i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z};
-    };
+    auto corner = [&](int i) { return vec3{i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z}; };
     int const quads[6][4] = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1},
                              {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
     std::vector<std::vector<vec3>> faces;
@@ -122,9 +120,14 @@ TEST(Filter, AgreesOnRandomPointsAroundRandomSolids) {
 TEST(Filter, OutOfRangeValuesFallBackToTheExactTest) {
     long double const inf = std::numeric_limits<long double>::infinity();
     long double const nan = std::numeric_limits<long double>::quiet_NaN();
-    long double const special[] = {inf, -inf, nan, 0x1p-400L, -0x1p-400L, 0x1p400L, 1e-4940L,
-                                   std::numeric_limits<long double>::max(), 0, -0.0L, 0.5L,
-                                   0x1p-200L, -0x1p-201L, 0x1.fffffffffffffffep199L, 0x1p200L};
+    long double const special[] = {inf,        -inf,
+                                   nan,        0x1p-400L,
+                                   -0x1p-400L, 0x1p400L,
+                                   1e-4940L,   std::numeric_limits<long double>::max(),
+                                   0,          -0.0L,
+                                   0.5L,       0x1p-200L,
+                                   -0x1p-201L, 0x1.fffffffffffffffep199L,
+                                   0x1p200L};
     std::vector<std::vector<wall>> const solids = {
         box({0, 0, 0}, {1, 1, 1}),
         box({-1e300L, -1e300L, -1e300L}, {1e300L, 1e300L, 1e300L}),

@@ -20,9 +20,8 @@ std::string bitsOf(long double v) {
     unsigned char bytes[sizeof(long double)];
     std::memcpy(bytes, &v, sizeof v);
     char text[32];
-    std::snprintf(text, sizeof text, "%02x%02x:%02x%02x%02x%02x%02x%02x%02x%02x", bytes[9],
-                  bytes[8], bytes[7], bytes[6], bytes[5], bytes[4], bytes[3], bytes[2], bytes[1],
-                  bytes[0]);
+    std::snprintf(text, sizeof text, "%02x%02x:%02x%02x%02x%02x%02x%02x%02x%02x", bytes[9], bytes[8],
+                  bytes[7], bytes[6], bytes[5], bytes[4], bytes[3], bytes[2], bytes[1], bytes[0]);
     return text;
 }
 
@@ -61,9 +60,9 @@ ExactCase const exactCases[] = {
     // 19 digits take the fast path; 20 digits do not, and ties go to even.
     {"9999999999999999999", 0x8.ac7230489e7ffffp+60L},
     {"1.8446744073709551615e19", 0xf.fffffffffffffffp+60L},
-    {"18446744073709551617", 0x8p+61L},                   // 2^64 + 1: tie, down to even
-    {"18446744073709551619", 0x8.000000000000002p+61L},   // 2^64 + 3: tie, up to even
-    {"18446744073709551621", 0x8.000000000000002p+61L},   // 2^64 + 5: tie, down to even
+    {"18446744073709551617", 0x8p+61L},                  // 2^64 + 1: tie, down to even
+    {"18446744073709551619", 0x8.000000000000002p+61L},  // 2^64 + 3: tie, up to even
+    {"18446744073709551621", 0x8.000000000000002p+61L},  // 2^64 + 5: tie, down to even
     {"99999999999999999999", 0xa.d78ebc5ac62p+63L},
     // The largest exact power of ten, and one beyond it.
     {"1e27", 0xc.ecb8f27f4200f3ap+86L},
@@ -102,8 +101,7 @@ TEST(NumberReader, HardCasesHaveExactValues) {
         for (std::size_t capacity : {std::size_t{1}, defaultInputCapacity}) {
             ReadResult const r = readOne(std::string(c.text) + " ", capacity);
             ASSERT_TRUE(r.ok) << c.text << ": " << r.error;
-            EXPECT_EQ(bitsOf(r.value), bitsOf(c.expected))
-                << c.text << " with buffer " << capacity;
+            EXPECT_EQ(bitsOf(r.value), bitsOf(c.expected)) << c.text << " with buffer " << capacity;
             EXPECT_EQ(r.consumed, std::strlen(c.text)) << c.text;
         }
     }
@@ -127,14 +125,9 @@ struct EndCase {
 };
 
 EndCase const endCases[] = {
-    {"1.5.3", 3},        // a second point starts the next item
-    {"1e5e3", 3},
-    {"12abc", 2},
-    {"0x1p3p", 5},
-    {"0x1.8e3", 7},      // 'e' is a hex digit
-    {"infx", 3},
-    {"infinityx", 8},
-    {"nan(12)", 3},      // scanf takes no payload
+    {"1.5.3", 3},                                                    // a second point starts the next item
+    {"1e5e3", 3}, {"12abc", 2},     {"0x1p3p", 5},  {"0x1.8e3", 7},  // 'e' is a hex digit
+    {"infx", 3},  {"infinityx", 8}, {"nan(12)", 3},                  // scanf takes no payload
 };
 
 TEST(NumberReader, StopsWhereScanfStops) {
@@ -155,9 +148,9 @@ TEST(NumberReader, StopsWhereScanfStops) {
 TEST(NumberReader, MalformedNumbersAreErrors) {
     // Some of these scanf half-accepts ("1e" as 1, "0x" as 0); they are
     // rejected here because they are almost certainly damaged input.
-    for (char const* text : {"-", "+", ".", "-.", "+.e5", "e5", "1e", "1e+", "1E-x", "0x", "0x.",
-                             "-0xg", "0x1p", "0x1p+", "in", "infin", "infinit", "na", "nax",
-                             "abc", "*", ""}) {
+    for (char const* text :
+         {"-",    "+",    ".",     "-.", "+.e5",  "e5",      "1e", "1e+", "1E-x", "0x", "0x.",
+          "-0xg", "0x1p", "0x1p+", "in", "infin", "infinit", "na", "nax", "abc",  "*",  ""}) {
         for (std::size_t capacity : {std::size_t{1}, defaultInputCapacity}) {
             ReadResult const r = readOne(text, capacity);
             EXPECT_FALSE(r.ok) << '"' << text << '"';
@@ -180,8 +173,7 @@ TEST(NumberReader, ErrorsQuoteTheOffendingWord) {
     std::string const zs(100, 'z');
     Input longWord = inputFromMemory(zs);
     EXPECT_FALSE(readNumber(longWord, "a coordinate", v));
-    EXPECT_EQ(longWord.error,
-              "line 1: expected a coordinate, found \"" + std::string(32, 'z') + "...\"");
+    EXPECT_EQ(longWord.error, "line 1: expected a coordinate, found \"" + std::string(32, 'z') + "...\"");
 
     // At the end of the input the error points at the last line, not past it.
     Input empty = inputFromMemory("1\n2\n");
@@ -204,9 +196,14 @@ std::string randomDigits(std::mt19937_64& rng, int count, char const* alphabet =
 std::string randomToken(std::mt19937_64& rng) {
     std::string token;
     switch (rng() % 3) {
-        case 1: token += '-'; break;
-        case 2: if (rng() % 4 == 0) token += '+'; break;
-        default: break;
+        case 1:
+            token += '-';
+            break;
+        case 2:
+            if (rng() % 4 == 0) token += '+';
+            break;
+        default:
+            break;
     }
     unsigned const kind = rng() % 20;
     if (kind == 0) return token + (rng() % 2 ? "inf" : "Infinity");
@@ -287,10 +284,15 @@ TEST(CountReader, ReadsSignedDecimalIntegers) {
         int value;
         std::size_t consumed;
     } const cases[] = {
-        {"0", 0, 1},           {"  \n\t\v\f\r42 ", 42, 9},  {"-7x", -7, 2},
-        {"+3", 3, 2},          {"2147483647", 2147483647, 10},
-        {"-2147483648", -2147483647 - 1, 11},               {"0x10", 0, 1},
-        {"00000000000000000000000000005", 5, 29},            {"12.5", 12, 2},
+        {"0", 0, 1},
+        {"  \n\t\v\f\r42 ", 42, 9},
+        {"-7x", -7, 2},
+        {"+3", 3, 2},
+        {"2147483647", 2147483647, 10},
+        {"-2147483648", -2147483647 - 1, 11},
+        {"0x10", 0, 1},
+        {"00000000000000000000000000005", 5, 29},
+        {"12.5", 12, 2},
     };
     for (auto const& c : cases) {
         for (std::size_t capacity : {std::size_t{1}, defaultInputCapacity}) {

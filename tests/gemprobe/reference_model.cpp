@@ -63,8 +63,7 @@ void checkPoints(std::FILE* in, std::FILE* out, std::vector<wall>& diamond) {
         (void)std::fscanf(in, "%Lf %Lf %Lf", &p.x, &p.y, &p.z);
         bool inside = true;
         for (wall& w : diamond) {
-            int s = det(w.vertices[1] - w.vertices[0], w.vertices[2] - w.vertices[0],
-                        p - w.vertices[0]);
+            int s = det(w.vertices[1] - w.vertices[0], w.vertices[2] - w.vertices[0], p - w.vertices[0]);
             if (s * w.orientation < 0) {
                 inside = false;
                 break;

@@ -14,8 +14,9 @@
 namespace {
 
 TEST(Robustness, EveryByteValueInEveryPosition) {
-    std::string const input = "2\n4\n3 0 0 0 1 0 0 0 1 0\n3 0 0 0 0 1 0 0 0 1\n3 0 0 0 0 0 1 1 0 0\n"
-                              "3 1 0 0 0 1 0 0 0 1\n2\n0.1 0.1 0.1\n1 1 1\n0\n1\n-1e3 0x1p2 inf\n";
+    std::string const input =
+        "2\n4\n3 0 0 0 1 0 0 0 1 0\n3 0 0 0 0 1 0 0 0 1\n3 0 0 0 0 0 1 1 0 0\n"
+        "3 1 0 0 0 1 0 0 0 1\n2\n0.1 0.1 0.1\n1 1 1\n0\n1\n-1e3 0x1p2 inf\n";
     auto out = std::make_unique<Output>();
     std::string output;
     out->sink = &output;

@@ -81,8 +81,10 @@ std::vector<ScanCase> const scanCases = {
     // Around the 64 symbols that fit the bit-parallel scan.
     {"64 symbols, the last in the top bit", {std::string(63, 'A') + "B"}, std::string(100, 'A') + "B", 1},
     {"64 symbols in one pattern", {std::string(64, 'A')}, std::string(130, 'A'), 2},
-    {"64 symbols in two patterns", {std::string(32, 'A'), std::string(31, 'B') + "C"},
-     std::string(40, 'A') + std::string(31, 'B') + "C", 2},
+    {"64 symbols in two patterns",
+     {std::string(32, 'A'), std::string(31, 'B') + "C"},
+     std::string(40, 'A') + std::string(31, 'B') + "C",
+     2},
     {"65 symbols", {std::string(65, 'A')}, std::string(130, 'A'), 2},
     // Patterns that can never complete.
     {"empty pattern", {""}, "AAA", 0},

@@ -12,12 +12,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <fstream>
-#include <random>
 #include <spawn.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <fstream>
+#include <random>
+#include <sstream>
 
 extern char** environ;
 
@@ -83,7 +83,9 @@ struct Generator {
 
     int below(int bound) { return std::uniform_int_distribution<int>(0, bound - 1)(random); }
     bool percent(int chance) { return below(100) < chance; }
-    char pick(std::string const& bytes) { return bytes[static_cast<std::size_t>(below(static_cast<int>(bytes.size())))]; }
+    char pick(std::string const& bytes) {
+        return bytes[static_cast<std::size_t>(below(static_cast<int>(bytes.size())))];
+    }
 
     std::string whitespace(int maxLength) {
         std::string text;
@@ -100,7 +102,9 @@ struct Generator {
     std::string pattern() {
         if (percent(8)) return "";
         std::string text = word(5);
-        if (percent(10)) text.insert(static_cast<std::size_t>(below(static_cast<int>(text.size()) + 1)), 1, pick("a?\r \t\x80"));
+        if (percent(10))
+            text.insert(static_cast<std::size_t>(below(static_cast<int>(text.size()) + 1)), 1,
+                        pick("a?\r \t\x80"));
         return text;
     }
 
@@ -141,7 +145,8 @@ struct Generator {
         std::size_t const header = text.size();
         for (int k = 0; k < tasks; ++k) text += task();
         if (percent(25)) {
-            std::size_t const cut = header + static_cast<std::size_t>(below(static_cast<int>(text.size() - header) + 1));
+            std::size_t const cut =
+                header + static_cast<std::size_t>(below(static_cast<int>(text.size() - header) + 1));
             text.resize(cut);
         }
         return text;
@@ -167,9 +172,12 @@ void compareWithReference(std::string const& input) {
 std::string printable(std::string const& text) {
     std::string shown;
     for (unsigned char c : text) {
-        if (c == '\n') shown += "\\n\n";
-        else if (c >= 0x20 && c < 0x7f && c != '\\') shown.push_back(static_cast<char>(c));
-        else shown += "\\x" + std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
+        if (c == '\n')
+            shown += "\\n\n";
+        else if (c >= 0x20 && c < 0x7f && c != '\\')
+            shown.push_back(static_cast<char>(c));
+        else
+            shown += "\\x" + std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
     }
     return shown;
 }

@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <algorithm>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <thread>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
 
 namespace {
 
@@ -33,8 +33,7 @@ std::vector<ProgramCase> const programCases = {
     {"empty message at the end of input", "1\n0", "0\n", ""},
     // The skip after the pattern count.
     {"first pattern loses leading blanks and blank lines", "1\n2\n\n \t AB\n CD\nABCD\n", "1\n", ""},
-    {"m = 0 skips the empty message into the next count",
-     "2\n0\n\n11\nA\nAAA\n", "0\n3\n", ""},
+    {"m = 0 skips the empty message into the next count", "2\n0\n\n11\nA\nAAA\n", "0\n3\n", ""},
     {"m = 0 scans the next line as the message", "2\n0\n\nAA\n1\nA\nAAA\n", "0\n3\n", ""},
     // Pattern lines keep what std::getline keeps.
     {"carriage return stays in the pattern", "1\n2\r\nAB\r\nCD\nABCD\r\n", "1\n", ""},

@@ -27,16 +27,20 @@ INSTANTIATE_TEST_SUITE_P(Capacities, MotifscanReader, testing::Values(1, 2, 7, d
 struct CountCase {
     char const* input;
     CountStatus status;
-    int value;            // meaningful when status is read
-    std::size_t consumed; // bytes consumed by the count read
+    int value;             // meaningful when status is read
+    std::size_t consumed;  // bytes consumed by the count read
 };
 
 std::string describe(CountStatus status) {
     switch (status) {
-        case CountStatus::read: return "read";
-        case CountStatus::notANumber: return "notANumber";
-        case CountStatus::endOfInput: return "endOfInput";
-        case CountStatus::outOfRange: return "outOfRange";
+        case CountStatus::read:
+            return "read";
+        case CountStatus::notANumber:
+            return "notANumber";
+        case CountStatus::endOfInput:
+            return "endOfInput";
+        case CountStatus::outOfRange:
+            return "outOfRange";
     }
     return "?";
 }
