@@ -153,7 +153,7 @@ struct planeGeometry {
     long double dist, reach, normalLength, permanentLength;
 };
 
-planeGeometry geometryOf(plane const& p, vec3 c) {
+planeGeometry geometryOf(plane const& p, vec3 const& c) {
     vec3 const a = edge1(p);
     vec3 const b = edge2(p);
     vec3 const n{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};

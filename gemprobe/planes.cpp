@@ -14,7 +14,7 @@ std::vector<plane> planesOf(std::vector<wall> const& diamond) {
     return planes;
 }
 
-bool containsExact(std::vector<plane> const& planes, vec3 q) {
+bool containsExact(std::vector<plane> const& planes, vec3 const& q) {
     for (plane const& p : planes) {
         if (sideOf(p, q) * p.orientation < 0) return false;
     }

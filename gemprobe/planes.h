@@ -23,8 +23,8 @@ void preparePlanes(std::vector<wall> const& diamond, std::vector<plane>& planes)
 std::vector<plane> planesOf(std::vector<wall> const& diamond);
 
 // The det sign of q against the plane.
-inline int sideOf(plane const& p, vec3 q) { return det(edge1(p), edge2(p), q - origin(p)); }
+inline int sideOf(plane const& p, vec3 const& q) { return det(edge1(p), edge2(p), q - origin(p)); }
 
 // A point is in the solid exactly when no plane sees it strictly on the side
 // opposite to its orientation. This is the unfiltered test: one det per plane.
-bool containsExact(std::vector<plane> const& planes, vec3 q);
+bool containsExact(std::vector<plane> const& planes, vec3 const& q);
