@@ -21,7 +21,7 @@ bool readDiament(Input& in, std::vector<wall>& diamond) {
         if (!readCount(in, "the number of vertices of a wall", vertexCount)) return false;
         if (vertexCount < 3) {
             return failExpected(in, "a wall of at least 3 vertices",
-                                std::to_string(vertexCount) + " vertices");
+                                std::to_string(vertexCount) + (vertexCount == 1 ? " vertex" : " vertices"));
         }
         // A small reservation saves the regrowth of typical walls; larger ones
         // grow with the data actually read, never with the count alone.

@@ -1,0 +1,25 @@
+# Installs the build into a temporary DESTDIR and runs the installed programs
+# on an example each: the programs land in bin/, the pages in share/man/man1/.
+file(REMOVE_RECURSE ${DESTDIR})
+set(ENV{DESTDIR} ${DESTDIR})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix /usr/local
+                RESULT_VARIABLE status OUTPUT_QUIET)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed")
+endif()
+foreach(program gemprobe motifscan)
+  foreach(file bin/${program} share/man/man1/${program}.1)
+    if(NOT EXISTS ${DESTDIR}/usr/local/${file})
+      message(FATAL_ERROR "not installed: ${file}")
+    endif()
+  endforeach()
+  file(GLOB inputs ${EXAMPLES_DIR}/${program}/*.in)
+  list(GET inputs 0 input)
+  string(REGEX REPLACE "\\.in$" ".out" expected_file ${input})
+  file(READ ${expected_file} expected)
+  execute_process(COMMAND ${DESTDIR}/usr/local/bin/${program} INPUT_FILE ${input}
+                  OUTPUT_VARIABLE output RESULT_VARIABLE status)
+  if(NOT status EQUAL 0 OR NOT output STREQUAL expected)
+    message(FATAL_ERROR "installed ${program} on ${input}: status ${status}\n${output}")
+  endif()
+endforeach()

@@ -1,0 +1,6 @@
+# Renders a manual page as man(1) would; any warning fails the test.
+execute_process(COMMAND groff -man -Tutf8 -ww ${PAGE}
+                OUTPUT_VARIABLE rendered ERROR_VARIABLE warnings RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR NOT warnings STREQUAL "" OR NOT rendered MATCHES "\\(1\\)")
+  message(FATAL_ERROR "groff on ${PAGE}: status ${status}\n${warnings}")
+endif()
