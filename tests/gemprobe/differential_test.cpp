@@ -3,10 +3,8 @@
 // next to and far from the walls' planes, odd whitespace. The outputs must be
 // byte-identical, with a large read buffer and with a one-byte one.
 
-#include "input.h"
-#include "output.h"
-#include "probe.h"
 #include "reference_model.h"
+#include "run_in_memory.h"
 
 #include <gtest/gtest.h>
 
@@ -20,35 +18,6 @@
 #include <vector>
 
 namespace {
-
-std::string runReference(std::string const& input) {
-    std::FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
-    char* buffer = nullptr;
-    std::size_t size = 0;
-    std::FILE* out = open_memstream(&buffer, &size);
-    referenceGemprobe(in, out);
-    std::fclose(in);
-    std::fclose(out);
-    std::string result(buffer, size);
-    std::free(buffer);
-    return result;
-}
-
-struct RunResult {
-    bool finished;
-    std::string output;
-    std::string error;
-};
-
-RunResult runProgram(std::string const& input, std::size_t capacity) {
-    Input in = inputFromMemory(input, capacity);
-    auto out = std::make_unique<Output>();
-    std::string output;
-    out->sink = &output;
-    bool const finished = runGemprobe(in, *out);
-    flush(*out);
-    return {finished, output, in.error};
-}
 
 // Writes a test input with random layout and spellings.
 struct Generator {
@@ -267,9 +236,9 @@ TEST(Differential, MatchesTheReferenceOnRandomInputs) {
     int verdicts = 0;
     for (std::uint64_t seed = 1; seed <= 3000; ++seed) {
         std::string const input = generateInput(seed);
-        std::string const expected = runReference(input);
+        std::string const expected = referenceOutput(input);
         std::size_t const capacity = seed % 4 == 0 ? 1 : defaultInputCapacity;
-        RunResult const actual = runProgram(input, capacity);
+        RunResult const actual = runInMemory(input, capacity);
         ASSERT_TRUE(actual.finished) << "seed " << seed << ": " << actual.error << "\n" << input;
         ASSERT_EQ(actual.output, expected) << "seed " << seed << " buffer " << capacity << "\n" << input;
         verdicts += static_cast<int>(std::count(expected.begin(), expected.end(), 'K'));
@@ -280,7 +249,7 @@ TEST(Differential, MatchesTheReferenceOnRandomInputs) {
 
 TEST(Differential, BothVerdictsOccurOnTheGeneratedPoints) {
     std::string all;
-    for (std::uint64_t seed = 1; seed <= 300; ++seed) all += runReference(generateInput(seed));
+    for (std::uint64_t seed = 1; seed <= 300; ++seed) all += referenceOutput(generateInput(seed));
     auto const inside = std::count(all.begin(), all.end(), 'T');
     auto const outside = std::count(all.begin(), all.end(), 'N');
     EXPECT_GT(inside, 200);

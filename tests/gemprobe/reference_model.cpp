@@ -1,5 +1,6 @@
 #include "reference_model.h"
 
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -88,4 +89,17 @@ int referenceGemprobe(std::FILE* in, std::FILE* out) {
     (void)std::fscanf(in, "%d", &t);
     for (int k = 0; k < t; ++k) analizujZestaw(in, out);
     return 0;
+}
+
+std::string referenceOutput(std::string_view input) {
+    std::FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&buffer, &size);
+    referenceGemprobe(in, out);
+    std::fclose(in);
+    std::fclose(out);
+    std::string result(buffer, size);
+    std::free(buffer);
+    return result;
 }
