@@ -115,21 +115,24 @@ namespace {
 // Lays the patterns that can complete end to end in one word; false when they
 // do not fit.
 bool layOutBits(Automaton& automaton, std::vector<std::string> const& patterns) {
-    std::size_t symbols = 0;
-    for (std::string const& pattern : patterns) {
-        if (canComplete(pattern)) symbols += pattern.size();
-        if (symbols > maxBitParallelSymbols) return false;
+    // Only the letters the last task used hold pattern bits.
+    for (std::uint32_t rest = automaton.bitSymbols; rest != 0; rest &= rest - 1) {
+        int const symbol = std::countr_zero(rest);
+        automaton.bitsOfByte[symbol == 26 ? '*' : 'A' + symbol] = 0;
     }
-    for (std::uint64_t& bits : automaton.symbolBits) bits = 0;
-    automaton.startBits = 0;
-    automaton.endBits = 0;
+    automaton.bitSymbols = 0;
+    automaton.startBits = messageEndBit;
+    automaton.stopBits = messageEndBit;
     unsigned bit = 0;
     for (std::string const& pattern : patterns) {
         if (!canComplete(pattern)) continue;
+        if (bit + pattern.size() > maxBitParallelSymbols) return false;
         automaton.startBits |= std::uint64_t{1} << bit;
-        for (unsigned char byte : pattern)
-            automaton.symbolBits[symbolClassOf[byte]] |= std::uint64_t{1} << bit++;
-        automaton.endBits |= std::uint64_t{1} << (bit - 1);
+        for (unsigned char byte : pattern) {
+            automaton.bitsOfByte[byte] |= std::uint64_t{1} << bit++;
+            automaton.bitSymbols |= std::uint32_t{1} << symbolClassOf[byte];
+        }
+        automaton.stopBits |= std::uint64_t{1} << (bit - 1);
     }
     return true;
 }

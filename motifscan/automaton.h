@@ -44,25 +44,39 @@ constexpr std::uint32_t completesOccurrence = 0x80000000u;
 constexpr std::uint32_t endsMessage = 0xffffffffu;
 
 // Small pattern sets are run bit-parallel instead (Shift-And): when the
-// patterns that can complete hold at most 64 symbols in all, they are laid
+// patterns that can complete hold at most 63 symbols in all, they are laid
 // end to end in one 64-bit word, bit i standing for "the last bytes read are
 // the first k symbols of the pattern whose k-th symbol is at bit i". One byte
-// of class s moves every partial match on by one and starts a new one at every
+// b moves every partial match on by one and starts a new one at every
 // pattern's first bit:
-//     active = ((active << 1) | startBits) & symbolBits[s]
+//     active = ((active << 1) | startBits) & bitsOfByte[b]
 // A bit that crosses from one pattern's last symbol into the next pattern's
 // first lands on a start bit, which is set anyway. A completion (a pattern's
 // last bit) wipes every partial match: active = 0. This is the counting rule
 // run literally, so the count is the same as the table's, and it needs no
 // construction beyond setting one bit per pattern symbol: tasks with a few
 // short patterns are ready in a few nanoseconds.
-constexpr std::size_t maxBitParallelSymbols = 64;
+//
+// Bit 63 marks the end of the message: it is a start bit, and the only bit of
+// every byte that ends a message, so one test per byte catches both a
+// completion and the end.
+constexpr std::size_t maxBitParallelSymbols = 63;
+constexpr std::uint64_t messageEndBit = std::uint64_t{1} << 63;
+
+constexpr std::array<std::uint64_t, 256> emptyBitsOfByte = [] {
+    std::array<std::uint64_t, 256> bits{};
+    for (int byte = 0; byte < 256; ++byte) {
+        if (symbolClassOf[byte] == terminatorClass) bits[byte] = messageEndBit;
+    }
+    return bits;
+}();
 
 struct Automaton {
     bool bitParallel = false;
     std::uint64_t startBits = 0;
-    std::uint64_t endBits = 0;
-    std::uint64_t symbolBits[symbolClasses] = {};
+    std::uint64_t stopBits = 0;  // the patterns' last bits and messageEndBit
+    std::array<std::uint64_t, 256> bitsOfByte = emptyBitsOfByte;
+    std::uint32_t bitSymbols = 0;  // bit per class with pattern bits in bitsOfByte
 
     // Row 0 is the start state. Only the rows of the current task's states
     // are meaningful; the vector keeps its size across tasks.
@@ -100,23 +114,20 @@ inline int podciag(Input& in, Automaton const& automaton);
 
 inline int podciagBitParallel(Input& in, Automaton const& automaton) {
     std::uint64_t const starts = automaton.startBits;
-    std::uint64_t const ends = automaton.endBits;
+    std::uint64_t const stops = automaton.stopBits;
+    std::uint64_t const* const bitsOfByte = automaton.bitsOfByte.data();
     std::uint64_t active = 0;
     for (;;) {
         char const* next = in.pos;
         char const* const end = in.end;
         while (next != end) {
             unsigned char const byte = static_cast<unsigned char>(*next++);
-            std::uint8_t const symbol = symbolClassOf[byte];
-            if (symbol == terminatorClass) {
+            active = ((active << 1) | starts) & bitsOfByte[byte];
+            if ((active & stops) != 0) {
                 in.pos = next;
+                if ((active & messageEndBit) == 0) return 1;
                 if (byte == '\n') ++in.line;
                 return 0;
-            }
-            active = ((active << 1) | starts) & automaton.symbolBits[symbol];
-            if ((active & ends) != 0) {
-                in.pos = next;
-                return 1;
             }
         }
         in.pos = next;
