@@ -54,6 +54,21 @@ inline char const* parseShortDecimal(char const* p, char const* end, long double
     bool const negative = *p == '-';
     if (*p == '-' || *p == '+') ++p;
     char const* const digitsStart = p;
+    // Plain integers of up to 18 digits, the commonest coordinates, are exact
+    // as they stand: no scaling, no look at points or exponents.
+    if (isDecimalDigit(*p)) {
+        std::uint64_t whole = static_cast<unsigned>(*p - '0');
+        char const* q = p + 1;
+        while (isDecimalDigit(*q) && q - p < 18) whole = whole * 10 + static_cast<unsigned>(*q++ - '0');
+        char const after = *q;
+        bool const goesOn =
+            isDecimalDigit(after) || after == '.' || (after | 0x20) == 'e' || (after | 0x20) == 'x';
+        if (!goesOn && q != end) {
+            long double const magnitude = static_cast<long double>(static_cast<std::int64_t>(whole));
+            value = negative ? -magnitude : magnitude;
+            return q;
+        }
+    }
     while (*p == '0') ++p;
     if (*p == 'x' || *p == 'X') return nullptr;
     std::uint64_t significand = 0;
