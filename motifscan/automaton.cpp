@@ -125,13 +125,27 @@ bool layOutBits(Automaton& automaton, std::vector<std::string> const& patterns) 
     automaton.stopBits = messageEndBit;
     unsigned bit = 0;
     for (std::string const& pattern : patterns) {
-        if (!canComplete(pattern)) continue;
+        if (pattern.empty()) continue;
+        // An invalid pattern met here may make a valid set fall back to the
+        // table: slower, never wrong.
         if (bit + pattern.size() > maxBitParallelSymbols) return false;
-        automaton.startBits |= std::uint64_t{1} << bit;
+        unsigned const first = bit;
         for (unsigned char byte : pattern) {
+            std::uint8_t const symbol = symbolClassOf[byte];
+            if (symbol == terminatorClass) break;
             automaton.bitsOfByte[byte] |= std::uint64_t{1} << bit++;
-            automaton.bitSymbols |= std::uint32_t{1} << symbolClassOf[byte];
+            automaton.bitSymbols |= std::uint32_t{1} << symbol;
         }
+        if (bit - first != pattern.size()) {
+            // The pattern can never complete: take back the bits it was given.
+            for (unsigned k = first; k < bit; ++k) {
+                automaton.bitsOfByte[static_cast<unsigned char>(pattern[k - first])] &=
+                    ~(std::uint64_t{1} << k);
+            }
+            bit = first;
+            continue;
+        }
+        automaton.startBits |= std::uint64_t{1} << first;
         automaton.stopBits |= std::uint64_t{1} << (bit - 1);
     }
     return true;
