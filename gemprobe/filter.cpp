@@ -200,8 +200,9 @@ innerBall ballOf(std::vector<plane> const& planes) {
 
 }  // namespace
 
+constexpr long queriesWorthABall = 64;
+
 void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long expectedQueries) {
-    constexpr long queriesWorthABall = 64;
     filter.ball = expectedQueries >= queriesWorthABall ? ballOf(planes) : innerBall{0, 0, 0, 0};
     std::size_t const blockCount = (planes.size() + 3) / 4;
     filter.blocks.resize(blockCount);
@@ -234,7 +235,7 @@ void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long e
 
 pointFilter filterOf(std::vector<plane> const& planes) {
     pointFilter filter;
-    prepareFilter(planes, filter, 1000);
+    prepareFilter(planes, filter, queriesWorthABall);
     return filter;
 }
 

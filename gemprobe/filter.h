@@ -44,6 +44,7 @@ struct pointFilter {
 // only when `expectedQueries` makes it worth while.
 void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long expectedQueries);
 
+// The filter for many queries, the inner ball included.
 pointFilter filterOf(std::vector<plane> const& planes);
 
 // Same result as containsExact(planes, q) for every q.

@@ -103,7 +103,7 @@ Input inputFromMemory(std::string_view data, std::size_t capacity) {
 
 std::string describeFound(Input& in, std::string const& consumed) {
     int c = peek(in);
-    if (consumed.empty() && c < 0) return in.readError != 0 ? "a read error" : "end of input";
+    if (consumed.empty() && c < 0) return "end of input";  // failExpected reports a read error instead
     std::string word = consumed.substr(0, maxShownBytes + 1);
     while (word.size() <= maxShownBytes && c >= 0 && !isSpace(c)) {
         word.push_back(static_cast<char>(c));
