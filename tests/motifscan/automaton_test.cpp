@@ -22,8 +22,7 @@ struct ScanResult {
 
 // Runs podciag until the message ends, as a task does.
 ScanResult scanMessage(Automaton& automaton, std::vector<std::string> const& patterns,
-                       std::string const& input, std::size_t capacity,
-                       ScanChoice choice = ScanChoice::fastest) {
+                       std::string const& input, std::size_t capacity, ScanChoice choice) {
     buildAutomaton(automaton, patterns, choice);
     Input in = inputFromMemory(input, capacity);
     ScanResult result;
@@ -98,11 +97,12 @@ std::vector<ScanCase> const scanCases = {
     {"invalid patterns beside a valid one", {"", "A?", "B", "\r"}, "ABB", 2},
 };
 
-// Every scan test runs with both scans (the bit-parallel one takes the small
-// pattern sets, the table the rest) and with one-byte and large buffers.
+// Every scan test runs with every engine (each takes the sets it can, the
+// next bigger one the rest) and with one-byte and large buffers.
 struct ScanParameters {
     std::size_t capacity;
     ScanChoice choice;
+    char const* name;
 };
 
 class MotifscanScan : public testing::TestWithParam<ScanParameters> {
@@ -113,11 +113,17 @@ protected:
     }
 };
 
-INSTANTIATE_TEST_SUITE_P(BuffersAndScans, MotifscanScan,
-                         testing::Values(ScanParameters{1, ScanChoice::fastest},
-                                         ScanParameters{defaultInputCapacity, ScanChoice::fastest},
-                                         ScanParameters{1, ScanChoice::tableOnly},
-                                         ScanParameters{defaultInputCapacity, ScanChoice::tableOnly}));
+INSTANTIATE_TEST_SUITE_P(
+    BuffersAndEngines, MotifscanScan,
+    testing::Values(ScanParameters{1, ScanChoice::fastest, "fastest_1"},
+                    ScanParameters{defaultInputCapacity, ScanChoice::fastest, "fastest"},
+                    ScanParameters{1, ScanChoice::wideBitParallel, "wideBitParallel_1"},
+                    ScanParameters{defaultInputCapacity, ScanChoice::wideBitParallel, "wideBitParallel"},
+                    ScanParameters{1, ScanChoice::denseTable, "denseTable_1"},
+                    ScanParameters{defaultInputCapacity, ScanChoice::denseTable, "denseTable"},
+                    ScanParameters{1, ScanChoice::compact, "compact_1"},
+                    ScanParameters{defaultInputCapacity, ScanChoice::compact, "compact"}),
+    [](testing::TestParamInfo<ScanParameters> const& info) { return std::string(info.param.name); });
 
 TEST_P(MotifscanScan, HandPickedCases) {
     Automaton automaton;  // shared, as tasks share it
@@ -197,12 +203,11 @@ TEST(MotifscanAutomaton, OnlyPatternsOfMessageSymbolsCanComplete) {
 
 TEST(MotifscanAutomaton, StatesGrowOnlyWithPatternsThatCanComplete) {
     Automaton automaton;
-    buildAutomaton(automaton, {std::string(1000, 'a'), "", "A?"}, ScanChoice::tableOnly);
-    EXPECT_EQ(automaton.patternEndsAt.size(), 1u);  // trie nodes: the start state only
+    buildAutomaton(automaton, {std::string(1000, 'a'), "", "A?"}, ScanChoice::denseTable);
+    EXPECT_EQ(automaton.dense.patternEndsAt.size(), 1u);  // trie nodes: the start state only
     // A pattern that a shorter one prefixes is never reached.
-    buildAutomaton(automaton, {"A", std::string(1000, 'A')}, ScanChoice::tableOnly);
-    EXPECT_EQ(automaton.patternEndsAt.size(), 2u);
-    EXPECT_LE(automaton.table.size(), 4 * std::size_t{symbolClasses});
+    buildAutomaton(automaton, {"A", std::string(1000, 'A')}, ScanChoice::denseTable);
+    EXPECT_EQ(automaton.dense.patternEndsAt.size(), 2u);
 }
 
 }  // namespace

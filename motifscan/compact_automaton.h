@@ -1,0 +1,100 @@
+#pragma once
+
+#include "input.h"
+#include "symbols.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The Aho-Corasick automaton for large pattern sets, built lazily: memory and
+// time go only to the states the message reaches, and are proportional to the
+// patterns, never to 28 columns per symbol.
+//
+// The trie is never built symbol by symbol. The patterns' indices sit in one
+// array, `order`; a node is a range of it whose patterns share a prefix, and
+// it stands for a whole chain of states: from depth `first` to depth `last`,
+// the depth where its patterns differ (a branch) or one of them ends (a
+// completion). The states of a chain need no storage of their own: their
+// symbols are the text of any of the node's patterns. A node's children are
+// made the first time the scan needs them, by sorting its range on the
+// symbol after the branch (one pass of a radix sort), so a short message only
+// ever sorts the patterns of the few nodes it enters; a message that enters
+// every node does the work of one radix sort of all the patterns. Every node
+// with children has two or more, so there are fewer than two nodes per
+// pattern; they are allocated once per task.
+//
+// Suffix links are computed lazily too, per chain and in order of depth, the
+// first time the scan (or another suffix link) needs them: the link of the
+// state after symbol c is the state reached from the link of its parent on c,
+// falling back along links as usual. Each entry also records whether some
+// pattern ends at a suffix of the state (then reaching the state completes an
+// occurrence). 8 bytes per state reached; a node's entries are reserved once,
+// for its whole chain, when the first of them is needed.
+//
+// Memory: about 8 bytes per pattern (order and sort scratch), 56 bytes per
+// node entered or made (fewer than 2 per pattern), 8 bytes per state whose
+// suffix link was needed, besides the patterns themselves.
+
+struct CompactState {
+    std::uint32_t node = 0;
+    std::uint32_t depth = 0;
+};
+
+struct CompactNode {
+    std::uint32_t lo = 0, hi = 0;  // its patterns: order[lo..hi)
+    std::uint32_t first = 0;       // depth of its first state
+    std::uint32_t last = 0;        // depth of its last state, once resolved
+    std::uint32_t parent = 0;
+    std::uint32_t childMask = 0;   // symbols with a child after the last state, once expanded
+    std::uint32_t firstChild = 0;  // the child of the lowest symbol; the others follow
+    bool resolved = false;
+    bool terminal = false;  // a pattern ends at the last state
+    bool expanded = false;
+    char const* text = nullptr;  // one of its patterns: the symbols of its states
+    // Per state from `first` on, in depth order: its suffix link, with the top
+    // bit of the depth set when reaching the state completes an occurrence.
+    std::vector<CompactState> suffix;
+};
+
+constexpr std::uint32_t completesBit = 0x80000000u;
+
+struct CompactAutomaton {
+    std::vector<char const*> text;  // per pattern index: its bytes
+    std::vector<std::uint32_t> length;
+    std::vector<std::uint32_t> order;
+    std::vector<std::uint32_t> scratch;
+    std::vector<CompactNode> nodes;  // node 0 holds the start state at depth 0
+};
+
+// Sets up the start node over the patterns that can complete. The patterns
+// must stay unchanged while the automaton is used.
+void buildCompactAutomaton(CompactAutomaton& compact, std::vector<std::string> const& patterns);
+
+// One step of the scan: the state after `byte` (a message symbol) and whether
+// reaching it completes an occurrence.
+CompactState stepCompact(CompactAutomaton& compact, CompactState state, unsigned char byte, bool& completes);
+
+inline int podciagCompact(Input& in, CompactAutomaton& compact) {
+    CompactState state;
+    for (;;) {
+        char const* next = in.pos;
+        char const* const end = in.end;
+        while (next != end) {
+            unsigned char const byte = static_cast<unsigned char>(*next++);
+            if (symbolClassOf[byte] == terminatorClass) {
+                in.pos = next;
+                if (byte == '\n') ++in.line;
+                return 0;
+            }
+            bool completes = false;
+            state = stepCompact(compact, state, byte, completes);
+            if (completes) {
+                in.pos = next;
+                return 1;
+            }
+        }
+        in.pos = next;
+        if (!refill(in)) return 0;
+    }
+}
