@@ -194,7 +194,10 @@ TEST(Faults, RunningOutOfMemoryKeepsTheAnswersSoFar) {
     if (sanitized) GTEST_SKIP() << "the sanitizers reserve more address space than the limit allows";
     std::string hugeWall = "2\n0\n1\n1 2 3\n2\n4000000\n";
     for (int i = 0; i < 4000000; ++i) hugeWall += "1 2 3\n";
-    std::string hugePattern = "2\n1\nA\nAAA\n1\n" + std::string(4000000, 'B') + "\nB\n";
+    // Eight million patterns take more than 128 MiB to hold, whatever the engine.
+    std::string hugePattern = "2\n1\nA\nAAA\n8000000\n";
+    for (int i = 0; i < 8000000; ++i) hugePattern += "B\n";
+    hugePattern += "B\n";
     struct Case {
         std::string input, output;
     } const cases[] = {{hugeWall, "TAK\n\n"}, {hugePattern, "3\n"}};
@@ -208,6 +211,24 @@ TEST(Faults, RunningOutOfMemoryKeepsTheAnswersSoFar) {
         EXPECT_EQ(run.output, cases[i].output);
         EXPECT_EQ(run.error, programs[i].name + ": out of memory\n");
     }
+}
+
+// A pattern of 30 million symbols with itself as the message walks through
+// every state of the automaton, in memory proportional to the pattern.
+TEST(Faults, LongPatternFitsInHalfAGigabyte) {
+    if (sanitized) GTEST_SKIP() << "the sanitizers reserve more address space than the limit allows";
+    std::string pattern(30000000, 'A');
+    std::uint64_t seed = 12345;
+    for (char& c : pattern) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        c = "ABCDEFGHIJKLMNOPQRSTUVWXYZ*"[(seed >> 33) % 27];
+    }
+    RunLimits limits;
+    limits.addressSpaceBytes = std::size_t{512} << 20;
+    limits.wallMilliseconds = 60000;
+    ProgramRun const run = runProgram(MOTIFSCAN_PATH, "1\n1\n" + pattern + "\n" + pattern + "\n", limits);
+    EXPECT_EQ(run.exitStatus, 0) << run.error;
+    EXPECT_EQ(run.output, "1\n");
 }
 
 }  // namespace

@@ -188,6 +188,86 @@ TEST_P(MotifscanScan, RandomPatternsMatchTheDefinition) {
     }
 }
 
+// Large and deep pattern sets, where the engines differ most: long chains,
+// many shared prefixes, patterns inside other patterns, periodic patterns
+// whose suffix links fall back many times, and sets just below and just above
+// every engine's limit. Every engine must give the count of the definition.
+std::vector<std::string> structuredPatterns(std::mt19937& random, int kind, std::size_t symbols) {
+    std::vector<std::string> patterns;
+    std::size_t total = 0;
+    std::string const base = randomWord(random, "AB", 400) + "C";
+    while (total < symbols) {
+        std::string pattern;
+        switch (kind) {
+            case 0:  // one long chain, cut to the size asked
+                pattern = std::string(symbols, 'A');
+                for (char& c : pattern) c = "AB"[random() % 8 == 0];
+                break;
+            case 1:  // a shared prefix and short distinct tails
+                pattern = base.substr(0, 1 + random() % base.size()) + randomWord(random, "ABC*", 4);
+                break;
+            case 2:  // suffixes of one word: each pattern's links enter the next
+                pattern = base.substr(random() % base.size());
+                break;
+            default:  // periodic runs of A ended by one other symbol
+                pattern = std::string(1 + random() % 300, 'A') + "BC"[random() % 2];
+                break;
+        }
+        pattern.resize(std::min(pattern.size(), symbols - total));
+        total += pattern.size();
+        patterns.push_back(pattern);
+    }
+    return patterns;
+}
+
+TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
+    std::mt19937 random(99);
+    ScanChoice const engines[] = {ScanChoice::fastest, ScanChoice::wideBitParallel, ScanChoice::denseTable,
+                                  ScanChoice::compact};
+    std::size_t const sizes[] = {
+        maxBitParallelSymbols, maxBitParallelSymbols + 1, maxWideSymbols, maxWideSymbols + 1, 3000,
+        maxDenseSymbols,       maxDenseSymbols + 1};
+    Automaton automaton;
+    for (std::size_t symbols : sizes) {
+        for (int kind = 0; kind < 4; ++kind) {
+            std::vector<std::string> const patterns = structuredPatterns(random, kind, symbols);
+            // The message walks deep into the patterns: one whole, then pieces
+            // of them glued with random symbols.
+            std::string message = patterns[0];
+            while (message.size() < 20000) {
+                std::string const& pattern = patterns[random() % patterns.size()];
+                std::size_t const from = random() % pattern.size();
+                message += pattern.substr(from, random() % 600) + randomWord(random, "ABC", 3);
+            }
+            int const expected = symbols <= 3000 ? mostDisjointOccurrences(patterns, message) : -1;
+            SCOPED_TRACE(testing::Message() << symbols << " symbols, kind " << kind);
+            int first = -1;
+            for (ScanChoice engine : engines) {
+                for (std::size_t capacity : {std::size_t{1}, defaultInputCapacity}) {
+                    ScanResult const result =
+                        scanMessage(automaton, patterns, message + "\n", capacity, engine);
+                    if (first < 0) first = result.count;
+                    EXPECT_EQ(result.count, first) << "engine " << static_cast<int>(engine);
+                    EXPECT_EQ(result.consumed, message.size() + 1);
+                }
+            }
+            if (expected >= 0) {
+                EXPECT_EQ(first, expected);
+            }
+            EXPECT_GT(first, 0);
+        }
+    }
+    // The fastest choice picks each engine in its range.
+    buildAutomaton(automaton, {std::string(maxBitParallelSymbols, 'A')});
+    EXPECT_EQ(automaton.engine, Engine::bitParallel);
+    buildAutomaton(automaton, {std::string(maxWideSymbols, 'A')});
+    EXPECT_EQ(automaton.engine, Engine::wideBitParallel);
+    buildAutomaton(automaton, {std::string(maxDenseSymbols, 'A')});
+    EXPECT_EQ(automaton.engine, Engine::denseTable);
+    buildAutomaton(automaton, {std::string(maxDenseSymbols + 1, 'A')});
+    EXPECT_EQ(automaton.engine, Engine::compact);
+}
+
 TEST(MotifscanAutomaton, OnlyPatternsOfMessageSymbolsCanComplete) {
     EXPECT_TRUE(canComplete("A"));
     EXPECT_TRUE(canComplete("*"));
