@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -105,6 +107,25 @@ struct ScanParameters {
     ScanChoice choice;
 };
 
+// A stable, readable name for test names and failure messages (the record's
+// padding bytes would otherwise show, different in every build).
+std::string describe(ScanParameters const& parameters) {
+    std::string choice;
+    switch (parameters.choice) {
+        case ScanChoice::fastest:
+            choice = "Fastest";
+            break;
+        case ScanChoice::tableOnly:
+            choice = "TableOnly";
+            break;
+        default:
+            choice = "Choice" + std::to_string(static_cast<int>(parameters.choice));
+    }
+    return "Buffer" + std::to_string(parameters.capacity) + choice;
+}
+
+void PrintTo(ScanParameters const& parameters, std::ostream* stream) { *stream << describe(parameters); }
+
 class MotifscanScan : public testing::TestWithParam<ScanParameters> {
 protected:
     ScanResult scan(Automaton& automaton, std::vector<std::string> const& patterns,
@@ -117,7 +138,10 @@ INSTANTIATE_TEST_SUITE_P(BuffersAndScans, MotifscanScan,
                          testing::Values(ScanParameters{1, ScanChoice::fastest},
                                          ScanParameters{defaultInputCapacity, ScanChoice::fastest},
                                          ScanParameters{1, ScanChoice::tableOnly},
-                                         ScanParameters{defaultInputCapacity, ScanChoice::tableOnly}));
+                                         ScanParameters{defaultInputCapacity, ScanChoice::tableOnly}),
+                         [](testing::TestParamInfo<ScanParameters> const& info) {
+                             return describe(info.param);
+                         });
 
 TEST_P(MotifscanScan, HandPickedCases) {
     Automaton automaton;  // shared, as tasks share it
