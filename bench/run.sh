@@ -3,7 +3,9 @@
 # baselines, generates the six input shapes (fixed seeds), runs program and
 # baseline in turn RUNS times per shape, checks that both print the same
 # bytes, runs the program on every shape at ten times the size, and writes
-# the table of medians, speed-ups and peak memory to docs/benchmarks.md.
+# the table of medians, speed-ups and peak memory to docs/benchmarks.md; its
+# rows also go to build/bench/results.tsv, which bench/chart.sh draws as
+# docs/benchmarks.png (the format is described there).
 #
 #   bench/run.sh [RUNS]      (default 5)
 set -euo pipefail
@@ -19,6 +21,8 @@ measure=build/release/bench/bench_measure
 generate=build/release/bench/bench_generate
 work=build/bench
 mkdir -p "$work"
+results=$work/results.tsv
+printf '# label\tkind\tvalue: see bench/chart.sh\n' >"$results"
 
 shape_name=(""
   "1. gemprobe, many points: 80 walls, 400,000 points"
@@ -70,6 +74,7 @@ for shape in 1 2 3 4 5 6; do
   mem_ok=$(awk -v p="$m_program" -v b="$m_baseline" 'BEGIN {print (p <= 2 * b || p <= 32768) ? "yes" : "no"}')
   [ "$met" = yes ] && [ "$mem_ok" = yes ] || all_met=no
   rows+=("| ${shape_name[$shape]} | $t_baseline | $t_program | **${speedup}x** | >= ${target}x | $met | $m_baseline | $m_program |")
+  printf '%s\tspeedup\t%s\n' "${shape_name[$shape]%%:*}" "$speedup" >>"$results"
 
   t_big=$(time_runs "$bin/$program" "$big" "$work/program.out" "$runs" | cut -d' ' -f1 | median)
   m_big=$("$measure" "$big" "$work/program.out" "$bin/$program" | cut -d' ' -f2)
@@ -92,6 +97,8 @@ cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -n 1)
   echo "|---|---:|---:|---:|---:|---|---:|---:|"
   printf '%s\n' "${rows[@]}"
   echo
+  echo "![The table above as a chart, drawn by bench/chart.sh](benchmarks.png)"
+  echo
   echo "## Growth: the same shapes at ten times the size (program only)"
   echo
   echo "Ten times the points, sets, message bytes or tasks. Linear time shows as a"
@@ -103,3 +110,4 @@ cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -n 1)
   printf '%s\n' "${growth[@]}"
 } >docs/benchmarks.md
 echo "wrote docs/benchmarks.md (every target met: $all_met)" >&2
+bench/chart.sh "$results" docs/benchmarks.png

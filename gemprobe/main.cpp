@@ -5,9 +5,11 @@
 #include "output.h"
 #include "probe.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string_view>
 
 namespace {
 
@@ -23,9 +25,72 @@ void useExtendedPrecisionRoundToNearest() {
 
 Output out;  // large block buffer, kept out of the stack
 
+constexpr char const* usage =
+    "Usage: gemprobe [OPTION]... < INPUT\n"
+    "Read test sets from standard input: a convex solid given by its walls, then\n"
+    "query points. For each point print TAK (yes: the point lies in the solid,\n"
+    "its boundary included) or NIE (no), one line per point, and an empty line\n"
+    "after each set.\n"
+    "\n"
+    "  --help     display this help and exit\n"
+    "  --version  output version information and exit\n"
+    "\n"
+    "Exit status: 0 when every set was answered; 1 when the input cannot be\n"
+    "processed or the output cannot be written; 2 for a wrong command line.\n"
+    "Full documentation: man gemprobe\n";
+
+// What the command line asks for. The program reads only standard input, so
+// the arguments can ask for the help or the version, and for nothing else.
+enum class Request { run, help, version, usageError };
+
+// --help wins over every other argument, then --version; "--" ends the
+// options. Anything else is refused before a byte of input is read.
+Request readCommandLine(int argc, char** argv) {
+    bool help = false;
+    bool version = false;
+    bool optionsEnded = false;
+    char const* refused = nullptr;  // the first argument that is neither
+    bool refusedIsOption = false;
+    for (int k = 1; k < argc; ++k) {
+        std::string_view const argument = argv[k];
+        if (!optionsEnded && argument == "--help") {
+            help = true;
+        } else if (!optionsEnded && argument == "--version") {
+            version = true;
+        } else if (!optionsEnded && argument == "--") {
+            optionsEnded = true;
+        } else if (refused == nullptr) {
+            refused = argv[k];
+            refusedIsOption = !optionsEnded && argument.size() > 1 && argument[0] == '-';
+        }
+    }
+    if (help) return Request::help;
+    if (version) return Request::version;
+    if (refused == nullptr) return Request::run;
+    std::fprintf(stderr,
+                 refusedIsOption ? "gemprobe: unrecognized option '%s'\n" : "gemprobe: extra operand '%s'\n",
+                 refused);
+    std::fputs("Try 'gemprobe --help' for more information.\n", stderr);
+    return Request::usageError;
+}
+
+// Prints the help or the version; returns the exit status.
+int answer(Request request) {
+    std::fputs(request == Request::help ? usage : "gemprobe " PROJECT_VERSION "\n", stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "gemprobe: write error: %s\n", std::strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    Request const request = readCommandLine(argc, argv);
+    if (request == Request::usageError) return 2;
+    if (request != Request::run) return answer(request);
+
     useExtendedPrecisionRoundToNearest();
     Input in = inputFromFd(0);
     in.flushBeforeRead = &out;

@@ -4,6 +4,7 @@
 #include "output.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -20,7 +21,10 @@ bool readTaskCount(Input& in, int& taskCount) {
         case CountStatus::endOfInput:
             break;
     }
-    return failExpected(in, what, describeFound(in, in.token));
+    std::string found = describeFound(in, in.token);
+    // Some editors on Windows start a file with one; quoted it reads as noise.
+    if (found.rfind("\"\\xef\\xbb\\xbf", 0) == 0) found = "a UTF-8 byte-order mark";
+    return failExpected(in, what, found);
 }
 
 // Leaves m at 0 when the count is not a number, with the offending byte unread.
@@ -41,12 +45,45 @@ bool readPatternCount(Input& in, int& m) {
     return failExpected(in, patternCountName, describeFound(in, in.token));
 }
 
+// No message holds a carriage return or a byte outside A-Z and '*', so a
+// pattern holding one never completes and the count comes out silently low.
+// The pattern stays as it is (the counting rule wants it); the first pattern
+// of each kind in the run is pointed out. Pattern k is on line firstLine + k.
+void warnAboutPatterns(TaskState& task, long firstLine) {
+    PatternWarnings& warnings = task.warnings;
+    if (warnings.to == nullptr) return;
+    for (std::size_t k = 0; k < task.wzorce.size(); ++k) {
+        if (warnings.carriageReturnGiven && warnings.otherByteGiven) return;
+        std::string const& pattern = task.wzorce[k];
+        long const line = firstLine + static_cast<long>(k);
+        std::size_t const carriageReturn = pattern.find('\r');
+        if (!warnings.carriageReturnGiven && carriageReturn != std::string::npos) {
+            warnings.carriageReturnGiven = true;
+            bool const atEnd = carriageReturn + 1 == pattern.size();
+            std::fprintf(warnings.to, "motifscan: line %ld: warning: pattern %zu %s\n", line, k + 1,
+                         atEnd ? "ends in a carriage return and can never match (DOS line endings?)"
+                               : "holds a carriage return and can never match");
+        }
+        if (warnings.otherByteGiven) continue;
+        for (char const c : pattern) {
+            if ((c >= 'A' && c <= 'Z') || c == '*' || c == '\r') continue;
+            warnings.otherByteGiven = true;
+            std::fprintf(warnings.to,
+                         "motifscan: line %ld: warning: pattern %zu holds %s, not A-Z or \"*\", "
+                         "and can never match\n",
+                         line, k + 1, quoted(std::string_view(&c, 1)).c_str());
+            break;
+        }
+    }
+}
+
 }  // namespace
 
 std::optional<std::int64_t> zadanie(Input& in, TaskState& task) {
     task.m = 0;
     task.wzorce.clear();
     if (!readPatternCount(in, task.m)) return std::nullopt;
+    long const firstPatternLine = in.line;
     // The patterns are stored as they arrive, never reserved from m: the count
     // may promise far more lines than the input holds.
     for (int k = 0; k < task.m; ++k) {
@@ -57,16 +94,18 @@ std::optional<std::int64_t> zadanie(Input& in, TaskState& task) {
             return std::nullopt;
         }
     }
+    warnAboutPatterns(task, firstPatternLine);
     buildAutomaton(task.automaton, task.wzorce);
     std::int64_t count = 0;
     while (podciag(in, task.automaton) == 1) ++count;
     return count;
 }
 
-bool runMotifscan(Input& in, Output& out) {
+bool runMotifscan(Input& in, Output& out, std::FILE* warningsTo) {
     int taskCount = 0;
     if (!readTaskCount(in, taskCount)) return false;
     TaskState task;
+    task.warnings.to = warningsTo;
     for (int k = 0; k < taskCount; ++k) {
         std::optional<std::int64_t> const count = zadanie(in, task);
         if (!count) return false;

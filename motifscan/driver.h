@@ -3,6 +3,7 @@
 #include "automaton.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,12 +28,22 @@ struct Output;
 // leaves the task without patterns; the whitespace before the offending byte,
 // and a sign before it, are consumed, and the message starts at that byte.
 
+// Warnings about patterns that can never complete: one holding a carriage
+// return (input with DOS line endings), one holding any other byte that no
+// message holds. Each kind is given once per run, on `to`.
+struct PatternWarnings {
+    std::FILE* to = nullptr;  // nullptr: none are given
+    bool carriageReturnGiven = false;
+    bool otherByteGiven = false;
+};
+
 // The state of the current task. Reset at the start of every task, so nothing
 // of one task's patterns reaches the next; kept across tasks to reuse memory.
 struct TaskState {
     int m = 0;                        // number of patterns
     std::vector<std::string> wzorce;  // the patterns, in input order
     Automaton automaton;              // built from wzorce once they are read
+    PatternWarnings warnings;         // not reset: they belong to the whole run
 };
 
 // One task: its pattern count, its patterns and its message. Returns the
@@ -43,5 +54,6 @@ std::optional<std::int64_t> zadanie(Input& in, TaskState& task);
 
 // The whole program. Returns false when it cannot go on: the input's error
 // says why, or the output's writeError is set. Reads nothing after the last
-// announced task.
-bool runMotifscan(Input& in, Output& out);
+// announced task. Warnings about patterns go to `warningsTo` unless it is null;
+// they change neither the counts nor the result.
+bool runMotifscan(Input& in, Output& out, std::FILE* warningsTo = nullptr);

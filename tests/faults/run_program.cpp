@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -52,7 +53,11 @@ ProgramRun runProgram(std::string const& path, std::string const& input, RunLimi
         // Sanitizer reports must not pass for the program's own exit status 1.
         setenv("ASAN_OPTIONS", "exitcode=86:detect_leaks=1", 1);
         setenv("UBSAN_OPTIONS", "exitcode=87:halt_on_error=1", 1);
-        execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>(path.c_str())};
+        for (std::string const& argument : limits.arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(path.c_str(), argv.data());
         _exit(127);
     }
     ProgramRun run;
@@ -72,6 +77,7 @@ ProgramRun runProgram(std::string const& path, std::string const& input, RunLimi
     }
     if (WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+    run.inputOffset = static_cast<long>(lseek(in, 0, SEEK_CUR));  // the child shared the offset
     if (limits.outputPath.empty()) run.output = contentsOf(out);
     run.error = contentsOf(err);
     close(in);

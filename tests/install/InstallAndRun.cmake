@@ -1,5 +1,6 @@
 # Installs the build into a temporary DESTDIR and runs the installed programs
-# on an example each: the programs land in bin/, the pages in share/man/man1/.
+# on an example each: the programs land in bin/, the pages in share/man/man1/,
+# the documents and examples in share/doc/gemprobe-motifscan/.
 file(REMOVE_RECURSE ${DESTDIR})
 set(ENV{DESTDIR} ${DESTDIR})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix /usr/local
@@ -7,8 +8,13 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix /usr/lo
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "cmake --install failed")
 endif()
+foreach(file README.md NEWS.md LICENSE copyright changelog.gz examples/README.md)
+  if(NOT EXISTS ${DESTDIR}/usr/local/share/doc/gemprobe-motifscan/${file})
+    message(FATAL_ERROR "not installed: share/doc/gemprobe-motifscan/${file}")
+  endif()
+endforeach()
 foreach(program gemprobe motifscan)
-  foreach(file bin/${program} share/man/man1/${program}.1)
+  foreach(file bin/${program} share/man/man1/${program}.1.gz)
     if(NOT EXISTS ${DESTDIR}/usr/local/${file})
       message(FATAL_ERROR "not installed: ${file}")
     endif()

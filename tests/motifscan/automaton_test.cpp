@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -104,6 +106,10 @@ struct ScanParameters {
     ScanChoice choice;
     char const* name;
 };
+
+// A stable, readable name for test names and failure messages (the record's
+// padding bytes would otherwise show, different in every build).
+void PrintTo(ScanParameters const& parameters, std::ostream* stream) { *stream << parameters.name; }
 
 class MotifscanScan : public testing::TestWithParam<ScanParameters> {
 protected:

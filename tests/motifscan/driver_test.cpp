@@ -81,7 +81,10 @@ std::vector<ProgramCase> const programCases = {
 
 class MotifscanProgram : public testing::TestWithParam<std::size_t> {};
 
-INSTANTIATE_TEST_SUITE_P(Capacities, MotifscanProgram, testing::Values(1, 3, defaultInputCapacity));
+INSTANTIATE_TEST_SUITE_P(Capacities, MotifscanProgram, testing::Values(1, 3, defaultInputCapacity),
+                         [](testing::TestParamInfo<std::size_t> const& info) {
+                             return "Buffer" + std::to_string(info.param);
+                         });
 
 TEST_P(MotifscanProgram, Cases) {
     for (ProgramCase const& c : programCases) {

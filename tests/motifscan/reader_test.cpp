@@ -22,7 +22,10 @@ protected:
     std::size_t capacity() const { return GetParam(); }
 };
 
-INSTANTIATE_TEST_SUITE_P(Capacities, MotifscanReader, testing::Values(1, 2, 7, defaultInputCapacity));
+INSTANTIATE_TEST_SUITE_P(Capacities, MotifscanReader, testing::Values(1, 2, 7, defaultInputCapacity),
+                         [](testing::TestParamInfo<std::size_t> const& info) {
+                             return "Buffer" + std::to_string(info.param);
+                         });
 
 struct CountCase {
     char const* input;
