@@ -1,24 +1,51 @@
 #include "automaton.h"
 
-void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patterns, ScanChoice choice) {
+namespace {
+
+std::size_t symbolsThatCanComplete(std::vector<std::string> const& patterns) {
     std::size_t symbols = 0;
     for (std::string const& pattern : patterns) {
         if (canComplete(pattern)) symbols += pattern.size();
     }
-    auto const allows = [choice](ScanChoice engine) {
-        return choice == ScanChoice::fastest || choice <= engine;
-    };
-    if (allows(ScanChoice::bitParallel) && symbols <= maxBitParallelSymbols &&
-        layOutBits(automaton.bits, patterns)) {
-        automaton.engine = Engine::bitParallel;
-    } else if (allows(ScanChoice::wideBitParallel) && symbols <= maxWideSymbols &&
-               layOutWideBits(automaton.wideBits, patterns)) {
-        automaton.engine = Engine::wideBitParallel;
-    } else if (allows(ScanChoice::denseTable) && symbols <= maxDenseSymbols) {
-        automaton.engine = Engine::denseTable;
-        buildDenseTable(automaton.dense, patterns, symbols);
-    } else {
-        automaton.engine = Engine::compact;
-        buildCompactAutomaton(automaton.compact, patterns);
+    return symbols;
+}
+
+// Builds the engine asked for if it can take the patterns.
+bool tryEngine(Automaton& automaton, Engine engine, std::vector<std::string> const& patterns,
+               std::size_t symbols, double maxShare) {
+    switch (engine) {
+        case Engine::bitParallel:
+            if (symbols > maxBitParallelSymbols || !layOutBits(automaton.bits, patterns)) return false;
+            break;
+        case Engine::endFilter:
+            if (!buildEndFilter(automaton.filter, patterns, maxShare)) return false;
+            break;
+        case Engine::wideBitParallel:
+            if (symbols > maxWideSymbols || !layOutWideBits(automaton.wideBits, patterns)) return false;
+            break;
+        case Engine::denseTable:
+            if (symbols > maxDenseSymbols) return false;
+            buildDenseTable(automaton.dense, patterns, symbols);
+            break;
+        case Engine::compact:
+            buildCompactAutomaton(automaton.compact, patterns);
+            break;
+    }
+    automaton.engine = engine;
+    return true;
+}
+
+}  // namespace
+
+void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patterns, ScanChoice choice) {
+    std::size_t const symbols = symbolsThatCanComplete(patterns);
+    if (choice != ScanChoice::fastest) {
+        // The tests' choice: that engine wherever it can work at all.
+        auto const engine = static_cast<Engine>(static_cast<int>(choice) - 1);
+        if (tryEngine(automaton, engine, patterns, symbols, 1.0)) return;
+    }
+    for (Engine engine : {Engine::bitParallel, Engine::endFilter, Engine::wideBitParallel, Engine::denseTable,
+                          Engine::compact}) {
+        if (tryEngine(automaton, engine, patterns, symbols, maxCandidateShare)) return;
     }
 }

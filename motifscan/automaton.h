@@ -3,6 +3,7 @@
 #include "bit_parallel.h"
 #include "compact_automaton.h"
 #include "dense_table.h"
+#include "end_filter.h"
 #include "input.h"
 #include "symbols.h"
 
@@ -17,18 +18,26 @@
 // completes) and AB again at its 5th byte: 2. The count is the largest number
 // of pairwise non-overlapping occurrences.
 //
-// Four engines run the rule; each gives the same count on every input. The
+// Five engines run the rule; each gives the same count on every input. The
 // one place that picks among them is buildAutomaton, by the number of pattern
-// symbols that can complete:
-//   bitParallel      at most 63       Shift-And in one word
-//   wideBitParallel  at most 255      Shift-And in four words
-//   denseTable       at most 2^17     full Aho-Corasick table, 112 B per state
-//   compact          any number       lazily built Aho-Corasick automaton
-enum class Engine { bitParallel, wideBitParallel, denseTable, compact };
+// symbols that can complete and by how often their ends may occur:
+//   bitParallel      at most 63 symbols      Shift-And in one word
+//   endFilter        rare candidate ends     last bytes hashed into a bitmap,
+//                    patterns of at most     candidates confirmed by comparison
+//                    4096 symbols
+//   wideBitParallel  at most 255 symbols     Shift-And in four words
+//   denseTable       at most 2^17 symbols    full Aho-Corasick table, 112 B per state
+//   compact          any number              lazily built Aho-Corasick automaton
+enum class Engine { bitParallel, endFilter, wideBitParallel, denseTable, compact };
+
+// The most candidate ends, as a share of random message bytes, for which the
+// filter is chosen over the automata.
+constexpr double maxCandidateShare = 0.02;
 
 struct Automaton {
     Engine engine = Engine::bitParallel;
     BitParallel bits;
+    EndFilter filter;
     WideBitParallel wideBits;
     DenseTable dense;
     CompactAutomaton compact;
@@ -36,7 +45,7 @@ struct Automaton {
 
 // Which engine a task gets: the fastest one that takes its patterns, or, for
 // the tests, the given one wherever it can take them (else the next bigger).
-enum class ScanChoice { fastest, bitParallel, wideBitParallel, denseTable, compact };
+enum class ScanChoice { fastest, bitParallel, endFilter, wideBitParallel, denseTable, compact };
 
 // Rebuilds the automaton for the patterns, reusing its memory. Patterns that
 // cannot complete are left out. The patterns must stay unchanged while the
@@ -56,6 +65,8 @@ inline int podciag(Input& in, Automaton& automaton) {
     switch (automaton.engine) {
         case Engine::bitParallel:
             return podciagBitParallel(in, automaton.bits);
+        case Engine::endFilter:
+            return podciagEndFilter(in, automaton.filter);
         case Engine::wideBitParallel:
             return podciagWideBitParallel(in, automaton.wideBits);
         case Engine::denseTable:

@@ -123,6 +123,8 @@ INSTANTIATE_TEST_SUITE_P(
     BuffersAndEngines, MotifscanScan,
     testing::Values(ScanParameters{1, ScanChoice::fastest, "fastest_1"},
                     ScanParameters{defaultInputCapacity, ScanChoice::fastest, "fastest"},
+                    ScanParameters{1, ScanChoice::endFilter, "endFilter_1"},
+                    ScanParameters{defaultInputCapacity, ScanChoice::endFilter, "endFilter"},
                     ScanParameters{1, ScanChoice::wideBitParallel, "wideBitParallel_1"},
                     ScanParameters{defaultInputCapacity, ScanChoice::wideBitParallel, "wideBitParallel"},
                     ScanParameters{1, ScanChoice::denseTable, "denseTable_1"},
@@ -228,8 +230,8 @@ std::vector<std::string> structuredPatterns(std::mt19937& random, int kind, std:
 
 TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
     std::mt19937 random(99);
-    ScanChoice const engines[] = {ScanChoice::fastest, ScanChoice::wideBitParallel, ScanChoice::denseTable,
-                                  ScanChoice::compact};
+    ScanChoice const engines[] = {ScanChoice::fastest, ScanChoice::endFilter, ScanChoice::wideBitParallel,
+                                  ScanChoice::denseTable, ScanChoice::compact};
     std::size_t const sizes[] = {
         maxBitParallelSymbols, maxBitParallelSymbols + 1, maxWideSymbols, maxWideSymbols + 1, 3000,
         maxDenseSymbols,       maxDenseSymbols + 1};
@@ -263,14 +265,17 @@ TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
             EXPECT_GT(first, 0);
         }
     }
-    // The fastest choice picks each engine in its range.
-    buildAutomaton(automaton, {std::string(maxBitParallelSymbols, 'A')});
+    // The fastest choice picks each engine in its range; a one-symbol pattern
+    // makes candidate ends too frequent for the filter.
+    buildAutomaton(automaton, {"A", std::string(maxBitParallelSymbols - 1, 'B')});
     EXPECT_EQ(automaton.engine, Engine::bitParallel);
-    buildAutomaton(automaton, {std::string(maxWideSymbols, 'A')});
+    buildAutomaton(automaton, {std::string(maxBitParallelSymbols, 'B') + "C"});
+    EXPECT_EQ(automaton.engine, Engine::endFilter);
+    buildAutomaton(automaton, {"A", std::string(maxWideSymbols - 1, 'B')});
     EXPECT_EQ(automaton.engine, Engine::wideBitParallel);
-    buildAutomaton(automaton, {std::string(maxDenseSymbols, 'A')});
+    buildAutomaton(automaton, {"A", std::string(maxDenseSymbols - 1, 'B')});
     EXPECT_EQ(automaton.engine, Engine::denseTable);
-    buildAutomaton(automaton, {std::string(maxDenseSymbols + 1, 'A')});
+    buildAutomaton(automaton, {"A", std::string(maxDenseSymbols, 'B')});
     EXPECT_EQ(automaton.engine, Engine::compact);
 }
 
