@@ -30,6 +30,10 @@
 // filter keeps in a history of its own.
 constexpr std::size_t maxFilterPatternLength = 4096;
 
+// With one to this many distinct suffixes, the vector path compares each
+// window with each of them instead of hashing.
+constexpr std::size_t maxComparedSuffixes = 16;
+
 struct SuffixSlot {
     std::uint32_t suffix = 0;                 // the last w bytes, little-endian
     std::uint32_t firstPattern = UINT32_MAX;  // chain through EndFilter::nextPattern
@@ -39,8 +43,9 @@ struct EndFilter {
     unsigned window = 4;  // w
     unsigned hashShift = 17;
     std::vector<std::uint64_t> candidateBits;
-    std::vector<SuffixSlot> slots;  // power-of-two size, at most half full
-    std::vector<char const*> text;  // per pattern that can complete
+    std::vector<SuffixSlot> slots;        // power-of-two size, at most half full
+    std::vector<std::uint32_t> suffixes;  // the distinct suffixes, when few
+    std::vector<char const*> text;        // per pattern that can complete
     std::vector<std::uint32_t> length;
     std::vector<std::uint32_t> nextPattern;
     std::size_t longest = 0;
