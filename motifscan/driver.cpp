@@ -95,17 +95,18 @@ std::optional<std::int64_t> zadanie(Input& in, TaskState& task) {
         }
     }
     warnAboutPatterns(task, firstPatternLine);
-    buildAutomaton(task.automaton, task.wzorce);
+    buildAutomaton(task.automaton, task.wzorce, task.engine);
     std::int64_t count = 0;
     while (podciag(in, task.automaton) == 1) ++count;
     return count;
 }
 
-bool runMotifscan(Input& in, Output& out, std::FILE* warningsTo) {
+bool runMotifscan(Input& in, Output& out, std::FILE* warningsTo, ScanChoice engine) {
     int taskCount = 0;
     if (!readTaskCount(in, taskCount)) return false;
     TaskState task;
     task.warnings.to = warningsTo;
+    task.engine = engine;
     for (int k = 0; k < taskCount; ++k) {
         std::optional<std::int64_t> const count = zadanie(in, task);
         if (!count) return false;

@@ -40,10 +40,11 @@ struct PatternWarnings {
 // The state of the current task. Reset at the start of every task, so nothing
 // of one task's patterns reaches the next; kept across tasks to reuse memory.
 struct TaskState {
-    int m = 0;                        // number of patterns
-    std::vector<std::string> wzorce;  // the patterns, in input order
-    Automaton automaton;              // built from wzorce once they are read
-    PatternWarnings warnings;         // not reset: they belong to the whole run
+    int m = 0;                                // number of patterns
+    std::vector<std::string> wzorce;          // the patterns, in input order
+    Automaton automaton;                      // built from wzorce once they are read
+    ScanChoice engine = ScanChoice::fastest;  // the tests run every engine
+    PatternWarnings warnings;                 // not reset: they belong to the whole run
 };
 
 // One task: its pattern count, its patterns and its message. Returns the
@@ -56,4 +57,5 @@ std::optional<std::int64_t> zadanie(Input& in, TaskState& task);
 // says why, or the output's writeError is set. Reads nothing after the last
 // announced task. Warnings about patterns go to `warningsTo` unless it is null;
 // they change neither the counts nor the result.
-bool runMotifscan(Input& in, Output& out, std::FILE* warningsTo = nullptr);
+bool runMotifscan(Input& in, Output& out, std::FILE* warningsTo = nullptr,
+                  ScanChoice engine = ScanChoice::fastest);

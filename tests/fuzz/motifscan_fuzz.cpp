@@ -3,7 +3,7 @@
 // it checks that
 //  - a run ends with every count or with a one-line error, and prints nothing
 //    but decimal counts, one per line;
-//  - the size of the read buffer changes nothing;
+//  - the size of the read buffer changes nothing, and neither does the engine;
 //  - on input it can process, the counts equal the literal program's, which
 //    reads the same bytes through scanf, std::getline and getchar on the
 //    process's standard input.
@@ -52,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     std::string const input(reinterpret_cast<char const*>(data), size);
     RunResult const run = runInMemory(input);
     checkSameRun(run, runInMemory(input, 1 + size % 5));
+    for (ScanChoice engine : everyEngine) checkSameRun(run, runInMemory(input, 1 + size % 7, engine));
     checkAnswerLines(run.output, isCount);
     if (!run.finished) {
         checkErrorLine(run.error);

@@ -155,9 +155,15 @@ struct Generator {
 
 void compareWithReference(std::string const& input) {
     ReferenceRun const reference = runReference(input);
-    for (std::size_t capacity : {defaultInputCapacity, std::size_t{1}}) {
-        SCOPED_TRACE(testing::Message() << "capacity " << capacity);
-        RunResult const result = runInMemory(input, capacity);
+    for (auto [capacity, engine] :
+         {std::pair{defaultInputCapacity, ScanChoice::fastest},
+          std::pair{std::size_t{1}, ScanChoice::fastest}, std::pair{std::size_t{3}, ScanChoice::endFilter},
+          std::pair{std::size_t{2}, ScanChoice::wideBitParallel},
+          std::pair{defaultInputCapacity, ScanChoice::denseTable},
+          std::pair{std::size_t{1}, ScanChoice::compact}}) {
+        SCOPED_TRACE(testing::Message()
+                     << "capacity " << capacity << ", engine " << static_cast<int>(engine));
+        RunResult const result = runInMemory(input, capacity, engine);
         if (reference.endsInTask == 0) {
             EXPECT_TRUE(result.finished) << result.error;
             EXPECT_EQ(result.output, reference.output);

@@ -15,18 +15,24 @@ struct RunResult {
     std::string error;      // the input's error string when it did not finish
 };
 
-inline RunResult runInMemory(std::string const& input, std::size_t capacity = defaultInputCapacity) {
+inline RunResult runInMemory(std::string const& input, std::size_t capacity = defaultInputCapacity,
+                             ScanChoice engine = ScanChoice::fastest) {
     Input in = inputFromMemory(input, capacity);
     auto out = std::make_unique<Output>();  // its block is too big for the stack
     RunResult result;
     out->sink = &result.output;
-    result.finished = runMotifscan(in, *out);
+    result.finished = runMotifscan(in, *out, nullptr, engine);
     flush(*out);
     result.error = in.error;
     return result;
 }
 
 // Bytes of `in` consumed so far, out of the `total` it was created with.
+// Every engine, for tests that run the whole program with each.
+inline constexpr ScanChoice everyEngine[] = {ScanChoice::fastest,    ScanChoice::bitParallel,
+                                             ScanChoice::endFilter,  ScanChoice::wideBitParallel,
+                                             ScanChoice::denseTable, ScanChoice::compact};
+
 inline std::size_t consumedBytes(Input const& in, std::size_t total) {
     return total - in.memoryLeft - static_cast<std::size_t>(in.end - in.pos);
 }
