@@ -184,6 +184,8 @@ bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns,
         }
         SuffixSlot& entry = filter.slots[slot];
         if (entry.firstPattern == UINT32_MAX) ++distinct;
+        entry.compared += filter.length[pattern] - filter.window;
+        if (entry.compared > maxFilterPatternLength) return false;
         entry.suffix = suffix;
         filter.nextPattern[pattern] = entry.firstPattern;
         entry.firstPattern = pattern;

@@ -27,7 +27,10 @@
 // and leaves sets with frequent candidates to the automata. Patterns longer
 // than maxFilterPatternLength go to the automata too, because a confirmation
 // may need that many bytes from before the current input block, which the
-// filter keeps in a history of its own.
+// filter keeps in a history of its own. The same bound holds for all the
+// patterns that share their last w bytes together, so that a confirmation
+// compares at most that many bytes and the scan stays linear in the message
+// whatever the patterns.
 constexpr std::size_t maxFilterPatternLength = 4096;
 
 // With one to this many distinct suffixes, the vector path compares each
@@ -37,6 +40,7 @@ constexpr std::size_t maxComparedSuffixes = 16;
 struct SuffixSlot {
     std::uint32_t suffix = 0;                 // the last w bytes, little-endian
     std::uint32_t firstPattern = UINT32_MAX;  // chain through EndFilter::nextPattern
+    std::uint32_t compared = 0;               // bytes its patterns compare before the suffix
 };
 
 struct EndFilter {
