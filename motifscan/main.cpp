@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -17,7 +18,7 @@ Output out;  // large block buffer, kept out of the stack
 }  // namespace
 
 int main() {
-    Input in = inputFromFd(0);
+    Input in = inputFromStandardInput();
     in.flushBeforeRead = &out;
     bool finished = false;
     try {
@@ -26,6 +27,11 @@ int main() {
         flush(out);
         std::fputs("motifscan: out of memory\n", stderr);
         return 1;
+    }
+    // A mapped file cut inside a page reads as zero bytes there, with no fault.
+    if (finished && mappedFileShrank(in)) {
+        finished = false;
+        in.error = std::string("read error: ") + std::strerror(in.readError);
     }
     flush(out);
     if (out.writeError != 0) {

@@ -155,9 +155,10 @@ struct Generator {
 
 void compareWithReference(std::string const& input) {
     ReferenceRun const reference = runReference(input);
-    for (std::size_t capacity : {defaultInputCapacity, std::size_t{1}}) {
-        SCOPED_TRACE(testing::Message() << "capacity " << capacity);
-        RunResult const result = runInMemory(input, capacity);
+    for (Source source : {Source{false, defaultInputCapacity}, Source{false, 1},
+                          Source{true, defaultMappedWindow}, Source{true, 1}}) {
+        SCOPED_TRACE(testing::Message() << source);
+        RunResult const result = runFrom(input, source);
         if (reference.endsInTask == 0) {
             EXPECT_TRUE(result.finished) << result.error;
             EXPECT_EQ(result.output, reference.output);
