@@ -34,7 +34,7 @@
 namespace {
 
 // Whether mapping standard input pays over read(): see docs/design.md.
-constexpr bool mapStandardInput = true;
+constexpr bool mapStandardInput = false;
 
 std::uint64_t pageSize() {
     static long const size = ::sysconf(_SC_PAGESIZE);
