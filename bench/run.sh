@@ -243,7 +243,8 @@ echo "pattern-heavy shapes: every mark met: $heavy_met" >&2
 # read() loop over the same file, the floor for reading it. Reports GB/s of
 # wall-clock and of CPU time (user + system), end to end. The peer must print
 # motifscan's counts on every shape, and the straightforward program's on
-# small random inputs. Appends its table to docs/benchmarks.md.
+# small random inputs. Uses guarded_run and summary from the block above.
+# Appends its table to docs/benchmarks.md.
 cmake --build --preset release -j2 --target motifscan motifscan_reference bench_generate bench_read_loop >/dev/null
 peer=""
 if grep -q '^LIBHS_FOUND:INTERNAL=1' build/release/CMakeCache.txt; then

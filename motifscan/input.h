@@ -61,8 +61,9 @@ struct Input {
 
 constexpr std::size_t defaultInputCapacity = 1 << 16;
 
-// Bytes per mapped window: a few refills' worth of page faults against one
-// mmap and munmap, and small enough that the resident window stays modest.
+// Bytes per mapped window: large enough that each window's mmap and munmap
+// cost little beside its page faults, small enough to keep the resident set
+// modest.
 constexpr std::size_t defaultMappedWindow = std::size_t{16} << 20;
 
 // Standard input as the program reads it: the one place that chooses between
