@@ -184,6 +184,143 @@ void manySmallTasks(long scale) {
     }
 }
 
+// Pattern-heavy motifscan shapes (11-17): big pattern sets, short messages.
+// SCALE multiplies the pattern bytes or the tasks; the messages stay short.
+
+std::string lettersText(std::mt19937_64& rng, long length) {
+    std::string text;
+    text.reserve(static_cast<std::size_t>(length));
+    for (long i = 0; i < length; ++i) text.push_back(static_cast<char>('A' + rng() % 26));
+    return text;
+}
+
+void oneTaskOfPatterns(long count, long length, std::mt19937_64& rng) {
+    std::printf("1\n%ld\n", count);
+    for (long i = 0; i < count; ++i) std::printf("%s\n", randomText(rng, length).c_str());
+    std::printf("%s\n", randomText(rng, 20).c_str());
+}
+
+void onePattern1MB(long scale) {
+    std::mt19937_64 rng(11);
+    oneTaskOfPatterns(1, 1000000 * scale, rng);
+}
+
+void onePattern5MB(long scale) {
+    std::mt19937_64 rng(12);
+    oneTaskOfPatterns(1, 5000000 * scale, rng);
+}
+
+void manyShortPatterns(long scale) {
+    std::mt19937_64 rng(13);
+    oneTaskOfPatterns(550000 * scale, 8, rng);
+}
+
+void manyLongPatterns(long scale) {
+    std::mt19937_64 rng(14);
+    oneTaskOfPatterns(5000 * scale, 1000, rng);
+}
+
+// Tasks just above what one 64-bit word holds: 70 and 64 pattern symbols.
+void tasksOfTwo35(long scale) {
+    std::mt19937_64 rng(15);
+    long const tasks = 200000 * scale;
+    std::printf("%ld\n", tasks);
+    for (long t = 0; t < tasks; ++t) {
+        std::string const first = randomText(rng, 35), second = randomText(rng, 35);
+        std::printf("2\n%s\n%s\n%s\n", first.c_str(), second.c_str(), randomText(rng, 10).c_str());
+    }
+}
+
+void tasksOfOne64(long scale) {
+    std::mt19937_64 rng(16);
+    long const tasks = 200000 * scale;
+    std::printf("%ld\n", tasks);
+    for (long t = 0; t < tasks; ++t) std::printf("1\n%s\n\n", randomText(rng, 64).c_str());
+}
+
+// One pattern of 30 million symbols (times SCALE) with itself as the message:
+// the scan walks every state the pattern has.
+void patternAsMessage(long scale) {
+    std::mt19937_64 rng(17);
+    std::string const pattern = randomText(rng, 30000000 * scale);
+    std::printf("1\n1\n%s\n%s\n", pattern.c_str(), pattern.c_str());
+}
+
+// Message-heavy motifscan shapes (21-27): one task, a message of 100 MB times
+// SCALE, written in blocks so the generator stays small.
+
+void printMessage(long length, std::mt19937_64& rng, std::string (*block)(std::mt19937_64&)) {
+    long written = 0;
+    while (written < length) {
+        std::string piece = block(rng);
+        if (static_cast<long>(piece.size()) > length - written)
+            piece.resize(static_cast<std::size_t>(length - written));
+        std::fwrite(piece.data(), 1, piece.size(), stdout);
+        written += static_cast<long>(piece.size());
+    }
+    std::printf("\n");
+}
+
+constexpr long messageBytes = 100000000;
+
+std::string letterBlock(std::mt19937_64& rng) { return lettersText(rng, 1 << 16); }
+
+void randomDictionary(int patterns, unsigned seed, long scale) {
+    std::mt19937_64 rng(seed);
+    std::printf("1\n%d\n", patterns);
+    for (int i = 0; i < patterns; ++i)
+        std::printf("%s\n", lettersText(rng, 4 + static_cast<long>(rng() % 13)).c_str());
+    printMessage(messageBytes * scale, rng, letterBlock);
+}
+
+// Runs of 300 to 1,700 A broken by a B or a C, against patterns that keep
+// long partial matches alive over every run.
+std::string runOfA(std::mt19937_64& rng) {
+    std::string run(300 + rng() % 1400, 'A');
+    run.push_back(rng() % 3 ? 'B' : 'C');
+    return run;
+}
+
+void repetitiveMessage(long scale) {
+    std::mt19937_64 rng(25);
+    std::string ab;
+    for (int i = 0; i < 300; ++i) ab += "AB";
+    std::printf("1\n3\n%sB\n%sC\n%sD\n", std::string(1000, 'A').c_str(), std::string(500, 'A').c_str(),
+                ab.c_str());
+    printMessage(messageBytes * scale, rng, runOfA);
+}
+
+// 1,000 patterns of 3 letters (five of them of 2) over random letters: an
+// occurrence about every 15 bytes.
+void denseMatches(long scale) {
+    std::mt19937_64 rng(26);
+    std::printf("1\n1000\n");
+    for (int i = 0; i < 1000; ++i) std::printf("%s\n", lettersText(rng, i < 5 ? 2 : 3).c_str());
+    printMessage(messageBytes * scale, rng, letterBlock);
+}
+
+// Many small well-formed tasks with SCALE as the seed, for checking that
+// other counters of the same rule print the same counts: small alphabets
+// force overlaps, nested and repeated patterns, m = 0 and empty messages.
+void smallRandomTasks(long scale) {
+    std::mt19937_64 rng(static_cast<std::uint64_t>(2700 + scale));
+    static char const* const alphabets[] = {"A", "AB", "AB*", "ABC", "ABCDEFGHIJKLMNOPQRSTUVWXYZ*"};
+    long const tasks = 2000;
+    std::printf("%ld\n", tasks);
+    for (long t = 0; t < tasks; ++t) {
+        std::string const alphabet = alphabets[rng() % 5];
+        auto word = [&](long length) {
+            std::string text;
+            for (long i = 0; i < length; ++i) text.push_back(alphabet[rng() % alphabet.size()]);
+            return text;
+        };
+        long const m = static_cast<long>(rng() % 6);
+        std::printf("%ld\n", m);
+        for (long k = 0; k < m; ++k) std::printf("%s\n", word(static_cast<long>(rng() % 7)).c_str());
+        std::printf("%s\n", word(static_cast<long>(rng() % 80)).c_str());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -211,6 +348,48 @@ int main(int argc, char** argv) {
             break;
         case 6:
             manySmallTasks(scale);
+            break;
+        case 11:
+            onePattern1MB(scale);
+            break;
+        case 12:
+            onePattern5MB(scale);
+            break;
+        case 13:
+            manyShortPatterns(scale);
+            break;
+        case 14:
+            manyLongPatterns(scale);
+            break;
+        case 15:
+            tasksOfTwo35(scale);
+            break;
+        case 16:
+            tasksOfOne64(scale);
+            break;
+        case 17:
+            patternAsMessage(scale);
+            break;
+        case 21:
+            randomDictionary(10, 21, scale);
+            break;
+        case 22:
+            randomDictionary(100, 22, scale);
+            break;
+        case 23:
+            randomDictionary(1000, 23, scale);
+            break;
+        case 24:
+            randomDictionary(10000, 24, scale);
+            break;
+        case 25:
+            repetitiveMessage(scale);
+            break;
+        case 26:
+            denseMatches(scale);
+            break;
+        case 27:
+            smallRandomTasks(scale);
             break;
         default:
             std::fprintf(stderr, "bench_generate: no shape %d\n", shape);

@@ -1,6 +1,8 @@
-// bench_measure INPUT OUTPUT PROGRAM: runs PROGRAM with INPUT on standard input
-// and OUTPUT as standard output, and prints "<wall seconds> <peak RSS in KiB>"
-// of that one child. Exits with the program's status.
+// bench_measure INPUT OUTPUT PROGRAM [ARGUMENT...]: runs PROGRAM (with the
+// arguments, if any) with INPUT on standard input
+// and OUTPUT as standard output, and prints "<wall seconds> <peak RSS in KiB>
+// <CPU seconds>" of that one child (CPU: user and system time). Exits with the
+// program's status.
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -10,8 +12,8 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: bench_measure INPUT OUTPUT PROGRAM\n");
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: bench_measure INPUT OUTPUT PROGRAM [ARGUMENT...]\n");
         return 2;
     }
     auto const start = std::chrono::steady_clock::now();
@@ -22,13 +24,15 @@ int main(int argc, char** argv) {
         if (in < 0 || out < 0) _exit(127);
         dup2(in, 0);
         dup2(out, 1);
-        execl(argv[3], argv[3], static_cast<char*>(nullptr));
+        execv(argv[3], argv + 3);
         _exit(127);
     }
     int status = 0;
     rusage usage{};
     wait4(child, &status, 0, &usage);
     double const seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%.4f %ld\n", seconds, usage.ru_maxrss);
+    double const cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    std::printf("%.4f %ld %.4f\n", seconds, usage.ru_maxrss, cpu);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }

@@ -155,15 +155,16 @@ struct Generator {
 
 void compareWithReference(std::string const& input) {
     ReferenceRun const reference = runReference(input);
-    for (auto [capacity, engine] :
-         {std::pair{defaultInputCapacity, ScanChoice::fastest},
-          std::pair{std::size_t{1}, ScanChoice::fastest}, std::pair{std::size_t{3}, ScanChoice::endFilter},
-          std::pair{std::size_t{2}, ScanChoice::wideBitParallel},
-          std::pair{defaultInputCapacity, ScanChoice::denseTable},
-          std::pair{std::size_t{1}, ScanChoice::compact}}) {
-        SCOPED_TRACE(testing::Message()
-                     << "capacity " << capacity << ", engine " << static_cast<int>(engine));
-        RunResult const result = runInMemory(input, capacity, engine);
+    for (auto [source, engine] :
+         {std::pair{Source{false, defaultInputCapacity}, ScanChoice::fastest},
+          std::pair{Source{false, 1}, ScanChoice::fastest},
+          std::pair{Source{true, defaultMappedWindow}, ScanChoice::fastest},
+          std::pair{Source{true, 1}, ScanChoice::fastest}, std::pair{Source{false, 3}, ScanChoice::endFilter},
+          std::pair{Source{false, 2}, ScanChoice::wideBitParallel},
+          std::pair{Source{false, defaultInputCapacity}, ScanChoice::denseTable},
+          std::pair{Source{false, 1}, ScanChoice::compact}}) {
+        SCOPED_TRACE(testing::Message() << source << ", engine " << static_cast<int>(engine));
+        RunResult const result = runFrom(input, source, engine);
         if (reference.endsInTask == 0) {
             EXPECT_TRUE(result.finished) << result.error;
             EXPECT_EQ(result.output, reference.output);

@@ -79,17 +79,18 @@ std::vector<ProgramCase> const programCases = {
      "line 4: expected pattern 3 of 2147483647, found end of input"},
 };
 
-class MotifscanProgram : public testing::TestWithParam<std::size_t> {};
+class MotifscanProgram : public testing::TestWithParam<Source> {};
 
-INSTANTIATE_TEST_SUITE_P(Capacities, MotifscanProgram, testing::Values(1, 3, defaultInputCapacity),
-                         [](testing::TestParamInfo<std::size_t> const& info) {
-                             return "Buffer" + std::to_string(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Readers, MotifscanProgram,
+                         testing::Values(Source{false, 1}, Source{false, 3},
+                                         Source{false, defaultInputCapacity}, Source{true, 1},
+                                         Source{true, 3}, Source{true, defaultMappedWindow}),
+                         [](testing::TestParamInfo<Source> const& info) { return sourceName(info.param); });
 
 TEST_P(MotifscanProgram, Cases) {
     for (ProgramCase const& c : programCases) {
         SCOPED_TRACE(c.name);
-        RunResult const result = runInMemory(c.input, GetParam());
+        RunResult const result = runFrom(c.input, GetParam());
         EXPECT_EQ(result.output, c.output);
         EXPECT_EQ(result.finished, c.error.empty());
         EXPECT_EQ(result.error, c.error);

@@ -1,7 +1,8 @@
 // The reader against the C library: counts against fscanf("%d") and
 // fscanf("%d\n"), lines against std::getline, both in value and in the number
-// of bytes consumed. Every test runs with several buffer capacities; with 1,
-// every count, line and message straddles refills.
+// of bytes consumed. Every test runs with both readers and several buffer
+// capacities and window sizes; with 1, every count, line and message
+// straddles refills.
 
 #include "run_in_memory.h"
 
@@ -17,15 +18,13 @@
 
 namespace {
 
-class MotifscanReader : public testing::TestWithParam<std::size_t> {
-protected:
-    std::size_t capacity() const { return GetParam(); }
-};
+class MotifscanReader : public testing::TestWithParam<Source> {};
 
-INSTANTIATE_TEST_SUITE_P(Capacities, MotifscanReader, testing::Values(1, 2, 7, defaultInputCapacity),
-                         [](testing::TestParamInfo<std::size_t> const& info) {
-                             return "Buffer" + std::to_string(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Readers, MotifscanReader,
+                         testing::Values(Source{false, 1}, Source{false, 2}, Source{false, 7},
+                                         Source{false, defaultInputCapacity}, Source{true, 1},
+                                         Source{true, 7}, Source{true, defaultMappedWindow}),
+                         [](testing::TestParamInfo<Source> const& info) { return sourceName(info.param); });
 
 struct CountCase {
     char const* input;
@@ -65,14 +64,15 @@ TEST_P(MotifscanReader, CountsAndWhereTheyStop) {
     for (CountCase const& c : cases) {
         SCOPED_TRACE(testing::Message() << "input \"" << c.input << "\"");
         std::string const data = c.input;
-        Input in = inputFromMemory(data, capacity());
+        TestInput source(data, GetParam());
+        Input& in = source.in;
         int value = -99;
         CountStatus const status = readCount(in, value);
         EXPECT_EQ(describe(status), describe(c.status));
         if (c.status == CountStatus::read) {
             EXPECT_EQ(value, c.value);
         }
-        EXPECT_EQ(consumedBytes(in, data.size()), c.consumed);
+        EXPECT_EQ(source.consumed(data.size()), c.consumed);
     }
 }
 
@@ -98,7 +98,8 @@ TEST_P(MotifscanReader, CountsMatchScanf) {
             long const expectedConsumed = std::ftell(file);
             std::fclose(file);
 
-            Input in = inputFromMemory(data, capacity());
+            TestInput source(data, GetParam());
+            Input& in = source.in;
             int value = -99;
             CountStatus const status = readCount(in, value);
             if (status == CountStatus::read && withNewline) skipWhitespace(in);
@@ -117,7 +118,7 @@ TEST_P(MotifscanReader, CountsMatchScanf) {
             }
             // After a count out of range the program stops; nothing more is read.
             if (status != CountStatus::outOfRange || !withNewline) {
-                EXPECT_EQ(static_cast<long>(consumedBytes(in, data.size())), expectedConsumed);
+                EXPECT_EQ(static_cast<long>(source.consumed(data.size())), expectedConsumed);
             }
         }
     }
@@ -151,11 +152,12 @@ TEST_P(MotifscanReader, LinesMatchGetline) {
             for (int n = length(random); n > 0; --n) data.push_back(alphabet[pick(random)]);
         }
         SCOPED_TRACE(testing::Message() << "input \"" << data << "\"");
-        Input in = inputFromMemory(data, capacity());
+        TestInput source(data, GetParam());
+        Input& in = source.in;
         std::vector<std::string> lines;
         for (std::string line; readLine(in, line); line.clear()) lines.push_back(line);
         EXPECT_EQ(lines, linesByGetline(data));
-        EXPECT_EQ(consumedBytes(in, data.size()), data.size());
+        EXPECT_EQ(source.consumed(data.size()), data.size());
         auto const newlines = std::count(data.begin(), data.end(), '\n');
         EXPECT_EQ(in.line, 1 + newlines);
     }
@@ -164,7 +166,8 @@ TEST_P(MotifscanReader, LinesMatchGetline) {
 TEST_P(MotifscanReader, ReadsShareOnePosition) {
     // A count, the skip after it, two lines and a message, back to back.
     std::string const data = "  3 \r\n\n\t AB\r\n CD\nABCDb*x";
-    Input in = inputFromMemory(data, capacity());
+    TestInput source(data, GetParam());
+    Input& in = source.in;
     int value = 0;
     ASSERT_EQ(describe(readCount(in, value)), "read");
     EXPECT_EQ(value, 3);
@@ -180,7 +183,7 @@ TEST_P(MotifscanReader, ReadsShareOnePosition) {
     buildAutomaton(automaton, {"BCX", "CD"});
     EXPECT_EQ(podciag(in, automaton), 1);  // CD completes at the D
     EXPECT_EQ(podciag(in, automaton), 0);  // b ends the message
-    EXPECT_EQ(consumedBytes(in, data.size()), data.size() - 2);
+    EXPECT_EQ(source.consumed(data.size()), data.size() - 2);
 }
 
 TEST_P(MotifscanReader, FoundWordsAreQuotedAndShortened) {
@@ -199,7 +202,8 @@ TEST_P(MotifscanReader, FoundWordsAreQuotedAndShortened) {
     for (Case const& c : cases) {
         SCOPED_TRACE(testing::Message() << "input \"" << c.input << "\"");
         std::string const data = c.input;
-        Input in = inputFromMemory(data, capacity());
+        TestInput source(data, GetParam());
+        Input& in = source.in;
         EXPECT_EQ(describeFound(in, c.consumed), c.found);
     }
 }

@@ -4,20 +4,81 @@
 #include "input.h"
 #include "output.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <ostream>
 #include <string>
+#include <string_view>
 
-// What the whole program does with an input, run in-process from memory.
+// Where a test's input comes from: memory, copied `size` bytes per refill, or
+// a file in memory mapped `size` bytes per window (read() takes over at its
+// end). Every reader and program test runs against both readers.
+struct Source {
+    bool mapped = false;
+    std::size_t size = defaultInputCapacity;
+};
+
+// A stable name for parameterised tests: Read1, Mapped65536, ...
+inline std::string sourceName(Source const& source) {
+    return (source.mapped ? "Mapped" : "Read") + std::to_string(source.size);
+}
+
+inline std::ostream& operator<<(std::ostream& stream, Source const& source) {
+    return stream << (source.mapped ? "mapped, window " : "read, capacity ") << source.size;
+}
+
+// An Input over `data` from the given source. The mapped form writes the data
+// after a few bytes that are not part of it and maps from there, as the
+// program maps standard input from its current offset.
+struct TestInput {
+    static constexpr char const* skipped = "9\n";
+    Input in;
+    int fd = -1;
+
+    TestInput(std::string_view data, Source source) {
+        if (!source.mapped) {
+            in = inputFromMemory(data, source.size);
+            return;
+        }
+        fd = ::memfd_create("motifscan-test-input", 0);
+        std::string const file = skipped + std::string(data);
+        if (fd < 0 || ::write(fd, file.data(), file.size()) != static_cast<ssize_t>(file.size()) ||
+            ::lseek(fd, static_cast<off_t>(std::strlen(skipped)), SEEK_SET) < 0) {
+            std::perror("motifscan tests: a file in memory");
+            std::abort();
+        }
+        in = inputFromMappedFile(fd, source.size);
+    }
+    TestInput(TestInput const&) = delete;
+    TestInput& operator=(TestInput const&) = delete;
+    ~TestInput() {
+        in.mapped = MappedFile();  // unmaps before the file goes
+        if (fd >= 0) ::close(fd);
+    }
+
+    // Bytes of the data consumed so far, out of the `total` it holds.
+    std::size_t consumed(std::size_t total) const {
+        auto const buffered = static_cast<std::size_t>(in.end - in.pos);
+        if (fd < 0) return total - in.memoryLeft - buffered;
+        std::uint64_t const taken =
+            in.mapped.window != 0 ? in.mapped.next : static_cast<std::uint64_t>(::lseek(fd, 0, SEEK_CUR));
+        return static_cast<std::size_t>(taken) - std::strlen(skipped) - buffered;
+    }
+};
+
+// What the whole program does with an input, run in-process.
 struct RunResult {
     bool finished = false;  // runMotifscan's verdict
     std::string output;     // everything written, including what came before a failure
     std::string error;      // the input's error string when it did not finish
 };
 
-inline RunResult runInMemory(std::string const& input, std::size_t capacity = defaultInputCapacity,
-                             ScanChoice engine = ScanChoice::fastest) {
-    Input in = inputFromMemory(input, capacity);
+inline RunResult runProgram(Input& in, ScanChoice engine = ScanChoice::fastest) {
     auto out = std::make_unique<Output>();  // its block is too big for the stack
     RunResult result;
     out->sink = &result.output;
@@ -27,12 +88,22 @@ inline RunResult runInMemory(std::string const& input, std::size_t capacity = de
     return result;
 }
 
-// Bytes of `in` consumed so far, out of the `total` it was created with.
+inline RunResult runFrom(std::string const& input, Source source, ScanChoice engine = ScanChoice::fastest) {
+    TestInput test(input, source);
+    return runProgram(test.in, engine);
+}
+
+inline RunResult runInMemory(std::string const& input, std::size_t capacity = defaultInputCapacity,
+                             ScanChoice engine = ScanChoice::fastest) {
+    return runFrom(input, Source{false, capacity}, engine);
+}
+
 // Every engine, for tests that run the whole program with each.
 inline constexpr ScanChoice everyEngine[] = {ScanChoice::fastest,    ScanChoice::bitParallel,
                                              ScanChoice::endFilter,  ScanChoice::wideBitParallel,
                                              ScanChoice::denseTable, ScanChoice::compact};
 
+// Bytes of `in` consumed so far, out of the `total` it was created with.
 inline std::size_t consumedBytes(Input const& in, std::size_t total) {
     return total - in.memoryLeft - static_cast<std::size_t>(in.end - in.pos);
 }
