@@ -250,7 +250,7 @@ int podciagEndFilter(Input& in, EndFilter& filter) {
         char const* const end = in.end;
         CallBytes const bytes{filter.history, first};
         char const* next = first;
-        bool const avx2 = processorHasAvx2();
+        bool const avx2 = filter.vectorPath && processorHasAvx2();
         while (next != end) {
             bool single = false;  // only the byte at next needs a look
             if (avx2 && next - first >= 3) {

@@ -53,7 +53,8 @@ struct EndFilter {
     std::vector<std::uint32_t> length;
     std::vector<std::uint32_t> nextPattern;
     std::size_t longest = 0;
-    std::string history;  // bytes of the current call from earlier blocks (the last longest-1)
+    std::string history;     // bytes of the current call from earlier blocks (the last longest-1)
+    bool vectorPath = true;  // AVX2 where the processor has it; the tests turn it off too
 };
 
 // Builds the filter for the patterns that can complete. Returns false, leaving

@@ -279,6 +279,45 @@ TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
     EXPECT_EQ(automaton.engine, Engine::compact);
 }
 
+// The filter's two vector paths (direct compares for a few suffixes, hashing
+// and gathering for more) and its portable path, with candidates at every
+// offset of the 32-byte steps and across input blocks of every size.
+TEST(MotifscanAutomaton, FilterPathsCountAlike) {
+    std::mt19937 random(4242);
+    std::string const alphabets[] = {"ABCD", "ABCDEFGHIJKLMNOPQRSTUVWXYZ*"};
+    Automaton automaton;
+    for (int trial = 0; trial < 120; ++trial) {
+        std::string const& alphabet = alphabets[trial % 2];
+        std::vector<std::string> patterns;
+        int const count =
+            trial % 3 == 0 ? 1 + static_cast<int>(random() % 16) : 17 + static_cast<int>(random() % 40);
+        while (static_cast<int>(patterns.size()) < count) {
+            std::string pattern = randomWord(random, alphabet, 12);
+            if (pattern.size() >= 2) patterns.push_back(pattern);
+        }
+        std::string message;
+        while (message.size() < 3000) {
+            message += random() % 2 ? patterns[random() % patterns.size()] : randomWord(random, alphabet, 40);
+        }
+        int const expected = mostDisjointOccurrences(patterns, message);
+        SCOPED_TRACE(testing::Message() << "trial " << trial << ", " << count << " patterns");
+        for (bool vectorPath : {true, false}) {
+            for (std::size_t capacity :
+                 {std::size_t{1}, std::size_t{37}, std::size_t{4096}, defaultInputCapacity}) {
+                buildAutomaton(automaton, patterns, ScanChoice::endFilter);
+                ASSERT_EQ(automaton.engine, Engine::endFilter);
+                automaton.filter.vectorPath = vectorPath;
+                std::string const input = message + "\n";
+                Input in = inputFromMemory(input, capacity);
+                int counted = 0;
+                while (podciag(in, automaton) == 1) ++counted;
+                EXPECT_EQ(counted, expected) << "vector path " << vectorPath << ", capacity " << capacity;
+                EXPECT_EQ(consumedBytes(in, input.size()), input.size());
+            }
+        }
+    }
+}
+
 TEST(MotifscanAutomaton, OnlyPatternsOfMessageSymbolsCanComplete) {
     EXPECT_TRUE(canComplete("A"));
     EXPECT_TRUE(canComplete("*"));
