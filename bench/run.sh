@@ -266,7 +266,8 @@ if [ -n "$peer" ]; then
   for seed in $(seq 1 20); do
     "$generate" 27 "$seed" >"$work/small.in"
     "$bin/motifscan_reference" <"$work/small.in" >"$work/small.expected"
-    "$bin/motifscan" <"$work/small.in" >"$work/small.program"
+    # Its warnings about patterns of other bytes are expected here.
+    "$bin/motifscan" <"$work/small.in" >"$work/small.program" 2>/dev/null
     "$peer" <"$work/small.in" >"$work/small.peer"
     if ! cmp -s "$work/small.expected" "$work/small.program" || ! cmp -s "$work/small.expected" "$work/small.peer"; then
       echo "small random tasks, seed $seed: counts differ" >&2

@@ -10,6 +10,23 @@ std::size_t symbolsThatCanComplete(std::vector<std::string> const& patterns) {
     return symbols;
 }
 
+Engine engineOf(ScanChoice choice) {
+    switch (choice) {
+        case ScanChoice::bitParallel:
+            return Engine::bitParallel;
+        case ScanChoice::endFilter:
+            return Engine::endFilter;
+        case ScanChoice::wideBitParallel:
+            return Engine::wideBitParallel;
+        case ScanChoice::denseTable:
+            return Engine::denseTable;
+        case ScanChoice::fastest:
+        case ScanChoice::compact:
+            break;
+    }
+    return Engine::compact;
+}
+
 // Builds the engine asked for if it can take the patterns.
 bool tryEngine(Automaton& automaton, Engine engine, std::vector<std::string> const& patterns,
                std::size_t symbols, double maxShare) {
@@ -41,8 +58,7 @@ void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patter
     std::size_t const symbols = symbolsThatCanComplete(patterns);
     if (choice != ScanChoice::fastest) {
         // The tests' choice: that engine wherever it can work at all.
-        auto const engine = static_cast<Engine>(static_cast<int>(choice) - 1);
-        if (tryEngine(automaton, engine, patterns, symbols, 1.0)) return;
+        if (tryEngine(automaton, engineOf(choice), patterns, symbols, 1.0)) return;
     }
     for (Engine engine : {Engine::bitParallel, Engine::endFilter, Engine::wideBitParallel, Engine::denseTable,
                           Engine::compact}) {
