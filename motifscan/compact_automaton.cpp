@@ -205,6 +205,27 @@ void buildCompactAutomaton(CompactAutomaton& compact, std::vector<std::string> c
     root.hi = static_cast<std::uint32_t>(compact.order.size());
     root.text = compact.order.empty() ? "" : compact.text[0];
     resolve(compact, 0);
+    compact.single = SinglePattern();
+    if (root.terminal) {
+        compact.single.text = root.text;
+        compact.single.length = root.last;
+        // Depth 0 needs no entry; depth 1 falls back to the start. The rest
+        // is reserved once, so it never moves while it grows.
+        compact.single.failure.reserve(root.last);
+        compact.single.failure.assign(2, 0);
+    }
+}
+
+void extendFailure(SinglePattern& single, std::uint32_t depth) {
+    char const* const text = single.text;
+    std::vector<std::uint32_t>& failure = single.failure;
+    for (auto k = static_cast<std::uint32_t>(failure.size()); k <= depth; ++k) {
+        // The longest proper suffix of text[0, k) that is also its prefix.
+        std::uint32_t fallback = failure[k - 1];
+        while (fallback > 0 && text[fallback] != text[k - 1]) fallback = failure[fallback];
+        if (k > 1 && text[fallback] == text[k - 1]) ++fallback;
+        failure.push_back(fallback);
+    }
 }
 
 CompactState stepCompact(CompactAutomaton& compact, CompactState state, unsigned char byte, bool& completes) {

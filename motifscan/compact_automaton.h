@@ -59,7 +59,19 @@ struct CompactNode {
 
 constexpr std::uint32_t completesBit = 0x80000000u;
 
+// When every pattern that can complete is the same one (or one ends where
+// all the others start with it, so that they can never complete), the
+// automaton is a single chain and its suffix links are the pattern's failure
+// function: the scan then runs a lean Knuth-Morris-Pratt loop with 4 bytes
+// per state, the failure function computed as deep as the message has gone.
+struct SinglePattern {
+    char const* text = nullptr;
+    std::uint32_t length = 0;            // 0: not this case
+    std::vector<std::uint32_t> failure;  // failure[k]: the state after a mismatch at depth k
+};
+
 struct CompactAutomaton {
+    SinglePattern single;
     std::vector<char const*> text;  // per pattern index: its bytes
     std::vector<std::uint32_t> length;
     std::vector<std::uint32_t> order;
@@ -75,7 +87,37 @@ void buildCompactAutomaton(CompactAutomaton& compact, std::vector<std::string> c
 // reaching it completes an occurrence.
 CompactState stepCompact(CompactAutomaton& compact, CompactState state, unsigned char byte, bool& completes);
 
+// Extends the failure function to depth `depth`.
+void extendFailure(SinglePattern& single, std::uint32_t depth);
+
+inline int podciagSinglePattern(Input& in, SinglePattern& single) {
+    char const* const text = single.text;
+    std::uint32_t depth = 0;
+    for (;;) {
+        char const* next = in.pos;
+        char const* const end = in.end;
+        while (next != end) {
+            unsigned char const byte = static_cast<unsigned char>(*next++);
+            if (symbolClassOf[byte] == terminatorClass) {
+                in.pos = next;
+                if (byte == '\n') ++in.line;
+                return 0;
+            }
+            while (depth > 0 && static_cast<unsigned char>(text[depth]) != byte)
+                depth = single.failure[depth];
+            if (static_cast<unsigned char>(text[depth]) == byte && ++depth == single.length) {
+                in.pos = next;
+                return 1;
+            }
+            if (depth >= single.failure.size()) extendFailure(single, depth);
+        }
+        in.pos = next;
+        if (!refill(in)) return 0;
+    }
+}
+
 inline int podciagCompact(Input& in, CompactAutomaton& compact) {
+    if (compact.single.length != 0) return podciagSinglePattern(in, compact.single);
     CompactState state;
     for (;;) {
         char const* next = in.pos;
