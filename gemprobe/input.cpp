@@ -80,6 +80,8 @@ std::string quoted(std::string const& text, bool truncated) {
 
 constexpr std::size_t maxShownBytes = 32;
 
+constexpr long exponentSaturation = 1L << 50;
+
 }  // namespace
 
 Input inputFromFd(int fd, std::size_t capacity) {
@@ -248,8 +250,11 @@ bool readNumberInGeneral(Input& in, char const* what, long double& value) {
         bool const negativeExponent = c == '-';
         if (c == '+' || c == '-') take();
         if (!isDigit(c)) return malformed();
+        // Saturate far beyond any reachable count of digits: even 2^40 fraction
+        // digits cannot bring a saturated exponent back into range, so the
+        // scale stays out of the fast path and strtold decides (0 or inf).
         while (isDigit(c)) {
-            if (exponent < 1000000) exponent = exponent * 10 + (c - '0');
+            if (exponent < exponentSaturation) exponent = exponent * 10 + (c - '0');
             take();
         }
         if (negativeExponent) exponent = -exponent;

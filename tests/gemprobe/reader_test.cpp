@@ -333,3 +333,24 @@ TEST(CountReader, RejectsWhatIsNotA32BitInteger) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(NumberReader, ExponentsTooLargeToHoldGiveTheLibraryValue) {
+    std::string const zeros(999999, '0');
+    for (std::string const& token :
+         {"0." + zeros + "1e10000000", "0." + zeros + "1e-10000000", "1" + zeros + "e-1000005",
+          "0." + zeros + "1e1000000", "1e" + std::string(30, '9'), "1e-" + std::string(30, '9'),
+          std::string("0.0e99999999999999999999999999"), "1" + zeros + "e-99999999999999999999"}) {
+        for (std::size_t capacity : {std::size_t{5}, defaultInputCapacity}) {
+            std::string const data = token + " ";
+            ReadResult const r = readOne(data, capacity);
+            ASSERT_TRUE(r.ok) << r.error;
+            EXPECT_EQ(bitsOf(r.value), bitsOf(std::strtold(data.c_str(), nullptr)))
+                << token.substr(0, 4) << "..." << token.substr(token.size() - 12);
+            EXPECT_EQ(r.consumed, token.size());
+        }
+    }
+}
+
+}  // namespace
