@@ -112,6 +112,9 @@ std::string describeFound(Input& in, std::string const& consumed) {
         ++in.pos;
         c = peek(in);
     }
+    // Editors on some systems start a text file with this mark; it is worth
+    // naming, since its quoted bytes would puzzle the user.
+    if (word.starts_with("\xef\xbb\xbf")) return "a UTF-8 byte-order mark";
     bool const truncated = word.size() > maxShownBytes;
     if (truncated) word.resize(maxShownBytes);
     return quoted(word, truncated);
@@ -149,6 +152,11 @@ bool readCount(Input& in, char const* what, int& value) {
         if (magnitude <= 0xffffffffu) magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
         take();
     }
+    // A count that runs on into a point, an exponent or letters ("1.0",
+    // "0x10", "3abc") is not an integer: report the whole word where it
+    // stands rather than reading its digits and failing on the rest later.
+    // A sign may follow at once, as scanf would take it for the next number.
+    if (c >= 0 && !isSpace(c) && c != '+' && c != '-') return failExpected(in, what, describeFound(in, text));
     std::uint64_t const limit = negative ? 2147483648u : 2147483647u;
     if (magnitude > limit) {
         bool const truncated = text.size() > maxShownBytes;

@@ -286,13 +286,12 @@ TEST(CountReader, ReadsSignedDecimalIntegers) {
     } const cases[] = {
         {"0", 0, 1},
         {"  \n\t\v\f\r42 ", 42, 9},
-        {"-7x", -7, 2},
+        {"-7\tx", -7, 2},
         {"+3", 3, 2},
         {"2147483647", 2147483647, 10},
         {"-2147483648", -2147483647 - 1, 11},
-        {"0x10", 0, 1},
+        {"7-1", 7, 1},
         {"00000000000000000000000000005", 5, 29},
-        {"12.5", 12, 2},
     };
     for (auto const& c : cases) {
         for (std::size_t capacity : {std::size_t{1}, defaultInputCapacity}) {
@@ -321,6 +320,14 @@ TEST(CountReader, RejectsWhatIsNotA32BitInteger) {
         {"99999999999999999999999999999999999999999",
          "line 1: expected the number of sets, found "
          "\"99999999999999999999999999999999...\" (out of range)"},
+        // Not integers: the whole word, where it stands.
+        {"1.0", "line 1: expected the number of sets, found \"1.0\""},
+        {"\n-12.5e3 4", "line 2: expected the number of sets, found \"-12.5e3\""},
+        {"0x10", "line 1: expected the number of sets, found \"0x10\""},
+        {"3abc", "line 1: expected the number of sets, found \"3abc\""},
+        {"\xef\xbb\xbf"
+         "1\n",
+         "line 1: expected the number of sets, found a UTF-8 byte-order mark"},
     };
     for (auto const& c : cases) {
         for (std::size_t capacity : {std::size_t{1}, defaultInputCapacity}) {
