@@ -39,6 +39,8 @@ struct Input {
 };
 
 constexpr std::size_t defaultInputCapacity = 1 << 16;
+// Bytes allocated after a block: its NUL and the reach of eight-byte loads.
+constexpr std::size_t blockPadding = 16;
 
 Input inputFromFd(int fd, std::size_t capacity = defaultInputCapacity);
 // The memory must outlive the Input.
