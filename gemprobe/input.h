@@ -76,7 +76,7 @@ bool failExpected(Input& in, char const* what, std::string const& found);
 std::string describeFound(Input& in, std::string const& consumed);
 
 // The common case inline: blanks and a short decimal within the current block.
-inline bool readNumber(Input& in, char const* what, long double& value) {
+__attribute__((always_inline)) inline bool readNumber(Input& in, char const* what, long double& value) {
     char const* p = in.pos;
     for (;; ++p) {
         if (*p == ' ') continue;
