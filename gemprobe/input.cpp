@@ -138,6 +138,18 @@ bool failExpected(Input& in, char const* what, std::string const& found) {
 
 bool readCount(Input& in, char const* what, int& value) {
     int c = skipSpace(in);
+    // The common case without building the token: up to nine digits (below
+    // 2^31) inside the block, followed by whitespace there.
+    if (isDigit(c)) {
+        char const* q = in.pos;
+        unsigned digits = 0;
+        while (isDigit(*q) && q - in.pos < 9) digits = digits * 10 + static_cast<unsigned>(*q++ - '0');
+        if (q != in.end && isSpace(static_cast<unsigned char>(*q))) {
+            in.pos = q;
+            value = static_cast<int>(digits);
+            return true;
+        }
+    }
     std::string& text = in.token;
     text.clear();
     auto take = [&] {
