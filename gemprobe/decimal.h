@@ -118,30 +118,36 @@ __attribute__((always_inline)) inline char const* parseShortDecimal(char const* 
                                                                     long double& value) {
     bool const negative = *p == '-';
     if (*p == '-' || *p == '+') ++p;
-    // The commonest spellings: up to 18 integer digits, then optionally a
-    // point and up to seven fraction digits, no exponent. The integer part
-    // goes byte by byte (coordinates most often have one to six integer
-    // digits, where a plain loop is cheapest), the fraction as one word; no
-    // byte is read twice. A fraction is taken here only when the significand
-    // has at most 19 digits (below 10^19 < 2^64: exact), so the value is one
-    // exact conversion and at most one correctly rounded division by an exact
-    // 10^1..10^7, as in scaleExactly (a zero significand converts to +0,
-    // negated for "-0"). Anything else goes on below, from the sign.
+    // The commonest spellings: up to seven integer digits, then optionally a
+    // point and up to seven fraction digits, no exponent. A lone integer
+    // digit (frequent in small integer coordinates) is taken as it is, longer
+    // runs as one eight-byte word, the fraction as another; no byte is read
+    // twice. The significand then has at most 14 digits (below 2^64: exact),
+    // so the value is one exact conversion and at most one correctly rounded
+    // division by an exact 10^1..10^7, as in scaleExactly (a zero significand
+    // converts to +0, negated for "-0"). Anything else goes on below, from
+    // the sign, with no byte consumed.
     if (isDecimalDigit(*p)) {
         std::uint64_t whole = static_cast<unsigned>(*p - '0');
         char const* q = p + 1;
-        while (isDecimalDigit(*q) && q - p < 18) whole = whole * 10 + static_cast<unsigned>(*q++ - '0');
+        if (isDecimalDigit(*q)) {
+            std::uint64_t const word = loadEightBytes(p);
+            int const wholeDigits = leadingDigitCount(word);
+            if (wholeDigits == 8) goto general;
+            whole = valueOfDigits(word, wholeDigits);
+            q = p + wholeDigits;
+        }
         int fractionDigits = 0;
         if (*q == '.') {
             std::uint64_t const word = loadEightBytes(q + 1);
             fractionDigits = leadingDigitCount(word);
-            if (fractionDigits == 8 || (q - p) + fractionDigits > maxFastDigits) goto general;
+            if (fractionDigits == 8) goto general;
             if (fractionDigits > 0)
                 whole = whole * powersOfTenUpTo8[fractionDigits] + valueOfDigits(word, fractionDigits);
             q += 1 + fractionDigits;
         }
         char const after = static_cast<char>(*q | 0x20);
-        if (isDecimalDigit(*q) || after == 'e' || after == 'x' || q == end) goto general;
+        if (after == 'e' || after == 'x' || q == end) goto general;
         // Most significands fit the signed conversion, which needs no correction step.
         long double const m = whole <= INT64_MAX ? static_cast<long double>(static_cast<std::int64_t>(whole))
                                                  : static_cast<long double>(whole);
