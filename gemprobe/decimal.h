@@ -101,6 +101,44 @@ inline char const* takeDigits(char const* p, std::uint64_t& accumulated) {
     }
 }
 
+// The commonest spellings, at p after the sign: up to seven integer digits,
+// then optionally a point and up to seven fraction digits, no exponent. A
+// lone integer digit (frequent in small integer coordinates) is taken as it
+// is, longer runs as one eight-byte word, the fraction as another; no byte
+// is read twice. The significand then has at most 14 digits (below 2^63:
+// exact, and the signed conversion needs no correction step), so the value
+// is one exact conversion and at most one correctly rounded division by an
+// exact 10^1..10^7, as in scaleExactly (a zero significand converts to +0,
+// negated for "-0"). Returns nullptr, nothing consumed, for anything else.
+__attribute__((always_inline)) inline char const* parseCommonDecimal(char const* p, char const* end,
+                                                                     bool negative, long double& value) {
+    if (!isDecimalDigit(*p)) return nullptr;
+    std::uint64_t whole = static_cast<unsigned>(*p - '0');
+    char const* q = p + 1;
+    if (isDecimalDigit(*q)) {
+        std::uint64_t const word = loadEightBytes(p);
+        int const wholeDigits = leadingDigitCount(word);
+        if (wholeDigits == 8) return nullptr;
+        whole = valueOfDigits(word, wholeDigits);
+        q = p + wholeDigits;
+    }
+    int fractionDigits = 0;
+    if (*q == '.') {
+        std::uint64_t const word = loadEightBytes(q + 1);
+        fractionDigits = leadingDigitCount(word);
+        if (fractionDigits == 8) return nullptr;
+        if (fractionDigits > 0)
+            whole = whole * powersOfTenUpTo8[fractionDigits] + valueOfDigits(word, fractionDigits);
+        q += 1 + fractionDigits;
+    }
+    char const after = static_cast<char>(*q | 0x20);
+    if (after == 'e' || after == 'x' || q == end) return nullptr;
+    long double const m = static_cast<long double>(static_cast<std::int64_t>(whole));
+    long double const magnitude = fractionDigits == 0 ? m : m / exactPowersOfTen[fractionDigits];
+    value = negative ? -magnitude : magnitude;
+    return q;
+}
+
 // Parses a decimal number at p, [sign] digits [. digits] [e [sign] digits],
 // that lies wholly before `end` (*end must be a byte that is not part of a
 // number, such as a NUL, and at least 8 readable bytes must follow every byte
@@ -111,51 +149,15 @@ inline char const* takeDigits(char const* p, std::uint64_t& accumulated) {
 // number that reaches `end` and so may go on in the next block. The general
 // reader handles those.
 //
-// Every byte is looked at once; the digits go eight at a time. With at most
-// 19 digits the significand is below 10^19 < 2^64, so the modular arithmetic
-// of takeDigits never wrapped, and scaleExactly gives the correctly rounded value.
+// The common spellings take parseCommonDecimal; the others are read again
+// from the sign, the digits eight at a time. With at most 19 digits the
+// significand is below 10^19 < 2^64, so the modular arithmetic of takeDigits
+// never wrapped, and scaleExactly gives the correctly rounded value.
 __attribute__((always_inline)) inline char const* parseShortDecimal(char const* p, char const* end,
                                                                     long double& value) {
     bool const negative = *p == '-';
     if (*p == '-' || *p == '+') ++p;
-    // The commonest spellings: up to seven integer digits, then optionally a
-    // point and up to seven fraction digits, no exponent. A lone integer
-    // digit (frequent in small integer coordinates) is taken as it is, longer
-    // runs as one eight-byte word, the fraction as another; no byte is read
-    // twice. The significand then has at most 14 digits (below 2^64: exact),
-    // so the value is one exact conversion and at most one correctly rounded
-    // division by an exact 10^1..10^7, as in scaleExactly (a zero significand
-    // converts to +0, negated for "-0"). Anything else goes on below, from
-    // the sign, with no byte consumed.
-    if (isDecimalDigit(*p)) {
-        std::uint64_t whole = static_cast<unsigned>(*p - '0');
-        char const* q = p + 1;
-        if (isDecimalDigit(*q)) {
-            std::uint64_t const word = loadEightBytes(p);
-            int const wholeDigits = leadingDigitCount(word);
-            if (wholeDigits == 8) goto general;
-            whole = valueOfDigits(word, wholeDigits);
-            q = p + wholeDigits;
-        }
-        int fractionDigits = 0;
-        if (*q == '.') {
-            std::uint64_t const word = loadEightBytes(q + 1);
-            fractionDigits = leadingDigitCount(word);
-            if (fractionDigits == 8) goto general;
-            if (fractionDigits > 0)
-                whole = whole * powersOfTenUpTo8[fractionDigits] + valueOfDigits(word, fractionDigits);
-            q += 1 + fractionDigits;
-        }
-        char const after = static_cast<char>(*q | 0x20);
-        if (after == 'e' || after == 'x' || q == end) goto general;
-        // Most significands fit the signed conversion, which needs no correction step.
-        long double const m = whole <= INT64_MAX ? static_cast<long double>(static_cast<std::int64_t>(whole))
-                                                 : static_cast<long double>(whole);
-        long double const magnitude = fractionDigits == 0 ? m : m / exactPowersOfTen[fractionDigits];
-        value = negative ? -magnitude : magnitude;
-        return q;
-    }
-general:
+    if (char const* after = parseCommonDecimal(p, end, negative, value)) return after;
     std::uint64_t significand = 0;
     char const* const wholeStart = p;
     p = takeDigits(p, significand);
