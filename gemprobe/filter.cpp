@@ -273,38 +273,47 @@ void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long e
     // About two planes per cell, at most 6 * 32^2 cells.
     int const resolution = std::clamp(static_cast<int>(std::sqrt(planes.size() / 12.0)), 1, 32);
     std::size_t const cellCount = 6 * static_cast<std::size_t>(resolution) * resolution;
-    std::vector<laneValues> lanes(planes.size());
+    // The centre and the cells need only rough directions: the planes' first
+    // vertices and normals in double, computed again here rather than kept
+    // (a copy of every lane would add a fifth to the memory of a huge solid).
     double sx = 0, sy = 0, sz = 0;
-    for (std::size_t index = 0; index < planes.size(); ++index) {
-        lanes[index] = laneOf(planes[index]);
-        sx += lanes[index].p0x, sy += lanes[index].p0y, sz += lanes[index].p0z;
+    for (plane const& p : planes) {
+        sx += static_cast<double>(origin(p).x), sy += static_cast<double>(origin(p).y),
+            sz += static_cast<double>(origin(p).z);
     }
     double const count = static_cast<double>(planes.size());
     hints.x = sx / count, hints.y = sy / count, hints.z = sz / count;
-    // Counting sort of the planes by the cell of their outward normal (the
-    // lanes hold the inward one); planes without a cell go last.
+    // Counting sort of the planes by the cell of their outward normal
+    // (orientation * n points inwards); planes without a cell go last.
     std::vector<int> cells(planes.size());
     std::vector<std::size_t> start(cellCount + 2, 0);
     for (std::size_t index = 0; index < planes.size(); ++index) {
-        laneValues const& v = lanes[index];
-        cells[index] = cellOf(-v.nx, -v.ny, -v.nz, resolution);
+        plane const& p = planes[index];
+        vec3 const a = edge1(p), b = edge2(p);
+        double const ax = static_cast<double>(a.x), ay = static_cast<double>(a.y),
+                     az = static_cast<double>(a.z);
+        double const bx = static_cast<double>(b.x), by = static_cast<double>(b.y),
+                     bz = static_cast<double>(b.z);
+        double const outward = -p.orientation;
+        cells[index] = cellOf(outward * (ay * bz - az * by), outward * (az * bx - ax * bz),
+                              outward * (ax * by - ay * bx), resolution);
         ++start[static_cast<std::size_t>(cells[index] < 0 ? static_cast<int>(cellCount) : cells[index]) + 1];
     }
     for (std::size_t cell = 0; cell <= cellCount; ++cell) start[cell + 1] += start[cell];
     hints.blockOfCell.assign(cellCount, noBlock);
-    std::vector<std::size_t> next(start.begin(), start.end() - 1);
-    std::vector<std::size_t> order(planes.size());
-    for (std::size_t index = 0; index < planes.size(); ++index) {
-        std::size_t const cell = cells[index] < 0 ? cellCount : static_cast<std::size_t>(cells[index]);
-        order[next[cell]++] = index;
-    }
     for (std::size_t cell = 0; cell < cellCount; ++cell) {
         if (start[cell] != start[cell + 1])
             hints.blockOfCell[cell] = static_cast<std::uint32_t>(start[cell] / 4);
     }
-    std::size_t slot = 0;
-    for (; slot < planes.size(); ++slot) setLane(slot, lanes[order[slot]], order[slot]);
-    for (; slot < blockCount * 4; ++slot) setLane(slot, lanes[order.back()], order.back());
+    std::size_t last = 0;
+    for (std::size_t index = 0; index < planes.size(); ++index) {
+        std::size_t const cell = cells[index] < 0 ? cellCount : static_cast<std::size_t>(cells[index]);
+        std::size_t const slot = start[cell]++;
+        setLane(slot, laneOf(planes[index]), index);
+        if (slot == planes.size() - 1) last = index;
+    }
+    for (std::size_t slot = planes.size(); slot < blockCount * 4; ++slot)
+        setLane(slot, laneOf(planes[last]), last);
     hints.resolution = resolution;
 }
 
