@@ -1,6 +1,7 @@
 // Deterministic benchmark inputs (fixed seeds): bench_generate SHAPE SCALE
-// writes shape 1..6 to standard output; SCALE multiplies the number of points,
-// sets, message bytes or tasks (the solids and pattern sets stay the same).
+// writes one shape to standard output: 1-3 and 7-10 gemprobe; 4-6, 11-17 and
+// 21-27 motifscan. SCALE multiplies the number of points, sets, message bytes,
+// patterns or tasks.
 
 #include <array>
 #include <cmath>
@@ -131,6 +132,37 @@ void manySmallSets(long scale) {
             std::printf("%.3f %.3f %.3f\n", around(rng), around(rng), around(rng));
         }
     }
+}
+
+// gemprobe at the speed of reading: about 100 MB of points (three decimals)
+// per unit of scale against the 80-wall sphere of shape 1.
+constexpr long pointsPer100MB = 2800000;
+
+void manyPointsAt100MB(long scale) {
+    std::mt19937_64 rng(7);
+    std::mt19937_64 solidRng(8);
+    std::printf("1\n");
+    printSolid(geodesicSphere(1), 1e6, solidRng);
+    printPoints(pointsPer100MB * scale, 1e6, 0.85, rng);
+}
+
+// The same points inside a sphere a thousand times larger: every point falls
+// in the inner ball, so reading the numbers is nearly all the work.
+void pointsInAFarLargerSolid(long scale) {
+    std::mt19937_64 rng(7);
+    std::mt19937_64 solidRng(8);
+    std::printf("1\n");
+    printSolid(geodesicSphere(1), 1e9, solidRng);
+    printPoints(pointsPer100MB * scale, 1e6, 0.85, rng);
+}
+
+// Huge solids: a sphere of 20 * 4^levels walls (20,480 at level 5, 81,920 at
+// level 6) and 20,000 points per unit of scale.
+void hugeSolid(int levels, long scale) {
+    std::mt19937_64 rng(9);
+    std::printf("1\n");
+    printSolid(geodesicSphere(levels), 1e6, rng);
+    printPoints(20000 * scale, 1e6, 0.95, rng);
 }
 
 std::string randomText(std::mt19937_64& rng, long length) {
@@ -325,7 +357,7 @@ void smallRandomTasks(long scale) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: bench_generate SHAPE(1-6) SCALE\n");
+        std::fprintf(stderr, "usage: bench_generate SHAPE SCALE\n");
         return 2;
     }
     int const shape = std::atoi(argv[1]);
@@ -348,6 +380,18 @@ int main(int argc, char** argv) {
             break;
         case 6:
             manySmallTasks(scale);
+            break;
+        case 7:
+            manyPointsAt100MB(scale);
+            break;
+        case 8:
+            pointsInAFarLargerSolid(scale);
+            break;
+        case 9:
+            hugeSolid(5, scale);
+            break;
+        case 10:
+            hugeSolid(6, scale);
             break;
         case 11:
             onePattern1MB(scale);

@@ -1,5 +1,6 @@
 #include "filter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -202,6 +203,38 @@ innerBall ballOf(std::vector<plane> const& planes) {
 
 constexpr long queriesWorthABall = 64;
 
+namespace {
+
+constexpr std::uint32_t noBlock = UINT32_MAX;
+// Below this many blocks a full scan is short enough.
+constexpr std::size_t blocksWorthHints = 16;
+
+// The cube-map cell of direction (x, y, z): the face of its largest
+// coordinate, then the other two divided by it. -1 for the zero vector;
+// NaN and infinite parts land in some cell, which only costs a look.
+int cellOf(double x, double y, double z, int resolution) {
+    double const ax = std::fabs(x), ay = std::fabs(y), az = std::fabs(z);
+    int face;
+    double major, u, v;
+    if (ax >= ay && ax >= az) {
+        face = x < 0, major = ax, u = y, v = z;
+    } else if (ay >= az) {
+        face = 2 + (y < 0), major = ay, u = x, v = z;
+    } else {
+        face = 4 + (z < 0), major = az, u = x, v = y;
+    }
+    if (!(major > 0)) return -1;
+    auto index = [&](double t) {
+        double const scaled = (t / major + 1) * 0.5 * resolution;
+        if (!(scaled >= 0)) return 0;  // NaN too
+        if (!(scaled < resolution)) return resolution - 1;
+        return static_cast<int>(scaled);
+    };
+    return (face * resolution + index(u)) * resolution + index(v);
+}
+
+}  // namespace
+
 void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long expectedQueries) {
     filter.ball = expectedQueries >= queriesWorthABall ? ballOf(planes) : innerBall{0, 0, 0, 0};
     std::size_t const blockCount = (planes.size() + 3) / 4;
@@ -223,14 +256,65 @@ void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long e
         b.mz[lane] = v.mz;
         b.planeIndex[lane] = static_cast<std::uint32_t>(index);
     };
-    laneValues last{};
-    for (std::size_t index = 0; index < planes.size(); ++index) {
-        last = laneOf(planes[index]);
-        setLane(index, last, index);
+    directionHints& hints = filter.hints;
+    hints.resolution = 0;
+    if (blockCount < blocksWorthHints) {
+        laneValues last{};
+        for (std::size_t index = 0; index < planes.size(); ++index) {
+            last = laneOf(planes[index]);
+            setLane(index, last, index);
+        }
+        // Padding lanes repeat the last plane: a duplicate wall changes no verdict.
+        for (std::size_t slot = planes.size(); slot < blockCount * 4; ++slot)
+            setLane(slot, last, planes.size() - 1);
+        return;
     }
-    // Padding lanes repeat the last plane: a duplicate wall changes no verdict.
+
+    // About two planes per cell, at most 6 * 32^2 cells.
+    int const resolution = std::clamp(static_cast<int>(std::sqrt(planes.size() / 12.0)), 1, 32);
+    std::size_t const cellCount = 6 * static_cast<std::size_t>(resolution) * resolution;
+    // The centre and the cells need only rough directions: the planes' first
+    // vertices and normals in double, computed again here rather than kept
+    // (a copy of every lane would add a fifth to the memory of a huge solid).
+    double sx = 0, sy = 0, sz = 0;
+    for (plane const& p : planes) {
+        sx += static_cast<double>(origin(p).x), sy += static_cast<double>(origin(p).y),
+            sz += static_cast<double>(origin(p).z);
+    }
+    double const count = static_cast<double>(planes.size());
+    hints.x = sx / count, hints.y = sy / count, hints.z = sz / count;
+    // Counting sort of the planes by the cell of their outward normal
+    // (orientation * n points inwards); planes without a cell go last.
+    std::vector<int> cells(planes.size());
+    std::vector<std::size_t> start(cellCount + 2, 0);
+    for (std::size_t index = 0; index < planes.size(); ++index) {
+        plane const& p = planes[index];
+        vec3 const a = edge1(p), b = edge2(p);
+        double const ax = static_cast<double>(a.x), ay = static_cast<double>(a.y),
+                     az = static_cast<double>(a.z);
+        double const bx = static_cast<double>(b.x), by = static_cast<double>(b.y),
+                     bz = static_cast<double>(b.z);
+        double const outward = -p.orientation;
+        cells[index] = cellOf(outward * (ay * bz - az * by), outward * (az * bx - ax * bz),
+                              outward * (ax * by - ay * bx), resolution);
+        ++start[static_cast<std::size_t>(cells[index] < 0 ? static_cast<int>(cellCount) : cells[index]) + 1];
+    }
+    for (std::size_t cell = 0; cell <= cellCount; ++cell) start[cell + 1] += start[cell];
+    hints.blockOfCell.assign(cellCount, noBlock);
+    for (std::size_t cell = 0; cell < cellCount; ++cell) {
+        if (start[cell] != start[cell + 1])
+            hints.blockOfCell[cell] = static_cast<std::uint32_t>(start[cell] / 4);
+    }
+    std::size_t last = 0;
+    for (std::size_t index = 0; index < planes.size(); ++index) {
+        std::size_t const cell = cells[index] < 0 ? cellCount : static_cast<std::size_t>(cells[index]);
+        std::size_t const slot = start[cell]++;
+        setLane(slot, laneOf(planes[index]), index);
+        if (slot == planes.size() - 1) last = index;
+    }
     for (std::size_t slot = planes.size(); slot < blockCount * 4; ++slot)
-        setLane(slot, last, planes.size() - 1);
+        setLane(slot, laneOf(planes[last]), last);
+    hints.resolution = resolution;
 }
 
 pointFilter filterOf(std::vector<plane> const& planes) {
@@ -248,6 +332,12 @@ bool containsFiltered(pointFilter const& filter, std::vector<plane> const& plane
     double const dx = x - ball.x, dy = y - ball.y, dz = z - ball.z;
     if (dx * dx + dy * dy + dz * dz <= ball.radiusSquared && ball.radiusSquared > 0) return true;
     query const qd{x, y, z, std::fabs(x), std::fabs(y), std::fabs(z)};
+    directionHints const& hints = filter.hints;
+    if (hints.resolution > 0) {
+        int const cell = cellOf(x - hints.x, y - hints.y, z - hints.z, hints.resolution);
+        std::uint32_t const block = cell < 0 ? noBlock : hints.blockOfCell[static_cast<std::size_t>(cell)];
+        if (block != noBlock && anyLane(judge(filter.blocks[block], qd).rejects)) return false;
+    }
     int const verdict = scanBlocks(filter.blocks.data(), filter.blocks.size(), qd);
     if (verdict != 0) return verdict > 0;
     // Some planes were too close to call: the exact det decides for them alone.

@@ -34,9 +34,23 @@ struct innerBall {
     double radiusSquared;  // 0: no ball (a thin or non-convex solid, or one out of range)
 };
 
+// Where to look first for a plane that rejects a point outside a large
+// solid: the directions from a centre are split into the cells of a cube's
+// faces (6 * resolution^2), and each cell names a block holding a plane whose
+// outward normal points into that cell. Blocks are laid out in the order of
+// their planes' cells, so neighbouring planes share blocks whatever the input
+// order of the walls. Only the search order changes: a point is outside
+// exactly when some plane rejects it, whichever is found first.
+struct directionHints {
+    double x = 0, y = 0, z = 0;              // the centre: the mean of the planes' first vertices
+    int resolution = 0;                      // 0: no hints (small solids scan every block anyway)
+    std::vector<std::uint32_t> blockOfCell;  // noBlock for a cell no normal points into
+};
+
 struct pointFilter {
     std::vector<filterBlock> blocks;  // the last block repeats its last plane
     innerBall ball;
+    directionHints hints;
 };
 
 // Fills `filter` for the planes, reusing its storage. The ball costs about as

@@ -80,15 +80,18 @@ std::string quoted(std::string const& text, bool truncated) {
 
 constexpr std::size_t maxShownBytes = 32;
 
+constexpr long exponentSaturation = 1L << 50;
+
 }  // namespace
 
 Input inputFromFd(int fd, std::size_t capacity) {
     Input in;
     in.fd = fd;
     in.capacity = capacity;
-    // One byte more than a block: a NUL after the data stops every scan of
-    // digits at the end of the block without a bounds check per byte.
-    in.buffer = std::make_unique<char[]>(capacity + 1);
+    // More bytes than a block: a NUL after the data stops every scan of
+    // digits at the end of the block without a bounds check per byte, and the
+    // eight-byte loads of the number reader may look up to seven bytes past it.
+    in.buffer = std::make_unique<char[]>(capacity + blockPadding);
     in.buffer[0] = '\0';
     in.pos = in.end = in.buffer.get();
     return in;
@@ -110,6 +113,9 @@ std::string describeFound(Input& in, std::string const& consumed) {
         ++in.pos;
         c = peek(in);
     }
+    // Editors on some systems start a text file with this mark; it is worth
+    // naming, since its quoted bytes would puzzle the user.
+    if (word.starts_with("\xef\xbb\xbf")) return "a UTF-8 byte-order mark";
     bool const truncated = word.size() > maxShownBytes;
     if (truncated) word.resize(maxShownBytes);
     return quoted(word, truncated);
@@ -132,6 +138,18 @@ bool failExpected(Input& in, char const* what, std::string const& found) {
 
 bool readCount(Input& in, char const* what, int& value) {
     int c = skipSpace(in);
+    // The common case without building the token: up to nine digits (below
+    // 2^31) inside the block, followed by whitespace there.
+    if (isDigit(c)) {
+        char const* q = in.pos;
+        unsigned digits = 0;
+        while (isDigit(*q) && q - in.pos < 9) digits = digits * 10 + static_cast<unsigned>(*q++ - '0');
+        if (q != in.end && isSpace(static_cast<unsigned char>(*q))) {
+            in.pos = q;
+            value = static_cast<int>(digits);
+            return true;
+        }
+    }
     std::string& text = in.token;
     text.clear();
     auto take = [&] {
@@ -147,6 +165,11 @@ bool readCount(Input& in, char const* what, int& value) {
         if (magnitude <= 0xffffffffu) magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
         take();
     }
+    // A count that runs on into a point, an exponent or letters ("1.0",
+    // "0x10", "3abc") is not an integer: report the whole word where it
+    // stands rather than reading its digits and failing on the rest later.
+    // A sign may follow at once, as scanf would take it for the next number.
+    if (c >= 0 && !isSpace(c) && c != '+' && c != '-') return failExpected(in, what, describeFound(in, text));
     std::uint64_t const limit = negative ? 2147483648u : 2147483647u;
     if (magnitude > limit) {
         bool const truncated = text.size() > maxShownBytes;
@@ -248,8 +271,11 @@ bool readNumberInGeneral(Input& in, char const* what, long double& value) {
         bool const negativeExponent = c == '-';
         if (c == '+' || c == '-') take();
         if (!isDigit(c)) return malformed();
+        // Saturate far beyond any reachable count of digits: even 2^40 fraction
+        // digits cannot bring a saturated exponent back into range, so the
+        // scale stays out of the fast path and strtold decides (0 or inf).
         while (isDigit(c)) {
-            if (exponent < 1000000) exponent = exponent * 10 + (c - '0');
+            if (exponent < exponentSaturation) exponent = exponent * 10 + (c - '0');
             take();
         }
         if (negativeExponent) exponent = -exponent;

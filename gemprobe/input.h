@@ -39,6 +39,8 @@ struct Input {
 };
 
 constexpr std::size_t defaultInputCapacity = 1 << 16;
+// Bytes allocated after a block: its NUL and the reach of eight-byte loads.
+constexpr std::size_t blockPadding = 16;
 
 Input inputFromFd(int fd, std::size_t capacity = defaultInputCapacity);
 // The memory must outlive the Input.
@@ -74,7 +76,7 @@ bool failExpected(Input& in, char const* what, std::string const& found);
 std::string describeFound(Input& in, std::string const& consumed);
 
 // The common case inline: blanks and a short decimal within the current block.
-inline bool readNumber(Input& in, char const* what, long double& value) {
+__attribute__((always_inline)) inline bool readNumber(Input& in, char const* what, long double& value) {
     char const* p = in.pos;
     for (;; ++p) {
         if (*p == ' ') continue;

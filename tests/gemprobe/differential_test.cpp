@@ -257,3 +257,27 @@ TEST(Differential, BothVerdictsOccurOnTheGeneratedPoints) {
 }
 
 }  // namespace
+
+namespace {
+
+// Regression: an exponent whose digits ran past the reader's limit was cut
+// short, so 0.<999,999 zeros>1e10000000 (10^9000000, which %Lf reads as +inf)
+// came out as 1; with every det NaN the reference puts the point inside.
+TEST(Differential, HugeExponentsKeepTheirValue) {
+    std::string const huge = "0." + std::string(999999, '0') + "1e10000000";
+    std::string const tiny = "0." + std::string(999999, '0') + "1e-10000000";
+    std::string const tetrahedron =
+        "1\n4\n3 0 0 0 1 0 0 0 1 0\n3 0 0 0 0 1 0 0 0 1\n3 0 0 0 0 0 1 1 0 0\n"
+        "3 1 0 0 0 1 0 0 0 1\n";
+    for (std::string const& number : {huge, tiny}) {
+        std::string const input = tetrahedron + "2\n" + number + " 0.1 0.1\n0.1 0.1 " + number + "\n";
+        for (std::size_t capacity : {std::size_t{1} << 12, defaultInputCapacity}) {
+            RunResult const actual = runInMemory(input, capacity);
+            ASSERT_TRUE(actual.finished) << actual.error;
+            EXPECT_EQ(actual.output, referenceOutput(input)) << number.substr(number.size() - 12);
+        }
+    }
+    EXPECT_EQ(runInMemory(tetrahedron + "1\n" + huge + " 0.1 0.1\n").output, "TAK\n\n");
+}
+
+}  // namespace

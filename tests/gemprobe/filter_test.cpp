@@ -151,3 +151,59 @@ TEST(Filter, OutOfRangeValuesFallBackToTheExactTest) {
 }
 
 }  // namespace
+
+namespace {
+
+// Large solids take the direction hints: walls tangent to an ellipsoid in a
+// random order, some of them out of the certified range, and as many random
+// planes that bound no solid at all. Points everywhere, the hints' centre and
+// the planes' own points included.
+TEST(Filter, DirectionHintsChangeNoVerdict) {
+    std::mt19937_64 rng(13);
+    std::normal_distribution<double> normal;
+    std::uniform_real_distribution<double> unit(-1, 1);
+    for (int walls : {64, 65, 300, 2000}) {
+        for (bool tangent : {true, false}) {
+            std::vector<std::vector<vec3>> faces;
+            for (int i = 0; i < walls; ++i) {
+                if (!tangent) {
+                    auto point = [&] { return vec3{unit(rng) * 10, unit(rng) * 10, unit(rng) * 10}; };
+                    faces.push_back({point(), point(), point()});
+                    continue;
+                }
+                // The tangent plane at a point of the ellipsoid x^2 + (y/2)^2 + (z/3)^2 = 1.
+                double const dx = normal(rng), dy = normal(rng), dz = normal(rng);
+                double const r = std::sqrt(dx * dx + dy * dy + dz * dz);
+                vec3 const at{dx / r, 2 * dy / r, 3 * dz / r};
+                vec3 const n{at.x, at.y / 4, at.z / 9};
+                vec3 const u = std::fabs(n.x) < 0.5L ? vec3{0, -n.z, n.y} : vec3{-n.y, n.x, 0};
+                vec3 const v{n.y * u.z - n.z * u.y, n.z * u.x - n.x * u.z, n.x * u.y - n.y * u.x};
+                faces.push_back(
+                    {at, {at.x + u.x, at.y + u.y, at.z + u.z}, {at.x + v.x, at.y + v.y, at.z + v.z}});
+                if (i % 50 == 7) faces.back()[1].x = 0x1p-300L;  // out of range: the exact test decides
+            }
+            std::vector<wall> const solid = wallsOf(faces);  // the planes point into it
+            std::vector<plane> const planes = planesOf(solid);
+            pointFilter const filter = filterOf(planes);
+            ASSERT_GT(filter.hints.resolution, 0);
+            std::vector<vec3> points = {{filter.hints.x, filter.hints.y, filter.hints.z}, {0, 0, 0}};
+            for (plane const& p : planes) points.push_back(origin(p));
+            for (int i = 0; i < 3000; ++i) {
+                double const scale = std::pow(2.0, static_cast<int>(rng() % 8) - 2);
+                points.push_back({unit(rng) * scale, unit(rng) * 2 * scale, unit(rng) * 3 * scale});
+            }
+            long inside = 0;
+            for (vec3 const& q : points) {
+                bool const expected = containsExact(planes, q);
+                ASSERT_EQ(containsFiltered(filter, planes, q), expected)
+                    << walls << ' ' << std::hexfloat << q.x << ' ' << q.y << ' ' << q.z;
+                inside += expected;
+            }
+            if (tangent) {
+                EXPECT_GT(inside, 50) << walls;  // both verdicts, in quantity
+            }
+        }
+    }
+}
+
+}  // namespace

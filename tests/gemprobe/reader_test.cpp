@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -286,13 +288,12 @@ TEST(CountReader, ReadsSignedDecimalIntegers) {
     } const cases[] = {
         {"0", 0, 1},
         {"  \n\t\v\f\r42 ", 42, 9},
-        {"-7x", -7, 2},
+        {"-7\tx", -7, 2},
         {"+3", 3, 2},
         {"2147483647", 2147483647, 10},
         {"-2147483648", -2147483647 - 1, 11},
-        {"0x10", 0, 1},
+        {"7-1", 7, 1},
         {"00000000000000000000000000005", 5, 29},
-        {"12.5", 12, 2},
     };
     for (auto const& c : cases) {
         for (std::size_t capacity : {std::size_t{1}, defaultInputCapacity}) {
@@ -321,6 +322,14 @@ TEST(CountReader, RejectsWhatIsNotA32BitInteger) {
         {"99999999999999999999999999999999999999999",
          "line 1: expected the number of sets, found "
          "\"99999999999999999999999999999999...\" (out of range)"},
+        // Not integers: the whole word, where it stands.
+        {"1.0", "line 1: expected the number of sets, found \"1.0\""},
+        {"\n-12.5e3 4", "line 2: expected the number of sets, found \"-12.5e3\""},
+        {"0x10", "line 1: expected the number of sets, found \"0x10\""},
+        {"3abc", "line 1: expected the number of sets, found \"3abc\""},
+        {"\xef\xbb\xbf"
+         "1\n",
+         "line 1: expected the number of sets, found a UTF-8 byte-order mark"},
     };
     for (auto const& c : cases) {
         for (std::size_t capacity : {std::size_t{1}, defaultInputCapacity}) {
@@ -328,6 +337,102 @@ TEST(CountReader, RejectsWhatIsNotA32BitInteger) {
             int value = 0;
             EXPECT_FALSE(readCount(in, "the number of sets", value)) << c.text;
             EXPECT_EQ(in.error, c.error);
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(NumberReader, ExponentsTooLargeToHoldGiveTheLibraryValue) {
+    std::string const zeros(999999, '0');
+    for (std::string const& token :
+         {"0." + zeros + "1e10000000", "0." + zeros + "1e-10000000", "1" + zeros + "e-1000005",
+          "0." + zeros + "1e1000000", "1e" + std::string(30, '9'), "1e-" + std::string(30, '9'),
+          std::string("0.0e99999999999999999999999999"), "1" + zeros + "e-99999999999999999999"}) {
+        for (std::size_t capacity : {std::size_t{5}, defaultInputCapacity}) {
+            std::string const data = token + " ";
+            ReadResult const r = readOne(data, capacity);
+            ASSERT_TRUE(r.ok) << r.error;
+            EXPECT_EQ(bitsOf(r.value), bitsOf(std::strtold(data.c_str(), nullptr)))
+                << token.substr(0, 4) << "..." << token.substr(token.size() - 12);
+            EXPECT_EQ(r.consumed, token.size());
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// The eight-digits-at-a-time helpers against a byte loop: every byte value in
+// every position of a word of digits.
+
+TEST(DigitWords, CountAndValueMatchAByteLoop) {
+    std::mt19937_64 rng(8);
+    for (int position = 0; position < 8; ++position) {
+        for (int byte = 0; byte < 256; ++byte) {
+            char bytes[8];
+            for (char& b : bytes) b = static_cast<char>('0' + rng() % 10);
+            bytes[position] = static_cast<char>(byte);
+            std::uint64_t word = 0;
+            std::memcpy(&word, bytes, sizeof word);
+            int expectedCount = 0;
+            std::uint64_t expectedValue = 0;
+            while (expectedCount < 8 && bytes[expectedCount] >= '0' && bytes[expectedCount] <= '9')
+                expectedValue = expectedValue * 10 + static_cast<unsigned>(bytes[expectedCount++] - '0');
+            ASSERT_EQ(leadingDigitCount(word), expectedCount) << position << ' ' << byte;
+            if (expectedCount > 0) {
+                ASSERT_EQ(valueOfDigits(word, expectedCount), expectedValue);
+            }
+        }
+    }
+}
+
+// Spellings at every limit of the fast path: 18 to 21 and 40 digits, the
+// point anywhere in them, leading zeros, halfway cases between neighbouring
+// 80-bit values, scales at and beyond 10^+-27, five- to seven-digit
+// exponents; each read through buffers whose refills cut it at every offset,
+// value bit for bit as strtold gives it and end where strtold stops.
+TEST(NumberReader, FastPathLimitsMatchTheCLibrary) {
+    std::mt19937_64 rng(11);
+    std::vector<std::string> tokens;
+    for (int digits : {1, 7, 8, 9, 15, 16, 17, 18, 19, 20, 21, 40}) {
+        for (int i = 0; i < 40; ++i) {
+            std::string d = randomDigits(rng, digits);
+            if (i % 5 == 0) d[0] = '0';
+            std::size_t const point = rng() % (d.size() + 1);
+            std::string t = d.substr(0, point) + (i % 3 ? "." : "") + d.substr(point);
+            if (i % 4 == 1) t.append("e").append(std::to_string(static_cast<int>(rng() % 61) - 30));
+            if (i % 4 == 2) t.append(rng() % 2 ? "e-" : "e+").append(std::to_string(rng() % 10000000));
+            tokens.push_back((i % 2 ? "-" : "") + t);
+        }
+    }
+    // Halfway between two neighbouring 80-bit values, and one unit either side
+    // in the last of many digits: 2^64 + 1, and (2^65 + 1) / 2^10.
+    for (char const* half : {"18446744073709551617", "36028797018963968.0009765625"}) {
+        tokens.push_back(half);
+        tokens.push_back(std::string(half) + "000000000000000000001");
+        std::string below = half;
+        below.back() = static_cast<char>(below.back() - 1);
+        tokens.push_back(below + "9999999999999999999999");
+    }
+    for (std::string scale : {"e27", "e28", "e-27", "e-28", "e99999", "e-99999", "e100000", "e999999"})
+        tokens.push_back("1234567" + scale);
+
+    for (std::string const& token : tokens) {
+        std::string const data = token + " ";
+        long double const expected = std::strtold(data.c_str(), nullptr);
+        for (std::size_t capacity : {std::size_t{5}, std::size_t{8}, std::size_t{13}, defaultInputCapacity}) {
+            for (std::size_t shift = 0; shift < (capacity < 16 ? capacity : 1); ++shift) {
+                std::string const padded = std::string(shift, ' ') + data;
+                ReadResult const r = readOne(padded, capacity);
+                ASSERT_TRUE(r.ok) << token << ": " << r.error;
+                ASSERT_EQ(bitsOf(r.value), bitsOf(expected)) << '"' << token << "\" buffer " << capacity;
+                ASSERT_EQ(r.consumed, padded.size() - 1) << token;
+            }
         }
     }
 }
