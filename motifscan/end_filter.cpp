@@ -44,6 +44,15 @@ constexpr auto spreadToEveryFourth = [] {
     return spread;
 }();
 
+// Bit per byte of the 32 at `bytes` that is not a message symbol.
+__attribute__((target("avx2"))) inline std::uint32_t nonSymbolMask32(char const* bytes) {
+    __m256i const block = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(bytes));
+    __m256i const offset = _mm256_sub_epi8(block, _mm256_set1_epi8('A'));
+    __m256i const letter = _mm256_cmpeq_epi8(_mm256_min_epu8(offset, _mm256_set1_epi8(25)), offset);
+    __m256i const star = _mm256_cmpeq_epi8(block, _mm256_set1_epi8('*'));
+    return ~static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(letter, star)));
+}
+
 // The AVX2 path: 32 bytes at a time, the first one from `at` that is a
 // candidate end or ends the message; or where fewer than 32 bytes are left.
 // The three bytes before `at` must be readable. The windows of 8 positions
@@ -56,15 +65,8 @@ __attribute__((target("avx2"))) char const* skipToCandidateAvx2(char const* at, 
     __m128i const drop = _mm_cvtsi32_si128(static_cast<int>(8 * dropBytes));
     __m128i const shift = _mm_cvtsi32_si128(static_cast<int>(hashShift));
     __m256i const low5 = _mm256_set1_epi32(31);
-    __m256i const letterA = _mm256_set1_epi8('A');
-    __m256i const letterRange = _mm256_set1_epi8(25);
-    __m256i const star = _mm256_set1_epi8('*');
     while (end - at >= 32) {
-        __m256i const block = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(at));
-        __m256i const offset = _mm256_sub_epi8(block, letterA);
-        __m256i const symbol = _mm256_or_si256(
-            _mm256_cmpeq_epi8(_mm256_min_epu8(offset, letterRange), offset), _mm256_cmpeq_epi8(block, star));
-        std::uint32_t interesting = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(symbol));
+        std::uint32_t interesting = nonSymbolMask32(at);
         for (int k = 0; k < 4; ++k) {
             __m256i const windows = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(at - 3 + k));
             __m256i const suffix = _mm256_srl_epi32(windows, drop);
@@ -90,15 +92,8 @@ __attribute__((target("avx2"))) char const* skipToSuffixAvx2(char const* at, cha
     __m128i const drop = _mm_cvtsi32_si128(static_cast<int>(8 * dropBytes));
     __m256i wanted[maxComparedSuffixes];
     for (unsigned i = 0; i < count; ++i) wanted[i] = _mm256_set1_epi32(static_cast<int>(suffixes[i]));
-    __m256i const letterA = _mm256_set1_epi8('A');
-    __m256i const letterRange = _mm256_set1_epi8(25);
-    __m256i const star = _mm256_set1_epi8('*');
     while (end - at >= 32) {
-        __m256i const block = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(at));
-        __m256i const offset = _mm256_sub_epi8(block, letterA);
-        __m256i const symbol = _mm256_or_si256(
-            _mm256_cmpeq_epi8(_mm256_min_epu8(offset, letterRange), offset), _mm256_cmpeq_epi8(block, star));
-        std::uint32_t interesting = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(symbol));
+        std::uint32_t interesting = nonSymbolMask32(at);
         for (int k = 0; k < 4; ++k) {
             __m256i const suffix =
                 _mm256_srl_epi32(_mm256_loadu_si256(reinterpret_cast<__m256i const*>(at - 3 + k)), drop);
