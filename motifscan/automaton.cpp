@@ -46,6 +46,11 @@ bool tryEngine(Automaton& automaton, Engine engine, std::vector<std::string> con
             break;
         case Engine::compact:
             buildCompactAutomaton(automaton.compact, patterns);
+            // Hand over to the dense table where it may be built, unless the
+            // tests asked for the compact automaton itself.
+            if (symbols <= maxDenseSymbols && maxShare < 1.0) {
+                automaton.compact.budget = denseAfterBytesPerSymbol * symbols;
+            }
             break;
     }
     automaton.engine = engine;
@@ -56,12 +61,21 @@ bool tryEngine(Automaton& automaton, Engine engine, std::vector<std::string> con
 
 void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patterns, ScanChoice choice) {
     std::size_t const symbols = symbolsThatCanComplete(patterns);
+    automaton.patterns = &patterns;
+    automaton.symbols = symbols;
     if (choice != ScanChoice::fastest) {
         // The tests' choice: that engine wherever it can work at all.
         if (tryEngine(automaton, engineOf(choice), patterns, symbols, 1.0)) return;
     }
-    for (Engine engine : {Engine::bitParallel, Engine::endFilter, Engine::wideBitParallel, Engine::denseTable,
-                          Engine::compact}) {
+    for (Engine engine : {Engine::bitParallel, Engine::endFilter, Engine::wideBitParallel, Engine::compact}) {
         if (tryEngine(automaton, engine, patterns, symbols, maxCandidateShare)) return;
     }
+}
+
+int podciagDenseAfterCompact(Input& in, Automaton& automaton) {
+    buildDenseTable(automaton.dense, *automaton.patterns, automaton.symbols);
+    automaton.engine = Engine::denseTable;
+    CompactState const state = automaton.compact.handedOver;
+    std::uint32_t const row = rowAfter(automaton.dense, textOf(automaton.compact, state), state.depth);
+    return podciagDenseTable(in, automaton.dense, row);
 }

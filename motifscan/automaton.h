@@ -28,11 +28,18 @@
 //   wideBitParallel  at most 255 symbols     Shift-And in four words
 //   denseTable       at most 2^17 symbols    full Aho-Corasick table, 112 B per state
 //   compact          any number              lazily built Aho-Corasick automaton
+// Above 255 symbols a task starts with the compact automaton, which costs
+// next to nothing to set up, and builds the dense table only once the message
+// has proven long: after denseAfterBytesPerSymbol message bytes per pattern
+// symbol, in the middle of a scan if need be. Short messages then cost what
+// reading the patterns costs, long ones run at the dense table's speed.
 enum class Engine { bitParallel, endFilter, wideBitParallel, denseTable, compact };
 
 // The most candidate ends, as a share of random message bytes, for which the
 // filter is chosen over the automata.
 constexpr double maxCandidateShare = 0.02;
+
+constexpr std::uint64_t denseAfterBytesPerSymbol = 4;
 
 struct Automaton {
     Engine engine = Engine::bitParallel;
@@ -41,7 +48,13 @@ struct Automaton {
     WideBitParallel wideBits;
     DenseTable dense;
     CompactAutomaton compact;
+    std::vector<std::string> const* patterns = nullptr;  // for a dense table built late
+    std::size_t symbols = 0;                             // of the patterns that can complete
 };
+
+// Builds the dense table in place of the compact automaton and goes on with
+// the scan the compact automaton handed over.
+int podciagDenseAfterCompact(Input& in, Automaton& automaton);
 
 // Which engine a task gets: the fastest one that takes its patterns, or, for
 // the tests, the given one wherever it can take them (else the next bigger).
@@ -74,5 +87,6 @@ inline int podciag(Input& in, Automaton& automaton) {
         case Engine::compact:
             break;
     }
-    return podciagCompact(in, automaton.compact);
+    int const result = podciagCompact(in, automaton.compact);
+    return result != compactBudgetSpent ? result : podciagDenseAfterCompact(in, automaton);
 }

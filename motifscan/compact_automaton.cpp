@@ -185,6 +185,7 @@ void ensureSuffix(CompactAutomaton& compact, CompactState state) {
 }  // namespace
 
 void buildCompactAutomaton(CompactAutomaton& compact, std::vector<std::string> const& patterns) {
+    compact.budget = UINT64_MAX;
     compact.text.clear();
     compact.length.clear();
     compact.order.clear();

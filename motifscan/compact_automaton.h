@@ -71,6 +71,11 @@ struct SinglePattern {
 };
 
 struct CompactAutomaton {
+    // Message bytes this task may still scan before the caller would rather
+    // build a faster engine; UINT64_MAX: never. Counts bytes, so it derives
+    // from the input alone.
+    std::uint64_t budget = UINT64_MAX;
+    CompactState handedOver;  // the state at which the scan stopped for that
     SinglePattern single;
     std::vector<char const*> text;  // per pattern index: its bytes
     std::vector<std::uint32_t> length;
@@ -116,6 +121,16 @@ inline int podciagSinglePattern(Input& in, SinglePattern& single) {
     }
 }
 
+// What podciagCompact returns when the budget ran out in the middle of a
+// message: the byte before in.pos was the last one scanned, and `handedOver`
+// is the state it reached (no completion).
+constexpr int compactBudgetSpent = 2;
+
+// The symbols of a state: the first `depth` bytes of one of its node's patterns.
+inline char const* textOf(CompactAutomaton const& compact, CompactState state) {
+    return compact.single.length != 0 ? compact.single.text : compact.nodes[state.node].text;
+}
+
 inline int podciagCompact(Input& in, CompactAutomaton& compact) {
     if (compact.single.length != 0) return podciagSinglePattern(in, compact.single);
     CompactState state;
@@ -123,6 +138,12 @@ inline int podciagCompact(Input& in, CompactAutomaton& compact) {
         char const* next = in.pos;
         char const* const end = in.end;
         while (next != end) {
+            if (compact.budget == 0) {
+                in.pos = next;
+                compact.handedOver = state;
+                return compactBudgetSpent;
+            }
+            --compact.budget;
             unsigned char const byte = static_cast<unsigned char>(*next++);
             if (symbolClassOf[byte] == terminatorClass) {
                 in.pos = next;

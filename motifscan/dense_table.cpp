@@ -100,3 +100,11 @@ void buildDenseTable(DenseTable& dense, std::vector<std::string> const& patterns
     }
     linkStates(dense);
 }
+
+std::uint32_t rowAfter(DenseTable const& dense, char const* bytes, std::size_t length) {
+    std::uint32_t row = 0;
+    for (std::size_t k = 0; k < length; ++k) {
+        row = dense.table[row + symbolClassOf[static_cast<unsigned char>(bytes[k])]];
+    }
+    return row;
+}

@@ -42,9 +42,13 @@ struct DenseTable {
 // count, never grown while building.
 void buildDenseTable(DenseTable& dense, std::vector<std::string> const& patterns, std::size_t symbols);
 
-inline int podciagDenseTable(Input& in, DenseTable const& dense) {
+// The row of the state reached from the start on `length` pattern bytes, none
+// of which completes an occurrence.
+std::uint32_t rowAfter(DenseTable const& dense, char const* bytes, std::size_t length);
+
+// From the start state, or from `row` when a scan is taken over midway.
+inline int podciagDenseTable(Input& in, DenseTable const& dense, std::uint32_t row = 0) {
     std::uint32_t const* const table = dense.table.data();
-    std::uint32_t row = 0;
     for (;;) {
         // One table load per byte, straight from the input buffer; both
         // markers are above every row offset.

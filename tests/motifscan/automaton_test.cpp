@@ -273,10 +273,18 @@ TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
     EXPECT_EQ(automaton.engine, Engine::endFilter);
     buildAutomaton(automaton, {"A", std::string(maxWideSymbols - 1, 'B')});
     EXPECT_EQ(automaton.engine, Engine::wideBitParallel);
-    buildAutomaton(automaton, {"A", std::string(maxDenseSymbols - 1, 'B')});
+    // Above that, the compact automaton first, and the dense table once the
+    // message is four bytes per pattern symbol long (up to 2^17 symbols).
+    std::vector<std::string> const midSet = {"A", std::string(1000, 'B')};
+    buildAutomaton(automaton, midSet);
+    EXPECT_EQ(automaton.engine, Engine::compact);
+    std::string const message = std::string(4000, 'C') + std::string(1000, 'B') + "\n";
+    ScanResult const handedOver = scanMessage(automaton, midSet, message, 7, ScanChoice::fastest);
     EXPECT_EQ(automaton.engine, Engine::denseTable);
+    EXPECT_EQ(handedOver.count, 1);  // the B run started before the hand-over
     buildAutomaton(automaton, {"A", std::string(maxDenseSymbols, 'B')});
     EXPECT_EQ(automaton.engine, Engine::compact);
+    EXPECT_EQ(automaton.compact.budget, UINT64_MAX);
 }
 
 // The filter's two vector paths (direct compares for a few suffixes, hashing
