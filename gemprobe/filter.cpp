@@ -67,19 +67,15 @@ bool inCertifiedRange(plane const& p) {
            inCertifiedRange(p.vertices[2]);
 }
 
-struct laneValues {
-    double p0x, p0y, p0z, nx, ny, nz, mx, my, mz;
-};
-
-laneValues laneOf(plane const& p) {
-    if (!inCertifiedRange(p)) {
+// The lane of the plane through p[0], p[1], p[2], with n multiplied by `sign`.
+planeLane laneOf(vec3 const* p, long double sign) {
+    if (!inCertifiedRange(p[0]) || !inCertifiedRange(p[1]) || !inCertifiedRange(p[2])) {
         double const nan = std::nan("");
         return {0, 0, 0, 0, 0, 0, nan, nan, nan};
     }
-    vec3 const& p0 = origin(p);
-    vec3 const a = edge1(p);
-    vec3 const b = edge2(p);
-    long double const sign = p.orientation;
+    vec3 const& p0 = p[0];
+    vec3 const a = p[1] - p0;
+    vec3 const b = p[2] - p0;
     return {
         static_cast<double>(p0.x),
         static_cast<double>(p0.y),
@@ -91,6 +87,22 @@ laneValues laneOf(plane const& p) {
         static_cast<double>(std::fabs(a.z * b.x) + std::fabs(a.x * b.z)) * boundFactor,
         static_cast<double>(std::fabs(a.x * b.y) + std::fabs(a.y * b.x)) * boundFactor,
     };
+}
+
+planeLane laneOf(plane const& p) { return laneOf(p.vertices, p.orientation); }
+
+// The det sign of v against the lane's plane (n without orientation) when the
+// filter's bound decides it, otherwise 0: the same test as judge below, for a
+// single lane.
+int certainSide(planeLane const& l, vec3 const& v) {
+    if (!inCertifiedRange(v)) return 0;
+    double const x = static_cast<double>(v.x), y = static_cast<double>(v.y), z = static_cast<double>(v.z);
+    double const g = (x - l.p0x) * l.nx + (y - l.p0y) * l.ny + (z - l.p0z) * l.nz;
+    double const bound = (std::fabs(x) + std::fabs(l.p0x)) * l.mx + (std::fabs(y) + std::fabs(l.p0y)) * l.my +
+                         (std::fabs(z) + std::fabs(l.p0z)) * l.mz;
+    if (g > bound) return 1;
+    if (g < -bound) return -1;
+    return 0;
 }
 
 typedef std::int64_t laneMask __attribute__((vector_size(32)));
@@ -235,11 +247,17 @@ int cellOf(double x, double y, double z, int resolution) {
 
 }  // namespace
 
-void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long expectedQueries) {
+namespace {
+
+// Lays out the planes' lanes (`laneAt(i)` for `planes[i]`, orientation
+// applied) in blocks, sorted by direction for a large solid.
+template <class LaneAt>
+void layOutFilter(std::vector<plane> const& planes, LaneAt const& laneAt, pointFilter& filter,
+                  long expectedQueries) {
     filter.ball = expectedQueries >= queriesWorthABall ? ballOf(planes) : innerBall{0, 0, 0, 0};
     std::size_t const blockCount = (planes.size() + 3) / 4;
     filter.blocks.resize(blockCount);
-    auto setLane = [&](std::size_t slot, laneValues const& v, std::size_t index) {
+    auto setLane = [&](std::size_t slot, planeLane const& v, std::size_t index) {
         filterBlock& b = filter.blocks[slot / 4];
         std::size_t const lane = slot % 4;
         b.p0x[lane] = v.p0x;
@@ -259,14 +277,10 @@ void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long e
     directionHints& hints = filter.hints;
     hints.resolution = 0;
     if (blockCount < blocksWorthHints) {
-        laneValues last{};
-        for (std::size_t index = 0; index < planes.size(); ++index) {
-            last = laneOf(planes[index]);
-            setLane(index, last, index);
-        }
+        for (std::size_t index = 0; index < planes.size(); ++index) setLane(index, laneAt(index), index);
         // Padding lanes repeat the last plane: a duplicate wall changes no verdict.
         for (std::size_t slot = planes.size(); slot < blockCount * 4; ++slot)
-            setLane(slot, last, planes.size() - 1);
+            setLane(slot, laneAt(planes.size() - 1), planes.size() - 1);
         return;
     }
 
@@ -274,8 +288,7 @@ void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long e
     int const resolution = std::clamp(static_cast<int>(std::sqrt(planes.size() / 12.0)), 1, 32);
     std::size_t const cellCount = 6 * static_cast<std::size_t>(resolution) * resolution;
     // The centre and the cells need only rough directions: the planes' first
-    // vertices and normals in double, computed again here rather than kept
-    // (a copy of every lane would add a fifth to the memory of a huge solid).
+    // vertices and normals in double.
     double sx = 0, sy = 0, sz = 0;
     for (plane const& p : planes) {
         sx += static_cast<double>(origin(p).x), sy += static_cast<double>(origin(p).y),
@@ -288,6 +301,9 @@ void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long e
     std::vector<int> cells(planes.size());
     std::vector<std::size_t> start(cellCount + 2, 0);
     for (std::size_t index = 0; index < planes.size(); ++index) {
+        // The cells need only rough normals: from the edges in double,
+        // computed again here rather than kept (a copy of every lane would
+        // add a fifth to the memory of a huge solid).
         plane const& p = planes[index];
         vec3 const a = edge1(p), b = edge2(p);
         double const ax = static_cast<double>(a.x), ay = static_cast<double>(a.y),
@@ -309,12 +325,58 @@ void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long e
     for (std::size_t index = 0; index < planes.size(); ++index) {
         std::size_t const cell = cells[index] < 0 ? cellCount : static_cast<std::size_t>(cells[index]);
         std::size_t const slot = start[cell]++;
-        setLane(slot, laneOf(planes[index]), index);
+        setLane(slot, laneAt(index), index);
         if (slot == planes.size() - 1) last = index;
     }
-    for (std::size_t slot = planes.size(); slot < blockCount * 4; ++slot)
-        setLane(slot, laneOf(planes[last]), last);
+    for (std::size_t slot = planes.size(); slot < blockCount * 4; ++slot) setLane(slot, laneAt(last), last);
     hints.resolution = resolution;
+}
+
+}  // namespace
+
+void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long expectedQueries) {
+    layOutFilter(
+        planes, [&](std::size_t index) { return laneOf(planes[index]); }, filter, expectedQueries);
+}
+
+void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFilter& filter,
+                            long expectedQueries) {
+    if (diamond.walls.size() >= 4 * blocksWorthHints) {
+        // A large solid: one det per wall is little beside the rest of its
+        // set-up, and the lanes are computed in sorted order, never kept.
+        calculateOrientations(diamond);
+        preparePlanes(diamond, planes);
+        prepareFilter(planes, filter, expectedQueries);
+        return;
+    }
+    planes.clear();
+    std::vector<planeLane>& lanes = filter.lanes;
+    lanes.resize(diamond.walls.size());
+    for (std::size_t i = 0; i < diamond.walls.size(); ++i)
+        lanes[i] = laneOf(verticesOf(diamond, diamond.walls[i]), 1);
+    if (diamond.walls.size() >= 2) {
+        // As calculateOrientations: the first reference vertex off the wall's
+        // plane decides; the lane's test stands for det where it is certain.
+        for (std::size_t i = 0; i < diamond.walls.size(); ++i) {
+            wall& w = diamond.walls[i];
+            wall const& reference = diamond.walls[i == 0 ? 1 : 0];
+            vec3 const* const p = verticesOf(diamond, w);
+            vec3 const* const r = verticesOf(diamond, reference);
+            for (std::uint32_t k = 0; k < reference.count && w.orientation == 0; ++k) {
+                w.orientation = certainSide(lanes[i], r[k]);
+                if (w.orientation == 0) w.orientation = det(p[1] - p[0], p[2] - p[0], r[k] - p[0]);
+            }
+            if (w.orientation == 0) continue;
+            // Rounding is symmetric, so the lane of n times the orientation
+            // is the lane with its normal negated or not.
+            planeLane l = lanes[i];
+            if (w.orientation < 0) l.nx = -l.nx, l.ny = -l.ny, l.nz = -l.nz;
+            lanes[planes.size()] = l;
+            planes.push_back({p, w.orientation});
+        }
+    }
+    layOutFilter(
+        planes, [&](std::size_t index) { return lanes[index]; }, filter, expectedQueries);
 }
 
 pointFilter filterOf(std::vector<plane> const& planes) {
