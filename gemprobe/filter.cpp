@@ -49,7 +49,7 @@ constexpr double boundFactor = 0x1p-50;  // C = 8 ud
 // integer test, cheaper than x87 comparisons): bytes 0-7 hold the significand,
 // bits 0-14 of bytes 8-9 the biased exponent. Infinities and NaN (exponent
 // 0x7fff) and subnormals (exponent 0, significand not 0) fail.
-bool inCertifiedRange(long double const& x) {
+__attribute__((always_inline)) inline bool inCertifiedRange(long double const& x) {
     unsigned char const* const bytes = reinterpret_cast<unsigned char const*>(&x);
     std::uint64_t significand = 0;
     std::memcpy(&significand, bytes, sizeof significand);
@@ -58,7 +58,7 @@ bool inCertifiedRange(long double const& x) {
     return exponent - (bias - 200) < 400 || (exponent == 0 && significand == 0);
 }
 
-bool inCertifiedRange(vec3 const& v) {
+__attribute__((always_inline)) inline bool inCertifiedRange(vec3 const& v) {
     return inCertifiedRange(v.x) && inCertifiedRange(v.y) && inCertifiedRange(v.z);
 }
 
@@ -156,6 +156,11 @@ __attribute__((target_clones("avx2", "default"))) int scanBlocks(filterBlock con
 //     (dist - r) |n| >= 2^-40 (reach + r) M,
 // a margin of 2^20 over that error and over the rounding of dist itself, so
 // det keeps the orientation's sign throughout the ball: every plane passes q.
+// The margin is checked in the same pass that finds the least dist, before r
+// is known, in a stronger form: dist 2^-12 |n| >= 2^-40 (reach + dist) M.
+// Since r <= least (1 - 2^-10) (1 + ue) <= dist (1 - 2^-10) (1 + ue),
+// dist - r >= dist 2^-11 and reach + r <= reach + dist, so it implies the
+// condition above with a factor 2 to spare for the rounding of the check.
 // The query test |qd - C|^2 <= (r (1 - 2^-20))^2 is made in double on the
 // rounded point: qd is within ud |q| of q and the sum of squares is within a
 // relative 4 ud, which the 2^-20 shrink covers as long as r >= 2^-30 |C|_1.
@@ -196,15 +201,14 @@ innerBall ballOf(std::vector<plane> const& planes) {
                  static_cast<double>(sz / count)};
     long double least = HUGE_VALL;
     for (plane const& p : planes) {
-        long double const dist = geometryOf(p, c).dist;
-        if (!(dist > 0)) return none;  // C is not inside this plane (or n is 0)
-        if (dist < least) least = dist;
+        planeGeometry const g = geometryOf(p, c);
+        if (!(g.dist > 0)) return none;  // C is not inside this plane (or n is 0)
+        // Implies the margin for r = least (1 - 2^-10), before least is known.
+        if (!(g.dist * 0x1p-12L * g.normalLength >= 0x1p-40L * (g.reach + g.dist) * g.permanentLength))
+            return none;
+        if (g.dist < least) least = g.dist;
     }
     long double const r = least * (1 - 0x1p-10L);
-    for (plane const& p : planes) {
-        planeGeometry const g = geometryOf(p, c);
-        if (!((g.dist - r) * g.normalLength >= 0x1p-40L * (g.reach + r) * g.permanentLength)) return none;
-    }
     long double const centreSize = std::fabs(c.x) + std::fabs(c.y) + std::fabs(c.z);
     if (!(r >= 0x1p-30L * centreSize) || !(r >= 0x1p-200L && r <= 0x1p200L)) return none;
     double const shrunk = static_cast<double>(r) * (1 - 0x1p-20);
