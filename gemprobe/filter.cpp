@@ -105,6 +105,74 @@ int certainSide(planeLane const& l, vec3 const& v) {
     return 0;
 }
 
+// Integer vertices
+// ----------------
+// Walls are often given by small integers. When every coordinate of p0, p1,
+// p2 is an integer below 2^20 in magnitude, the edges (below 2^21), the
+// products of two of them (below 2^42) and n and m (below 2^43) are integers
+// that double holds exactly, so computing them in double gives exactly the
+// values the extended computation rounds to double, zeros and their signs
+// included (exact operations round alike in both formats): the same lane,
+// without the x87 unit. When moreover p0, p1, p2 and a reference vertex v are
+// integers below 2^15, det's products (below 2^48) and sums (below 2^51) are
+// exact, so det is the exact determinant, and so is the lane's
+// n . (v - p0) (terms below 2^49): its sign is det's, 0 included.
+
+// x as a double when it is an integer of magnitude below 2^bits, read off the
+// stored bits like inCertifiedRange.
+__attribute__((always_inline)) inline bool smallInteger(long double const& x, unsigned bits, double& value) {
+    unsigned char const* const bytes = reinterpret_cast<unsigned char const*>(&x);
+    std::uint64_t significand = 0;
+    std::memcpy(&significand, bytes, sizeof significand);
+    unsigned const signAndExponent = bytes[8] | static_cast<unsigned>(bytes[9]) << 8;
+    unsigned const exponent = signAndExponent & 0x7fffu;
+    double magnitude = 0;
+    if (exponent != 0 || significand != 0) {
+        unsigned const scale = exponent - 16383;  // x in [2^scale, 2^(scale+1))
+        if (scale >= bits || significand >> 63 == 0 || significand << (scale + 1) != 0) return false;
+        magnitude = static_cast<double>(significand >> (63 - scale));
+    }
+    value = signAndExponent & 0x8000u ? -magnitude : magnitude;
+    return true;
+}
+
+// The lane of the plane through p[0], p[1], p[2] (n without orientation) when
+// their coordinates are integers below 2^20; `small`: all below 2^15.
+bool integerLane(vec3 const* p, planeLane& lane, bool& small) {
+    double c[9];
+    bool integers = true;
+    for (int k = 0; k < 3; ++k) {
+        integers &= smallInteger(p[k].x, 20, c[3 * k]);
+        integers &= smallInteger(p[k].y, 20, c[3 * k + 1]);
+        integers &= smallInteger(p[k].z, 20, c[3 * k + 2]);
+    }
+    if (!integers) return false;
+    double largest = 0;
+    for (double v : c) largest = std::max(largest, std::fabs(v));
+    small = largest < 0x1p15;
+    double const ax = c[3] - c[0], ay = c[4] - c[1], az = c[5] - c[2];
+    double const bx = c[6] - c[0], by = c[7] - c[1], bz = c[8] - c[2];
+    lane = {c[0],
+            c[1],
+            c[2],
+            ay * bz - az * by,
+            az * bx - ax * bz,
+            ax * by - ay * bx,
+            (std::fabs(ay * bz) + std::fabs(az * by)) * boundFactor,
+            (std::fabs(az * bx) + std::fabs(ax * bz)) * boundFactor,
+            (std::fabs(ax * by) + std::fabs(ay * bx)) * boundFactor};
+    return true;
+}
+
+// det's sign for v against a small integer wall's lane, or 2 when v is not
+// made of integers below 2^15.
+int exactSide(planeLane const& l, vec3 const& v) {
+    double x, y, z;
+    if (!smallInteger(v.x, 15, x) || !smallInteger(v.y, 15, y) || !smallInteger(v.z, 15, z)) return 2;
+    double const g = (x - l.p0x) * l.nx + (y - l.p0y) * l.ny + (z - l.p0z) * l.nz;
+    return (g > 0) - (g < 0);
+}
+
 typedef std::int64_t laneMask __attribute__((vector_size(32)));
 
 __attribute__((always_inline)) inline bool anyLane(laneMask const& m) {
@@ -356,8 +424,6 @@ void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFil
     planes.clear();
     std::vector<planeLane>& lanes = filter.lanes;
     lanes.resize(diamond.walls.size());
-    for (std::size_t i = 0; i < diamond.walls.size(); ++i)
-        lanes[i] = laneOf(verticesOf(diamond, diamond.walls[i]), 1);
     if (diamond.walls.size() >= 2) {
         // As calculateOrientations: the first reference vertex off the wall's
         // plane decides; the lane's test stands for det where it is certain.
@@ -366,14 +432,21 @@ void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFil
             wall const& reference = diamond.walls[i == 0 ? 1 : 0];
             vec3 const* const p = verticesOf(diamond, w);
             vec3 const* const r = verticesOf(diamond, reference);
+            planeLane l;
+            bool small = false;
+            if (!integerLane(p, l, small)) l = laneOf(p, 1);
             for (std::uint32_t k = 0; k < reference.count && w.orientation == 0; ++k) {
-                w.orientation = certainSide(lanes[i], r[k]);
+                int const side = small ? exactSide(l, r[k]) : 2;
+                if (side != 2) {
+                    w.orientation = side;
+                    continue;
+                }
+                w.orientation = certainSide(l, r[k]);
                 if (w.orientation == 0) w.orientation = det(p[1] - p[0], p[2] - p[0], r[k] - p[0]);
             }
             if (w.orientation == 0) continue;
             // Rounding is symmetric, so the lane of n times the orientation
             // is the lane with its normal negated or not.
-            planeLane l = lanes[i];
             if (w.orientation < 0) l.nx = -l.nx, l.ny = -l.ny, l.nz = -l.nz;
             lanes[planes.size()] = l;
             planes.push_back({p, w.orientation});

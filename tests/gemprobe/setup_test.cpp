@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -31,13 +32,18 @@ std::string textOf(Faces const& faces) {
     return text;
 }
 
-Faces randomFaces(std::mt19937_64& rng, int walls, int firstVertices, int otherVertices) {
-    std::uniform_int_distribution<int> coordinate(-1000, 1000);
+// Coordinates k / divisor; integers (divisor 1) up to `limit`, -0 included.
+Faces randomFaces(std::mt19937_64& rng, int walls, int firstVertices, int otherVertices, int limit = 1000,
+                  long double divisor = 8) {
+    std::uniform_int_distribution<int> coordinate(-limit, limit);
+    auto value = [&] {
+        int const k = coordinate(rng);
+        return k == 0 && rng() % 2 ? -0.0L : k / divisor;
+    };
     Faces faces(static_cast<std::size_t>(walls));
     for (std::size_t i = 0; i < faces.size(); ++i) {
         int const count = i < 2 ? firstVertices : otherVertices;
-        for (int v = 0; v < count; ++v)
-            faces[i].push_back(vec3{coordinate(rng) / 8.0L, coordinate(rng) / 8.0L, coordinate(rng) / 8.0L});
+        for (int v = 0; v < count; ++v) faces[i].push_back(vec3{value(), value(), value()});
     }
     return faces;
 }
@@ -80,14 +86,18 @@ long double nudge(long double x, int ulps) {
 // Walls through points a few ulps off the first wall's vertices, so that many
 // reference vertices are too close to call for the lanes and det decides, and
 // some exactly on the plane, so that the walk goes on to the next vertex.
-Faces nearlyDegenerateFaces(std::mt19937_64& rng, int walls) {
-    Faces faces = randomFaces(rng, walls, 4, 3);
+// Integer walls (below 2^15, 2^20 and beyond) are nudged by whole units.
+Faces nearlyDegenerateFaces(std::mt19937_64& rng, int walls, int limit, long double divisor) {
+    Faces faces = randomFaces(rng, walls, 4, 3, limit, divisor);
     std::uniform_int_distribution<int> ulps(-2, 2);
+    auto nudge = [&](long double x, int by) { return divisor == 1 ? x + by : ::nudge(x, by); };
     std::uniform_int_distribution<std::size_t> pick(0, 3);
     for (std::size_t i = 1; i < faces.size(); ++i) {
         vec3 const& r = faces[0][pick(rng)];
         if (i % 3 == 0) {
-            faces[i][0] = r;  // exactly through a reference vertex
+            faces[i][0] = r;  // exactly through a reference vertex, or two:
+            // det(a, b, a) is 0, but its rounding need not be with large integers
+            if (rng() % 2) faces[i][1] = faces[0][rng() % 4];
             continue;
         }
         faces[i][0] = {nudge(r.x, ulps(rng)), nudge(r.y, ulps(rng)), nudge(r.z, ulps(rng))};
@@ -97,15 +107,43 @@ Faces nearlyDegenerateFaces(std::mt19937_64& rng, int walls) {
     return faces;
 }
 
-// One pass of lanes and orientations gives the same orientations, planes and
-// verdicts as orienting with det and then building the filter.
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Every lane value to the bit, zeros' signs included.
+void expectSameBlocks(pointFilter const& a, pointFilter const& b, int round) {
+    ASSERT_EQ(a.blocks.size(), b.blocks.size());
+    for (std::size_t i = 0; i < a.blocks.size(); ++i) {
+        filterBlock const &x = a.blocks[i], &y = b.blocks[i];
+        for (int lane = 0; lane < 4; ++lane) {
+            ASSERT_EQ(x.planeIndex[lane], y.planeIndex[lane]);
+            // A plane out of range has no normal (0, of either sign) and a
+            // bound of NaN: the exact test decides it alone.
+            ASSERT_EQ(std::isnan(x.mx[lane]), std::isnan(y.mx[lane]));
+            if (std::isnan(x.mx[lane])) continue;
+            for (auto field : {&filterBlock::p0x, &filterBlock::p0y, &filterBlock::p0z, &filterBlock::absP0x,
+                               &filterBlock::absP0y, &filterBlock::absP0z, &filterBlock::nx, &filterBlock::ny,
+                               &filterBlock::nz, &filterBlock::mx, &filterBlock::my, &filterBlock::mz}) {
+                ASSERT_TRUE(sameBits((x.*field)[lane], (y.*field)[lane]))
+                    << "round " << round << " block " << i << " lane " << lane << std::hexfloat << ' '
+                    << (x.*field)[lane] << ' ' << (y.*field)[lane];
+            }
+        }
+    }
+}
+
+// One pass of lanes and orientations gives the same orientations, planes,
+// lanes and verdicts as orienting with det and then building the filter,
+// with decimal and with integer vertices of every size.
 TEST(Setup, OrientationFromLanesEqualsTheExactOne) {
     std::mt19937_64 rng(5);
     std::uniform_real_distribution<double> unit(-150, 150);
     long decidedByLanesOrDet = 0;
-    for (int round = 0; round < 400; ++round) {
+    for (int round = 0; round < 800; ++round) {
         int const walls = round % 50 == 0 ? 70 : 2 + static_cast<int>(rng() % 12);
-        Faces const faces = nearlyDegenerateFaces(rng, walls);
+        static int const limits[] = {1000, 3, 1 << 14, (1 << 15) + 1, 1 << 19, (1 << 20) + 1, 1 << 28};
+        bool const integers = round % 2 == 1;
+        Faces const faces = integers ? nearlyDegenerateFaces(rng, walls, limits[round / 2 % 7], 1)
+                                     : nearlyDegenerateFaces(rng, walls, 1000, 8);
         solid exact, fused;
         for (auto const& f : faces) addWall(exact, f), addWall(fused, f);
         calculateOrientations(exact);
@@ -120,6 +158,7 @@ TEST(Setup, OrientationFromLanesEqualsTheExactOne) {
             decidedByLanesOrDet += exact.walls[i].orientation != 0;
         }
         ASSERT_EQ(planes.size(), exactPlanes.size());
+        expectSameBlocks(filter, exactFilter, round);
         for (int k = 0; k < 200; ++k) {
             vec3 q{unit(rng), unit(rng), unit(rng)};
             if (k < 4 * static_cast<int>(planes.size())) q = verticesOf(fused, fused.walls[k / 4])[k % 3];
