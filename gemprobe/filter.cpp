@@ -418,7 +418,15 @@ void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFil
         // set-up, and the lanes are computed in sorted order, never kept.
         calculateOrientations(diamond);
         preparePlanes(diamond, planes);
-        prepareFilter(planes, filter, expectedQueries);
+        auto const laneAt = [&](std::size_t index) {
+            plane const& p = planes[index];
+            planeLane l;
+            bool small = false;
+            if (!integerLane(p.vertices, l, small)) return laneOf(p);
+            if (p.orientation < 0) l.nx = -l.nx, l.ny = -l.ny, l.nz = -l.nz;
+            return l;
+        };
+        layOutFilter(planes, laneAt, filter, expectedQueries);
         return;
     }
     planes.clear();
