@@ -13,10 +13,11 @@ void clearSolid(solid& s) {
 
 namespace {
 
-// Chunks grow from 64 KiB to 4 MiB: small sets stay in the first one, and a
-// huge solid's chunks are large enough for huge pages.
+// Small sets stay in a first chunk of 64 KiB; the others have 4 MiB, which
+// the program's allocator puts on huge pages (see large_blocks.cpp): a few
+// faults instead of one per 4 KiB page.
 std::size_t chunkCapacity(std::size_t index) {
-    return (std::size_t{64} << 10 << std::min<std::size_t>(index, 6)) / sizeof(vec3);
+    return (index == 0 ? std::size_t{64} << 10 : std::size_t{4} << 20) / sizeof(vec3);
 }
 
 // Moves the wall being filled to the start of the next chunk that can hold
@@ -60,6 +61,8 @@ bool readDiament(Input& in, solid& diamond) {
     int wallCount = 0;
     if (!readCount(in, "the number of walls", wallCount)) return false;
     if (wallCount == 1) return failExpected(in, "a solid of at least 2 walls", "1 wall");
+    // Up to 1 MiB on the word of the count; beyond that the array grows with the walls read.
+    diamond.walls.reserve(static_cast<std::size_t>(std::clamp(wallCount, 0, 1 << 16)));
     for (int i = 0; i < wallCount; ++i) {
         int vertexCount = 0;
         if (!readCount(in, "the number of vertices of a wall", vertexCount)) return false;

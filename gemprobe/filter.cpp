@@ -430,6 +430,7 @@ void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFil
         return;
     }
     planes.clear();
+    planes.reserve(diamond.walls.size());
     std::vector<planeLane>& lanes = filter.lanes;
     lanes.resize(diamond.walls.size());
     if (diamond.walls.size() >= 2) {

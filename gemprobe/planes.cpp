@@ -2,6 +2,7 @@
 
 void preparePlanes(solid const& diamond, std::vector<plane>& planes) {
     planes.clear();
+    planes.reserve(diamond.walls.size());
     for (wall const& w : diamond.walls) {
         if (w.orientation == 0) continue;
         planes.push_back({verticesOf(diamond, w), w.orientation});
