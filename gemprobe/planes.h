@@ -5,9 +5,8 @@
 #include <vector>
 
 // A wall as the point test sees it: the plane through its first three
-// vertices p0, p1, p2 (pointing into the solid's vertices, which outlive the
-// plane) and
-// its orientation.
+// vertices p0, p1, p2 (pointing into the solid's vertex chunks, which outlive
+// the plane) and its orientation.
 struct plane {
     vec3 const* vertices;
     int orientation;  // never 0: walls of orientation 0 pass every point and are left out

@@ -30,8 +30,9 @@ struct queryWorkspace {
 // Reads the query section and prints one verdict per point. A point is in the
 // solid exactly when no wall sees it strictly on the side opposite to its
 // orientation. The walls are oriented here, once the number of points is
-// known: no point needs no orientations, one point takes the exact test, and
-// more points the filter, which orients the walls as it is built.
+// known: a set without points needs no orientations, one point takes the
+// exact test, and more points the filter, which orients the walls as it is
+// built.
 bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work);
 
 // One whole test set: its diamond, then its queries, then the empty line.
