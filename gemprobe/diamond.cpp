@@ -21,14 +21,26 @@ std::size_t chunkCapacity(std::size_t index) {
 }
 
 // Moves the wall being filled to the start of the next chunk that can hold
-// it and one more vertex, allocating one when none is left.
+// it and one more vertex, allocating one when none is left. A wall that
+// already fills a chunk alone replaces that chunk by one twice its size, so
+// a wall of n vertices holds at most about 2n, as a doubling array would.
 void moveToNextChunk(solid& s, wall& w) {
     std::size_t const needed = std::size_t{w.count} + 1;
     std::size_t next = s.chunks.empty() ? 0 : s.current + 1;
     while (next < s.chunks.size() && s.chunks[next].capacity < needed) ++next;
     if (next == s.chunks.size()) {
+        bool const alone = w.count > 0 && w.vertices == s.chunks[s.current].data.get();
+        if (alone) next = s.current;
         std::size_t const capacity = std::max(chunkCapacity(next), 2 * needed);
-        s.chunks.push_back({std::make_unique_for_overwrite<vec3[]>(capacity), capacity});
+        vertexChunk bigger{std::make_unique_for_overwrite<vec3[]>(capacity), capacity};
+        if (alone) {
+            std::copy(w.vertices, w.vertices + w.count, bigger.data.get());
+            w.vertices = bigger.data.get();
+            s.chunks[next] = std::move(bigger);  // frees the old copy
+            s.used = w.count;
+            return;
+        }
+        s.chunks.push_back(std::move(bigger));
     }
     vec3* const start = s.chunks[next].data.get();
     if (w.count > 0) std::copy(w.vertices, w.vertices + w.count, start);

@@ -58,7 +58,7 @@ TEST(Setup, VertexChunksAreReusedAcrossSetsOfEverySize) {
         int walls, firstVertices, otherVertices;
     };
     for (Shape shape : {Shape{4, 3, 3}, Shape{3, 5000, 4}, Shape{6, 4, 4}, Shape{30000, 3, 5}, Shape{2, 3, 3},
-                        Shape{5000, 40000, 3}, Shape{8, 3, 7}}) {
+                        Shape{5000, 40000, 3}, Shape{8, 3, 7}, Shape{2, 100000, 3}}) {
         Faces const faces = randomFaces(rng, shape.walls, shape.firstVertices, shape.otherVertices);
         std::string const text = textOf(faces);
         Input in = inputFromMemory(text);
