@@ -471,7 +471,7 @@ pointFilter filterOf(std::vector<plane> const& planes) {
     return filter;
 }
 
-bool containsFiltered(pointFilter const& filter, std::vector<plane> const& planes, vec3 q) {
+bool containsFiltered(pointFilter const& filter, std::vector<plane> const& planes, vec3 const& q) {
     if (!inCertifiedRange(q)) return containsExact(planes, q);
     double const x = static_cast<double>(q.x);
     double const y = static_cast<double>(q.y);

@@ -77,4 +77,4 @@ void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFil
 pointFilter filterOf(std::vector<plane> const& planes);
 
 // Same result as containsExact(planes, q) for every q.
-bool containsFiltered(pointFilter const& filter, std::vector<plane> const& planes, vec3 q);
+bool containsFiltered(pointFilter const& filter, std::vector<plane> const& planes, vec3 const& q);
