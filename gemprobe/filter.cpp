@@ -49,7 +49,7 @@ constexpr double boundFactor = 0x1p-50;  // C = 8 ud
 // integer test, cheaper than x87 comparisons): bytes 0-7 hold the significand,
 // bits 0-14 of bytes 8-9 the biased exponent. Infinities and NaN (exponent
 // 0x7fff) and subnormals (exponent 0, significand not 0) fail.
-bool inCertifiedRange(long double const& x) {
+__attribute__((always_inline)) inline bool inCertifiedRange(long double const& x) {
     unsigned char const* const bytes = reinterpret_cast<unsigned char const*>(&x);
     std::uint64_t significand = 0;
     std::memcpy(&significand, bytes, sizeof significand);
@@ -58,7 +58,7 @@ bool inCertifiedRange(long double const& x) {
     return exponent - (bias - 200) < 400 || (exponent == 0 && significand == 0);
 }
 
-bool inCertifiedRange(vec3 const& v) {
+__attribute__((always_inline)) inline bool inCertifiedRange(vec3 const& v) {
     return inCertifiedRange(v.x) && inCertifiedRange(v.y) && inCertifiedRange(v.z);
 }
 
@@ -67,19 +67,15 @@ bool inCertifiedRange(plane const& p) {
            inCertifiedRange(p.vertices[2]);
 }
 
-struct laneValues {
-    double p0x, p0y, p0z, nx, ny, nz, mx, my, mz;
-};
-
-laneValues laneOf(plane const& p) {
-    if (!inCertifiedRange(p)) {
+// The lane of the plane through p[0], p[1], p[2], with n multiplied by `sign`.
+planeLane laneOf(vec3 const* p, long double sign) {
+    if (!inCertifiedRange(p[0]) || !inCertifiedRange(p[1]) || !inCertifiedRange(p[2])) {
         double const nan = std::nan("");
         return {0, 0, 0, 0, 0, 0, nan, nan, nan};
     }
-    vec3 const& p0 = origin(p);
-    vec3 const a = edge1(p);
-    vec3 const b = edge2(p);
-    long double const sign = p.orientation;
+    vec3 const& p0 = p[0];
+    vec3 const a = p[1] - p0;
+    vec3 const b = p[2] - p0;
     return {
         static_cast<double>(p0.x),
         static_cast<double>(p0.y),
@@ -91,6 +87,90 @@ laneValues laneOf(plane const& p) {
         static_cast<double>(std::fabs(a.z * b.x) + std::fabs(a.x * b.z)) * boundFactor,
         static_cast<double>(std::fabs(a.x * b.y) + std::fabs(a.y * b.x)) * boundFactor,
     };
+}
+
+planeLane laneOf(plane const& p) { return laneOf(p.vertices, p.orientation); }
+
+// The det sign of v against the lane's plane (n without orientation) when the
+// filter's bound decides it, otherwise 0: the same test as judge below, for a
+// single lane.
+int certainSide(planeLane const& l, vec3 const& v) {
+    if (!inCertifiedRange(v)) return 0;
+    double const x = static_cast<double>(v.x), y = static_cast<double>(v.y), z = static_cast<double>(v.z);
+    double const g = (x - l.p0x) * l.nx + (y - l.p0y) * l.ny + (z - l.p0z) * l.nz;
+    double const bound = (std::fabs(x) + std::fabs(l.p0x)) * l.mx + (std::fabs(y) + std::fabs(l.p0y)) * l.my +
+                         (std::fabs(z) + std::fabs(l.p0z)) * l.mz;
+    if (g > bound) return 1;
+    if (g < -bound) return -1;
+    return 0;
+}
+
+// Integer vertices
+// ----------------
+// Walls are often given by small integers. When every coordinate of p0, p1,
+// p2 is an integer below 2^20 in magnitude, the edges (below 2^21), the
+// products of two of them (below 2^42) and n and m (below 2^43) are integers
+// that double holds exactly, so computing them in double gives exactly the
+// values the extended computation rounds to double, zeros and their signs
+// included (exact operations round alike in both formats): the same lane,
+// without the x87 unit. When moreover p0, p1, p2 and a reference vertex v are
+// integers below 2^15, det's products (below 2^48) and sums (below 2^51) are
+// exact, so det is the exact determinant, and so is the lane's
+// n . (v - p0) (terms below 2^49): its sign is det's, 0 included.
+
+// x as a double when it is an integer of magnitude below 2^bits, read off the
+// stored bits like inCertifiedRange.
+__attribute__((always_inline)) inline bool smallInteger(long double const& x, unsigned bits, double& value) {
+    unsigned char const* const bytes = reinterpret_cast<unsigned char const*>(&x);
+    std::uint64_t significand = 0;
+    std::memcpy(&significand, bytes, sizeof significand);
+    unsigned const signAndExponent = bytes[8] | static_cast<unsigned>(bytes[9]) << 8;
+    unsigned const exponent = signAndExponent & 0x7fffu;
+    double magnitude = 0;
+    if (exponent != 0 || significand != 0) {
+        unsigned const scale = exponent - 16383;  // x in [2^scale, 2^(scale+1))
+        if (scale >= bits || significand >> 63 == 0 || significand << (scale + 1) != 0) return false;
+        magnitude = static_cast<double>(significand >> (63 - scale));
+    }
+    value = signAndExponent & 0x8000u ? -magnitude : magnitude;
+    return true;
+}
+
+// The lane of the plane through p[0], p[1], p[2] (n without orientation) when
+// their coordinates are integers below 2^20; `small`: all below 2^15.
+bool integerLane(vec3 const* p, planeLane& lane, bool& small) {
+    double c[9];
+    bool integers = true;
+    for (int k = 0; k < 3; ++k) {
+        integers &= smallInteger(p[k].x, 20, c[3 * k]);
+        integers &= smallInteger(p[k].y, 20, c[3 * k + 1]);
+        integers &= smallInteger(p[k].z, 20, c[3 * k + 2]);
+    }
+    if (!integers) return false;
+    double largest = 0;
+    for (double v : c) largest = std::max(largest, std::fabs(v));
+    small = largest < 0x1p15;
+    double const ax = c[3] - c[0], ay = c[4] - c[1], az = c[5] - c[2];
+    double const bx = c[6] - c[0], by = c[7] - c[1], bz = c[8] - c[2];
+    lane = {c[0],
+            c[1],
+            c[2],
+            ay * bz - az * by,
+            az * bx - ax * bz,
+            ax * by - ay * bx,
+            (std::fabs(ay * bz) + std::fabs(az * by)) * boundFactor,
+            (std::fabs(az * bx) + std::fabs(ax * bz)) * boundFactor,
+            (std::fabs(ax * by) + std::fabs(ay * bx)) * boundFactor};
+    return true;
+}
+
+// det's sign for v against a small integer wall's lane, or 2 when v is not
+// made of integers below 2^15.
+int exactSide(planeLane const& l, vec3 const& v) {
+    double x, y, z;
+    if (!smallInteger(v.x, 15, x) || !smallInteger(v.y, 15, y) || !smallInteger(v.z, 15, z)) return 2;
+    double const g = (x - l.p0x) * l.nx + (y - l.p0y) * l.ny + (z - l.p0z) * l.nz;
+    return (g > 0) - (g < 0);
 }
 
 typedef std::int64_t laneMask __attribute__((vector_size(32)));
@@ -144,6 +224,11 @@ __attribute__((target_clones("avx2", "default"))) int scanBlocks(filterBlock con
 //     (dist - r) |n| >= 2^-40 (reach + r) M,
 // a margin of 2^20 over that error and over the rounding of dist itself, so
 // det keeps the orientation's sign throughout the ball: every plane passes q.
+// The margin is checked in the same pass that finds the least dist, before r
+// is known, in a stronger form: dist 2^-12 |n| >= 2^-40 (reach + dist) M.
+// Since r <= least (1 - 2^-10) (1 + ue) <= dist (1 - 2^-10) (1 + ue),
+// dist - r >= dist 2^-11 and reach + r <= reach + dist, so it implies the
+// condition above with a factor 2 to spare for the rounding of the check.
 // The query test |qd - C|^2 <= (r (1 - 2^-20))^2 is made in double on the
 // rounded point: qd is within ud |q| of q and the sum of squares is within a
 // relative 4 ud, which the 2^-20 shrink covers as long as r >= 2^-30 |C|_1.
@@ -184,15 +269,14 @@ innerBall ballOf(std::vector<plane> const& planes) {
                  static_cast<double>(sz / count)};
     long double least = HUGE_VALL;
     for (plane const& p : planes) {
-        long double const dist = geometryOf(p, c).dist;
-        if (!(dist > 0)) return none;  // C is not inside this plane (or n is 0)
-        if (dist < least) least = dist;
+        planeGeometry const g = geometryOf(p, c);
+        if (!(g.dist > 0)) return none;  // C is not inside this plane (or n is 0)
+        // Implies the margin for r = least (1 - 2^-10), before least is known.
+        if (!(g.dist * 0x1p-12L * g.normalLength >= 0x1p-40L * (g.reach + g.dist) * g.permanentLength))
+            return none;
+        if (g.dist < least) least = g.dist;
     }
     long double const r = least * (1 - 0x1p-10L);
-    for (plane const& p : planes) {
-        planeGeometry const g = geometryOf(p, c);
-        if (!((g.dist - r) * g.normalLength >= 0x1p-40L * (g.reach + r) * g.permanentLength)) return none;
-    }
     long double const centreSize = std::fabs(c.x) + std::fabs(c.y) + std::fabs(c.z);
     if (!(r >= 0x1p-30L * centreSize) || !(r >= 0x1p-200L && r <= 0x1p200L)) return none;
     double const shrunk = static_cast<double>(r) * (1 - 0x1p-20);
@@ -235,11 +319,17 @@ int cellOf(double x, double y, double z, int resolution) {
 
 }  // namespace
 
-void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long expectedQueries) {
+namespace {
+
+// Lays out the planes' lanes (`laneAt(i)` for `planes[i]`, orientation
+// applied) in blocks, sorted by direction for a large solid.
+template <class LaneAt>
+void layOutFilter(std::vector<plane> const& planes, LaneAt const& laneAt, pointFilter& filter,
+                  long expectedQueries) {
     filter.ball = expectedQueries >= queriesWorthABall ? ballOf(planes) : innerBall{0, 0, 0, 0};
     std::size_t const blockCount = (planes.size() + 3) / 4;
     filter.blocks.resize(blockCount);
-    auto setLane = [&](std::size_t slot, laneValues const& v, std::size_t index) {
+    auto setLane = [&](std::size_t slot, planeLane const& v, std::size_t index) {
         filterBlock& b = filter.blocks[slot / 4];
         std::size_t const lane = slot % 4;
         b.p0x[lane] = v.p0x;
@@ -259,14 +349,10 @@ void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long e
     directionHints& hints = filter.hints;
     hints.resolution = 0;
     if (blockCount < blocksWorthHints) {
-        laneValues last{};
-        for (std::size_t index = 0; index < planes.size(); ++index) {
-            last = laneOf(planes[index]);
-            setLane(index, last, index);
-        }
+        for (std::size_t index = 0; index < planes.size(); ++index) setLane(index, laneAt(index), index);
         // Padding lanes repeat the last plane: a duplicate wall changes no verdict.
         for (std::size_t slot = planes.size(); slot < blockCount * 4; ++slot)
-            setLane(slot, last, planes.size() - 1);
+            setLane(slot, laneAt(planes.size() - 1), planes.size() - 1);
         return;
     }
 
@@ -274,8 +360,7 @@ void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long e
     int const resolution = std::clamp(static_cast<int>(std::sqrt(planes.size() / 12.0)), 1, 32);
     std::size_t const cellCount = 6 * static_cast<std::size_t>(resolution) * resolution;
     // The centre and the cells need only rough directions: the planes' first
-    // vertices and normals in double, computed again here rather than kept
-    // (a copy of every lane would add a fifth to the memory of a huge solid).
+    // vertices and normals in double.
     double sx = 0, sy = 0, sz = 0;
     for (plane const& p : planes) {
         sx += static_cast<double>(origin(p).x), sy += static_cast<double>(origin(p).y),
@@ -288,6 +373,9 @@ void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long e
     std::vector<int> cells(planes.size());
     std::vector<std::size_t> start(cellCount + 2, 0);
     for (std::size_t index = 0; index < planes.size(); ++index) {
+        // The cells need only rough normals: from the edges in double,
+        // computed again here rather than kept (a copy of every lane would
+        // add a fifth to the memory of a huge solid).
         plane const& p = planes[index];
         vec3 const a = edge1(p), b = edge2(p);
         double const ax = static_cast<double>(a.x), ay = static_cast<double>(a.y),
@@ -309,12 +397,72 @@ void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long e
     for (std::size_t index = 0; index < planes.size(); ++index) {
         std::size_t const cell = cells[index] < 0 ? cellCount : static_cast<std::size_t>(cells[index]);
         std::size_t const slot = start[cell]++;
-        setLane(slot, laneOf(planes[index]), index);
+        setLane(slot, laneAt(index), index);
         if (slot == planes.size() - 1) last = index;
     }
-    for (std::size_t slot = planes.size(); slot < blockCount * 4; ++slot)
-        setLane(slot, laneOf(planes[last]), last);
+    for (std::size_t slot = planes.size(); slot < blockCount * 4; ++slot) setLane(slot, laneAt(last), last);
     hints.resolution = resolution;
+}
+
+}  // namespace
+
+void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long expectedQueries) {
+    layOutFilter(
+        planes, [&](std::size_t index) { return laneOf(planes[index]); }, filter, expectedQueries);
+}
+
+void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFilter& filter,
+                            long expectedQueries) {
+    if (diamond.walls.size() >= 4 * blocksWorthHints) {
+        // A large solid: one det per wall is little beside the rest of its
+        // set-up, and the lanes are computed in sorted order, never kept.
+        calculateOrientations(diamond);
+        preparePlanes(diamond, planes);
+        auto const laneAt = [&](std::size_t index) {
+            plane const& p = planes[index];
+            planeLane l;
+            bool small = false;
+            if (!integerLane(p.vertices, l, small)) return laneOf(p);
+            if (p.orientation < 0) l.nx = -l.nx, l.ny = -l.ny, l.nz = -l.nz;
+            return l;
+        };
+        layOutFilter(planes, laneAt, filter, expectedQueries);
+        return;
+    }
+    planes.clear();
+    planes.reserve(diamond.walls.size());
+    std::vector<planeLane>& lanes = filter.lanes;
+    lanes.resize(diamond.walls.size());
+    if (diamond.walls.size() >= 2) {
+        // As calculateOrientations: the first reference vertex off the wall's
+        // plane decides; the lane's test stands for det where it is certain.
+        for (std::size_t i = 0; i < diamond.walls.size(); ++i) {
+            wall& w = diamond.walls[i];
+            wall const& reference = diamond.walls[i == 0 ? 1 : 0];
+            vec3 const* const p = verticesOf(diamond, w);
+            vec3 const* const r = verticesOf(diamond, reference);
+            planeLane l;
+            bool small = false;
+            if (!integerLane(p, l, small)) l = laneOf(p, 1);
+            for (std::uint32_t k = 0; k < reference.count && w.orientation == 0; ++k) {
+                int const side = small ? exactSide(l, r[k]) : 2;
+                if (side != 2) {
+                    w.orientation = side;
+                    continue;
+                }
+                w.orientation = certainSide(l, r[k]);
+                if (w.orientation == 0) w.orientation = det(p[1] - p[0], p[2] - p[0], r[k] - p[0]);
+            }
+            if (w.orientation == 0) continue;
+            // Rounding is symmetric, so the lane of n times the orientation
+            // is the lane with its normal negated or not.
+            if (w.orientation < 0) l.nx = -l.nx, l.ny = -l.ny, l.nz = -l.nz;
+            lanes[planes.size()] = l;
+            planes.push_back({p, w.orientation});
+        }
+    }
+    layOutFilter(
+        planes, [&](std::size_t index) { return lanes[index]; }, filter, expectedQueries);
 }
 
 pointFilter filterOf(std::vector<plane> const& planes) {
@@ -323,7 +471,7 @@ pointFilter filterOf(std::vector<plane> const& planes) {
     return filter;
 }
 
-bool containsFiltered(pointFilter const& filter, std::vector<plane> const& planes, vec3 q) {
+bool containsFiltered(pointFilter const& filter, std::vector<plane> const& planes, vec3 const& q) {
     if (!inCertifiedRange(q)) return containsExact(planes, q);
     double const x = static_cast<double>(q.x);
     double const y = static_cast<double>(q.y);

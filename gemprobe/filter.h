@@ -47,10 +47,18 @@ struct directionHints {
     std::vector<std::uint32_t> blockOfCell;  // noBlock for a cell no normal points into
 };
 
+// One plane's values for the filter, before they are laid out in blocks:
+// p0, n and m * C as above (n without the orientation while walls are being
+// oriented). A plane out of the certified range has m = NaN.
+struct planeLane {
+    double p0x, p0y, p0z, nx, ny, nz, mx, my, mz;
+};
+
 struct pointFilter {
     std::vector<filterBlock> blocks;  // the last block repeats its last plane
     innerBall ball;
     directionHints hints;
+    std::vector<planeLane> lanes;  // a small solid's lanes while it is prepared
 };
 
 // Fills `filter` for the planes, reusing its storage. The ball costs about as
@@ -58,8 +66,15 @@ struct pointFilter {
 // only when `expectedQueries` makes it worth while.
 void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long expectedQueries);
 
+// calculateOrientations, preparePlanes and prepareFilter in one pass over the
+// walls, with the same orientations, planes and filter: each wall's normal is
+// computed once, and its sign against a reference vertex comes from the
+// filter's certified test whenever that decides, from det otherwise.
+void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFilter& filter,
+                            long expectedQueries);
+
 // The filter for many queries, the inner ball included.
 pointFilter filterOf(std::vector<plane> const& planes);
 
 // Same result as containsExact(planes, q) for every q.
-bool containsFiltered(pointFilter const& filter, std::vector<plane> const& planes, vec3 q);
+bool containsFiltered(pointFilter const& filter, std::vector<plane> const& planes, vec3 const& q);

@@ -1,14 +1,15 @@
 #include "planes.h"
 
-void preparePlanes(std::vector<wall> const& diamond, std::vector<plane>& planes) {
+void preparePlanes(solid const& diamond, std::vector<plane>& planes) {
     planes.clear();
-    for (wall const& w : diamond) {
+    planes.reserve(diamond.walls.size());
+    for (wall const& w : diamond.walls) {
         if (w.orientation == 0) continue;
-        planes.push_back({w.vertices.data(), w.orientation});
+        planes.push_back({verticesOf(diamond, w), w.orientation});
     }
 }
 
-std::vector<plane> planesOf(std::vector<wall> const& diamond) {
+std::vector<plane> planesOf(solid const& diamond) {
     std::vector<plane> planes;
     preparePlanes(diamond, planes);
     return planes;

@@ -5,8 +5,8 @@
 #include <vector>
 
 // A wall as the point test sees it: the plane through its first three
-// vertices p0, p1, p2 (pointing into the wall, which outlives the plane) and
-// its orientation.
+// vertices p0, p1, p2 (pointing into the solid's vertex chunks, which outlive
+// the plane) and its orientation.
 struct plane {
     vec3 const* vertices;
     int orientation;  // never 0: walls of orientation 0 pass every point and are left out
@@ -18,9 +18,9 @@ inline vec3 edge2(plane const& p) { return p.vertices[2] - p.vertices[0]; }
 
 // Replaces the contents of `planes` (keeping its storage) with the diamond's
 // walls of non-zero orientation, in order.
-void preparePlanes(std::vector<wall> const& diamond, std::vector<plane>& planes);
+void preparePlanes(solid const& diamond, std::vector<plane>& planes);
 
-std::vector<plane> planesOf(std::vector<wall> const& diamond);
+std::vector<plane> planesOf(solid const& diamond);
 
 // The det sign of q against the plane.
 inline int sideOf(plane const& p, vec3 const& q) { return det(edge1(p), edge2(p), q - origin(p)); }

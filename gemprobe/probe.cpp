@@ -3,15 +3,19 @@
 #include "input.h"
 #include "output.h"
 
-bool checkPoints(Input& in, Output& out, std::vector<wall> const& diamond, queryWorkspace& work) {
+bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work) {
     int queryCount = 0;
     if (!readCount(in, "the number of points", queryCount)) return false;
     if (queryCount <= 0) return true;
-    preparePlanes(diamond, work.planes);
-    // Preparing the filter costs about one exact test per plane: a single
+    // Preparing the filter costs about one exact test per wall: a single
     // point is cheaper to test exactly.
     bool const filtered = queryCount > 1;
-    if (filtered) prepareFilter(work.planes, work.filter, queryCount);
+    if (filtered) {
+        orientAndPrepareFilter(diamond, work.planes, work.filter, queryCount);
+    } else {
+        calculateOrientations(diamond);
+        preparePlanes(diamond, work.planes);
+    }
     for (int i = 0; i < queryCount; ++i) {
         vec3 q;
         if (!readPoint(in, "a point coordinate", q)) return false;
@@ -26,10 +30,8 @@ bool checkPoints(Input& in, Output& out, std::vector<wall> const& diamond, query
 }
 
 bool analizujZestaw(Input& in, Output& out, queryWorkspace& work) {
-    std::vector<wall> diamond;
-    if (!readDiament(in, diamond)) return false;
-    calculateOrientations(diamond);
-    if (!checkPoints(in, out, diamond, work)) return false;
+    if (!readDiament(in, work.diamond)) return false;
+    if (!checkPoints(in, out, work.diamond, work)) return false;
     put(out, "\n", 1);
     return out.writeError == 0;
 }

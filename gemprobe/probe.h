@@ -19,17 +19,21 @@ struct Output;
 // Each of the functions returns false when the run cannot go on: the input's
 // error says why, or the output's writeError is set.
 
-// Storage for the point test, reused from one set to the next so that a run
-// of many small sets does not allocate for each; no values carry over.
+// Storage for a set, reused from one set to the next so that a run of many
+// small sets does not allocate for each; no values carry over.
 struct queryWorkspace {
+    solid diamond;
     std::vector<plane> planes;
     pointFilter filter;
 };
 
 // Reads the query section and prints one verdict per point. A point is in the
 // solid exactly when no wall sees it strictly on the side opposite to its
-// orientation.
-bool checkPoints(Input& in, Output& out, std::vector<wall> const& diamond, queryWorkspace& work);
+// orientation. The walls are oriented here, once the number of points is
+// known: a set without points needs no orientations, one point takes the
+// exact test, and more points the filter, which orients the walls as it is
+// built.
+bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work);
 
 // One whole test set: its diamond, then its queries, then the empty line.
 bool analizujZestaw(Input& in, Output& out, queryWorkspace& work);

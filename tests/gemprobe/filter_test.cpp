@@ -14,18 +14,18 @@
 
 namespace {
 
-std::vector<wall> wallsOf(std::vector<std::vector<vec3>> const& faces) {
-    std::vector<wall> diamond;
-    for (auto const& f : faces) diamond.push_back({f, 0});
+solid wallsOf(std::vector<std::vector<vec3>> const& faces) {
+    solid diamond;
+    for (auto const& f : faces) addWall(diamond, f);
     calculateOrientations(diamond);
     return diamond;
 }
 
-std::vector<wall> tetrahedron(vec3 a, vec3 b, vec3 c, vec3 d) {
+solid tetrahedron(vec3 a, vec3 b, vec3 c, vec3 d) {
     return wallsOf({{a, b, c}, {a, d, b}, {a, c, d}, {b, d, c}});
 }
 
-std::vector<wall> box(vec3 lo, vec3 hi) {
+solid box(vec3 lo, vec3 hi) {
     auto corner = [&](int i) { return vec3{i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z}; };
     int const quads[6][4] = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1},
                              {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
@@ -47,7 +47,7 @@ struct Tally {
 
 // Points on every plane (as rounded by the extended arithmetic) and their
 // neighbours up to three ulps away in each coordinate.
-Tally compareNearPlanes(std::vector<wall> const& diamond, std::mt19937_64& rng) {
+Tally compareNearPlanes(solid const& diamond, std::mt19937_64& rng) {
     std::vector<plane> const planes = planesOf(diamond);
     pointFilter const filter = filterOf(planes);
     Tally tally;
@@ -83,14 +83,14 @@ TEST(Filter, AgreesNearEveryPlaneAtEveryScale) {
         // Integer-like coordinates (exact) and decimal ones (rounded).
         for (long double step : {1.0L, 0.1L}) {
             long double const s = scale * step;
-            std::vector<std::vector<wall>> const solids = {
+            solid const solids[] = {
                 tetrahedron({0, 0, 0}, {s, 0, 0}, {0, s, 0}, {0, 0, s}),
                 tetrahedron({3 * s, -s, 2 * s}, {-7 * s, 5 * s, s}, {s, 9 * s, -4 * s}, {2 * s, s, 8 * s}),
                 box({-s, -2 * s, -3 * s}, {5 * s, 7 * s, 11 * s}),
                 box({1000 * s, 1000 * s, 1000 * s}, {1000 * s + s, 1000 * s + 3 * s, 1000 * s + 7 * s}),
             };
-            for (auto const& solid : solids) {
-                Tally const t = compareNearPlanes(solid, rng);
+            for (auto const& shape : solids) {
+                Tally const t = compareNearPlanes(shape, rng);
                 total.points += t.points;
                 total.inside += t.inside;
             }
@@ -107,8 +107,8 @@ TEST(Filter, AgreesOnRandomPointsAroundRandomSolids) {
     for (int round = 0; round < 200; ++round) {
         long double const scale = std::pow(10.0L, static_cast<int>(rng() % 61) - 30);
         auto point = [&] { return vec3{unit(rng) * scale, unit(rng) * scale, unit(rng) * scale}; };
-        std::vector<wall> const solid = tetrahedron(point(), point(), point(), point());
-        std::vector<plane> const planes = planesOf(solid);
+        solid const shape = tetrahedron(point(), point(), point(), point());
+        std::vector<plane> const planes = planesOf(shape);
         pointFilter const filter = filterOf(planes);
         for (int i = 0; i < 500; ++i) {
             vec3 const q = point();
@@ -128,15 +128,15 @@ TEST(Filter, OutOfRangeValuesFallBackToTheExactTest) {
                                    0.5L,       0x1p-200L,
                                    -0x1p-201L, 0x1.fffffffffffffffep199L,
                                    0x1p200L};
-    std::vector<std::vector<wall>> const solids = {
+    solid const solids[] = {
         box({0, 0, 0}, {1, 1, 1}),
         box({-1e300L, -1e300L, -1e300L}, {1e300L, 1e300L, 1e300L}),
         box({-1e-300L, -1e-300L, -1e-300L}, {1e-300L, 1e-300L, 1e-300L}),
         box({-inf, 0, 0}, {1, 1, 1}),
         tetrahedron({0, 0, 0}, {nan, 0, 0}, {0, 1, 0}, {0, 0, 1}),
     };
-    for (auto const& solid : solids) {
-        std::vector<plane> const planes = planesOf(solid);
+    for (auto const& shape : solids) {
+        std::vector<plane> const planes = planesOf(shape);
         pointFilter const filter = filterOf(planes);
         for (long double x : special) {
             for (long double y : special) {
@@ -182,8 +182,8 @@ TEST(Filter, DirectionHintsChangeNoVerdict) {
                     {at, {at.x + u.x, at.y + u.y, at.z + u.z}, {at.x + v.x, at.y + v.y, at.z + v.z}});
                 if (i % 50 == 7) faces.back()[1].x = 0x1p-300L;  // out of range: the exact test decides
             }
-            std::vector<wall> const solid = wallsOf(faces);  // the planes point into it
-            std::vector<plane> const planes = planesOf(solid);
+            solid const shape = wallsOf(faces);  // the planes point into it
+            std::vector<plane> const planes = planesOf(shape);
             pointFilter const filter = filterOf(planes);
             ASSERT_GT(filter.hints.resolution, 0);
             std::vector<vec3> points = {{filter.hints.x, filter.hints.y, filter.hints.z}, {0, 0, 0}};
