@@ -26,26 +26,41 @@ inline constexpr std::array<long double, maxExactPowerOfTen + 1> exactPowersOfTe
     return powers;
 }();
 
-// The 80-bit value of a sign, a 64-bit significand (its integer bit explicit,
+constexpr unsigned extendedExponentBias = 16383;
+constexpr unsigned signBitOfExtended = 0x8000;  // in the word above the significand
+
+// The 80-bit value of a sign bit, a 64-bit significand (its integer bit explicit,
 // bit 63 set unless the value is zero) and a biased binary exponent, written
 // straight into `value`'s bytes: no x87 instruction, so nothing waits for one.
 inline void storeExtended(long double& value, std::uint64_t significand, unsigned biasedExponent,
-                          bool negative) {
-    auto const signAndExponent = static_cast<std::uint16_t>(biasedExponent | (negative ? 0x8000u : 0u));
+                          unsigned signBit) {
+    auto const signAndExponent = static_cast<std::uint16_t>(biasedExponent | signBit);
     char* const bytes = reinterpret_cast<char*>(&value);
     std::memcpy(bytes, &significand, sizeof significand);
     std::memcpy(bytes + sizeof significand, &signAndExponent, sizeof signAndExponent);
 }
 
-constexpr unsigned extendedExponentBias = 16383;
-
 // An integer below 2^64 is exact in 80 bits: shift its leading bit to bit 63.
-inline void storeInteger(long double& value, std::uint64_t integer, bool negative) {
-    if (integer == 0) return storeExtended(value, 0, 0, negative);
+inline void storeInteger(long double& value, std::uint64_t integer, unsigned signBit) {
+    if (integer == 0) return storeExtended(value, 0, 0, signBit);
     int const shift = __builtin_clzll(integer);
-    storeExtended(value, integer << shift, extendedExponentBias + 63 - static_cast<unsigned>(shift),
-                  negative);
+    storeExtended(value, integer << shift, extendedExponentBias + 63 - static_cast<unsigned>(shift), signBit);
 }
+
+// The digits 0 to 9 as 80-bit values.
+struct smallInteger {
+    std::uint64_t significand;
+    unsigned biasedExponent;
+};
+
+inline constexpr std::array<smallInteger, 10> smallIntegers = [] {
+    std::array<smallInteger, 10> table{};
+    for (unsigned d = 1; d < 10; ++d) {
+        int const shift = __builtin_clzll(d);
+        table[d] = {std::uint64_t{d} << shift, extendedExponentBias + 63 - static_cast<unsigned>(shift)};
+    }
+    return table;
+}();
 
 // Division by 10^k (1 <= k <= maxReciprocalPowerOfTen) without a division.
 // 10^k = 5^k * 2^k; the 2^k goes to the exponent, and the quotient by d = 5^k
@@ -100,7 +115,7 @@ inline constexpr std::array<reciprocalOfPowerOfFive, maxReciprocalPowerOfTen + 1
 
 // w / 10^k, correctly rounded, for w > 0 and 1 <= k <= maxReciprocalPowerOfTen
 // (the derivation is above).
-inline void storeQuotient(long double& value, std::uint64_t w, int k, bool negative) {
+inline void storeQuotient(long double& value, std::uint64_t w, int k, unsigned signBit) {
     reciprocalOfPowerOfFive const& r = reciprocalsOfPowersOfFive[k];
     int const c = __builtin_clzll(w);
     std::uint64_t const normalized = w << c;
@@ -120,7 +135,7 @@ inline void storeQuotient(long double& value, std::uint64_t w, int k, bool negat
         significand = std::uint64_t{1} << 63;
         ++exponent;
     }
-    storeExtended(value, significand, exponent, negative);
+    storeExtended(value, significand, exponent, signBit);
 }
 
 // significand * 10^scale when that is one exact operation or a quotient
@@ -131,11 +146,11 @@ inline bool scaleExactly(std::uint64_t significand, long scale, bool negative, l
         return true;
     }
     if (scale == 0) {
-        storeInteger(value, significand, negative);
+        storeInteger(value, significand, negative ? signBitOfExtended : 0);
         return true;
     }
     if (scale < 0 && scale >= -maxReciprocalPowerOfTen) {
-        storeQuotient(value, significand, static_cast<int>(-scale), negative);
+        storeQuotient(value, significand, static_cast<int>(-scale), negative ? signBitOfExtended : 0);
         return true;
     }
     if (scale < -maxExactPowerOfTen || scale > maxExactPowerOfTen) return false;
@@ -227,10 +242,18 @@ inline unsigned digitMaskOfSixteen(char const* p) {
 // gives +0, or -0 for "-0"). Returns nullptr, nothing consumed, for anything
 // else. Reads sixteen bytes from p, which the block's padding allows.
 __attribute__((always_inline)) inline char const* parseCommonDecimal(char const* p, char const* end,
-                                                                     bool negative, long double& value) {
+                                                                     unsigned signBit, long double& value) {
     unsigned const nonDigits = ~digitMaskOfSixteen(p);  // bits 16 and up are set
     unsigned const wholeDigits = static_cast<unsigned>(__builtin_ctz(nonDigits));
     if (wholeDigits - 1 > 6) return nullptr;  // none, or eight or more
+    // A lone digit followed by a blank or a control byte other than NUL (the
+    // NUL that ends a block may hide more digits): no byte of these continues
+    // a number, so the digit is the whole number.
+    if (wholeDigits == 1 && static_cast<unsigned char>(p[1] - 1) < ' ') {
+        smallInteger const& digit = smallIntegers[*p - '0'];
+        storeExtended(value, digit.significand, digit.biasedExponent, signBit);
+        return p + 1;
+    }
     std::uint64_t whole = static_cast<unsigned>(*p - '0');
     if (wholeDigits > 1) whole = valueOfDigits(loadEightBytes(p), static_cast<int>(wholeDigits));
     char const* q = p + wholeDigits;
@@ -243,12 +266,17 @@ __attribute__((always_inline)) inline char const* parseCommonDecimal(char const*
                     valueOfDigits(loadEightBytes(q + 1), static_cast<int>(fractionDigits));
         q += 1 + fractionDigits;
     }
+    // Commonly a blank or a newline follows; then nothing more can be part
+    // of the number. Otherwise an exponent, or an 'x' after a 0, or the end
+    // of the block (the number may go on in the next one) are left to the
+    // longer paths.
     char const after = static_cast<char>(*q | 0x20);
-    if (after == 'e' || after == 'x' || q == end) return nullptr;
+    if (static_cast<unsigned char>(*q - 1) >= ' ' && (after == 'e' || after == 'x' || q == end))
+        return nullptr;
     if (fractionDigits == 0 || whole == 0) {
-        storeInteger(value, whole, negative);
+        storeInteger(value, whole, signBit);
     } else {
-        storeQuotient(value, whole, static_cast<int>(fractionDigits), negative);
+        storeQuotient(value, whole, static_cast<int>(fractionDigits), signBit);
     }
     return q;
 }
@@ -270,8 +298,12 @@ __attribute__((always_inline)) inline char const* parseCommonDecimal(char const*
 __attribute__((always_inline)) inline char const* parseShortDecimal(char const* p, char const* end,
                                                                     long double& value) {
     bool const negative = *p == '-';
+    // The sign as the bit it takes in the value, computed once at full width:
+    // a bool kept on the stack was read back wider than it was written,
+    // which stalled every store of a value.
+    unsigned const signBit = negative ? signBitOfExtended : 0;
     if (*p == '-' || *p == '+') ++p;
-    if (char const* after = parseCommonDecimal(p, end, negative, value)) return after;
+    if (char const* after = parseCommonDecimal(p, end, signBit, value)) return after;
     std::uint64_t significand = 0;
     char const* const wholeStart = p;
     p = takeDigits(p, significand);
