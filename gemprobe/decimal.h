@@ -297,12 +297,16 @@ __attribute__((always_inline)) inline char const* parseCommonDecimal(char const*
 // never wrapped, and scaleExactly gives the correctly rounded value.
 __attribute__((always_inline)) inline char const* parseShortDecimal(char const* p, char const* end,
                                                                     long double& value) {
-    bool const negative = *p == '-';
-    // The sign as the bit it takes in the value, computed once at full width:
-    // a bool kept on the stack was read back wider than it was written,
-    // which stalled every store of a value.
-    unsigned const signBit = negative ? signBitOfExtended : 0;
-    if (*p == '-' || *p == '+') ++p;
+    // Without branches: the signs of coordinates are as good as random. The
+    // sign is kept as the bit it takes in the value, at full width: a bool
+    // kept on the stack was read back wider than it was written, which
+    // stalled every store of a value.
+    unsigned const first = static_cast<unsigned char>(*p);
+    unsigned const minus = ((first ^ '-') - 1) >> 31;  // 1 exactly when first is '-'
+    unsigned const plus = ((first ^ '+') - 1) >> 31;
+    bool const negative = minus != 0;
+    unsigned const signBit = minus << 15;
+    p += minus | plus;
     if (char const* after = parseCommonDecimal(p, end, signBit, value)) return after;
     std::uint64_t significand = 0;
     char const* const wholeStart = p;
