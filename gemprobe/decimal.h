@@ -240,10 +240,18 @@ inline unsigned digitMaskOfSixteen(char const* p) {
 // most 14 digits (below 2^47) and the scale is 10^0..10^-7, so storeInteger
 // or storeQuotient gives the correctly rounded value (a zero significand
 // gives +0, or -0 for "-0"). Returns nullptr, nothing consumed, for anything
-// else. Reads sixteen bytes from p, which the block's padding allows.
-__attribute__((always_inline)) inline char const* parseCommonDecimal(char const* p, char const* end,
-                                                                     unsigned signBit, long double& value) {
-    unsigned const nonDigits = ~digitMaskOfSixteen(p);  // bits 16 and up are set
+// else. Reads sixteen bytes from the sign on, which the block's padding allows.
+__attribute__((always_inline)) inline char const* parseCommonDecimal(char const* start, unsigned signLength,
+                                                                     char const* end, unsigned signBit,
+                                                                     long double& value) {
+    // The mask is taken from the sign on, so that its load does not wait for
+    // the sign to be decided (each number's start depends on the previous
+    // number's end: this load is on the critical path). The bits of the 16
+    // bytes after the sign are then bits 0 to 15 - signLength; the bits
+    // above, bytes not loaded, are set as if they were not digits, so a
+    // number must end (its following byte included) within the loaded bytes.
+    char const* const p = start + signLength;
+    unsigned const nonDigits = ~digitMaskOfSixteen(start) >> signLength;
     unsigned const wholeDigits = static_cast<unsigned>(__builtin_ctz(nonDigits));
     if (wholeDigits - 1 > 6) return nullptr;  // none, or eight or more
     // A lone digit followed by a blank or a control byte other than NUL (the
@@ -260,7 +268,9 @@ __attribute__((always_inline)) inline char const* parseCommonDecimal(char const*
     unsigned fractionDigits = 0;
     if (*q == '.') {
         fractionDigits = static_cast<unsigned>(__builtin_ctz(nonDigits >> (wholeDigits + 1)));
-        if (fractionDigits > 7) return nullptr;
+        // At most 7 digits, and the byte after them among the loaded ones:
+        // with a sign, seven integer and seven fraction digits leave no room.
+        if (fractionDigits > 7 || wholeDigits + fractionDigits + signLength > 14) return nullptr;
         if (fractionDigits > 0)
             whole = whole * powersOfTenUpTo8[fractionDigits] +
                     valueOfDigits(loadEightBytes(q + 1), static_cast<int>(fractionDigits));
@@ -283,8 +293,8 @@ __attribute__((always_inline)) inline char const* parseCommonDecimal(char const*
 
 // Parses a decimal number at p, [sign] digits [. digits] [e [sign] digits],
 // that lies wholly before `end` (*end must be a byte that is not part of a
-// number, such as a NUL, and at least 8 readable bytes must follow every byte
-// before end). Returns the position after it, or nullptr (nothing consumed)
+// number, such as a NUL, and the 16 bytes from any position up to end must
+// be readable). Returns the position after it, or nullptr (nothing consumed)
 // for anything the fast conversion does not cover: hexadecimal, inf, nan,
 // more than 19 digits (leading zeros included: the general reader strips
 // them), a scale beyond 10^+-27, text that is not a number at all, or a
@@ -306,8 +316,9 @@ __attribute__((always_inline)) inline char const* parseShortDecimal(char const* 
     unsigned const plus = ((first ^ '+') - 1) >> 31;
     bool const negative = minus != 0;
     unsigned const signBit = minus << 15;
-    p += minus | plus;
-    if (char const* after = parseCommonDecimal(p, end, signBit, value)) return after;
+    unsigned const signLength = minus | plus;
+    if (char const* after = parseCommonDecimal(p, signLength, end, signBit, value)) return after;
+    p += signLength;
     std::uint64_t significand = 0;
     char const* const wholeStart = p;
     p = takeDigits(p, significand);

@@ -39,7 +39,8 @@ struct Input {
 };
 
 constexpr std::size_t defaultInputCapacity = 1 << 16;
-// Bytes allocated after a block: its NUL and the reach of eight-byte loads.
+// Bytes allocated after a block: its NUL and the reach of the number reader's
+// sixteen-byte loads, which may start at the NUL.
 constexpr std::size_t blockPadding = 16;
 
 Input inputFromFd(int fd, std::size_t capacity = defaultInputCapacity);
