@@ -32,12 +32,16 @@ constexpr unsigned signBitOfExtended = 0x8000;  // in the word above the signifi
 // The 80-bit value of a sign bit, a 64-bit significand (its integer bit explicit,
 // bit 63 set unless the value is zero) and a biased binary exponent, written
 // straight into `value`'s bytes: no x87 instruction, so nothing waits for one.
+// All sixteen bytes go in one store (the six after the value are padding,
+// left zero): a point is copied on in 16-byte loads soon after it is read,
+// and a load that spans two smaller stores cannot be forwarded from them and
+// waits until they reach the cache.
+static_assert(sizeof(long double) == 16, "the x86-64 long double: 10 bytes of value, 6 of padding");
 inline void storeExtended(long double& value, std::uint64_t significand, unsigned biasedExponent,
                           unsigned signBit) {
-    auto const signAndExponent = static_cast<std::uint16_t>(biasedExponent | signBit);
-    char* const bytes = reinterpret_cast<char*>(&value);
-    std::memcpy(bytes, &significand, sizeof significand);
-    std::memcpy(bytes + sizeof significand, &signAndExponent, sizeof signAndExponent);
+    auto const signAndExponent = static_cast<long long>(biasedExponent | signBit);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&value),
+                     _mm_set_epi64x(signAndExponent, static_cast<long long>(significand)));
 }
 
 // An integer below 2^64 is exact in 80 bits: shift its leading bit to bit 63.
