@@ -88,12 +88,12 @@ __attribute__((always_inline)) inline bool readNumber(Input& in, char const* wha
         if (*p >= '\t' && *p <= '\r') continue;
         break;
     }
-    in.pos = p;
     if (p != in.end) {
         if (char const* after = parseShortDecimal(p, in.end, value)) {
             in.pos = after;
             return true;
         }
     }
+    in.pos = p;
     return readNumberInGeneral(in, what, value);
 }
