@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include <emmintrin.h>
+
 // Decimal to extended precision without a library call, for the numbers that
 // allow it: a significand of at most 19 digits (below 2^64, so exact in a
 // 64-bit significand) scaled by 10^s with |s| <= 27. Every power of ten up to
@@ -24,10 +26,135 @@ inline constexpr std::array<long double, maxExactPowerOfTen + 1> exactPowersOfTe
     return powers;
 }();
 
-// significand * 10^scale when that is one exact operation; false otherwise.
+constexpr unsigned extendedExponentBias = 16383;
+constexpr unsigned signBitOfExtended = 0x8000;  // in the word above the significand
+
+// The 80-bit value of a sign bit, a 64-bit significand (its integer bit explicit,
+// bit 63 set unless the value is zero) and a biased binary exponent, written
+// straight into `value`'s bytes: no x87 instruction, so nothing waits for one.
+// All sixteen bytes go in one store (the six after the value are padding,
+// left zero): a point is copied on in 16-byte loads soon after it is read,
+// and a load that spans two smaller stores cannot be forwarded from them and
+// waits until they reach the cache.
+static_assert(sizeof(long double) == 16, "the x86-64 long double: 10 bytes of value, 6 of padding");
+inline void storeExtended(long double& value, std::uint64_t significand, unsigned biasedExponent,
+                          unsigned signBit) {
+    auto const signAndExponent = static_cast<long long>(biasedExponent | signBit);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&value),
+                     _mm_set_epi64x(signAndExponent, static_cast<long long>(significand)));
+}
+
+// An integer below 2^64 is exact in 80 bits: shift its leading bit to bit 63.
+inline void storeInteger(long double& value, std::uint64_t integer, unsigned signBit) {
+    if (integer == 0) return storeExtended(value, 0, 0, signBit);
+    int const shift = __builtin_clzll(integer);
+    storeExtended(value, integer << shift, extendedExponentBias + 63 - static_cast<unsigned>(shift), signBit);
+}
+
+// The digits 0 to 9 as 80-bit values.
+struct smallInteger {
+    std::uint64_t significand;
+    unsigned biasedExponent;
+};
+
+inline constexpr std::array<smallInteger, 10> smallIntegers = [] {
+    std::array<smallInteger, 10> table{};
+    for (unsigned d = 1; d < 10; ++d) {
+        int const shift = __builtin_clzll(d);
+        table[d] = {std::uint64_t{d} << shift, extendedExponentBias + 63 - static_cast<unsigned>(shift)};
+    }
+    return table;
+}();
+
+// Division by 10^k (1 <= k <= maxReciprocalPowerOfTen) without a division.
+// 10^k = 5^k * 2^k; the 2^k goes to the exponent, and the quotient by d = 5^k
+// comes from a 128-bit reciprocal R = ceil(2^(128+g) / d), g = floor(log2 d),
+// so that 2^127 < R < 2^128. Why the result is the correctly rounded quotient:
+//
+// Let w' = w * 2^c be the significand normalized to [2^63, 2^64), and
+// P = w' * R, which lies in [2^190, 2^192). Take s = 126 or 127 so that
+// P / 2^s lies in [2^64, 2^65), and let Y = w' * 2^(128+g-s) / d, the exact
+// quotient at that scale (128+g-s >= 1, so Y * d is an integer). Write
+// R = 2^(128+g)/d + e with 0 < e < 1; then P / 2^s = Y + w' * e / 2^s, and the
+// error term is below 2^64 / 2^126 = 2^-62. Y's fraction is a multiple of 1/d
+// and at most 1 - 1/d, and 1/d >= 5^-26 > 2^-62, so floor(P / 2^s) = floor(Y):
+// the 65 leading bits of P are those of the exact quotient. The upper 64 of
+// them are the truncated significand, the 65th says whether the rest is at
+// least half a unit. It is never exactly half: that needs Y to be an odd
+// integer, so d divides w' (d is odd, so d divides w) and Y = (w / d) * 2^m
+// with w / d below 2^62 and Y >= 2^64, which makes m >= 3 and Y even. So
+// rounding up exactly when the 65th bit is set gives round-to-nearest (ties
+// never arise), which is the value strtold gives. A carry out of 64 bits leaves 2^63 and one more in the
+// exponent. The exponent: w / 10^k = Y * 2^(s-128-g-c-k) and the significand
+// is Y / 2, so the biased exponent is 16383 + 63 + 1 + s - 128 - g - c - k.
+constexpr int maxReciprocalPowerOfTen = 26;
+
+struct reciprocalOfPowerOfFive {
+    std::uint64_t high, low;  // R = high * 2^64 + low
+    unsigned exponentBase;    // 16383 + 63 + 1 + 126 - 128 - g - k: add (s - 126) and subtract c
+};
+
+inline constexpr std::array<reciprocalOfPowerOfFive, maxReciprocalPowerOfTen + 1> reciprocalsOfPowersOfFive =
+    [] {
+        std::array<reciprocalOfPowerOfFive, maxReciprocalPowerOfTen + 1> table{};
+        std::uint64_t d = 1;
+        for (int k = 1; k <= maxReciprocalPowerOfTen; ++k) {
+            d *= 5;
+            int const g = 63 - __builtin_clzll(d);
+            // Long division of 2^(128+g) by d, one bit at a time: the quotient
+            // fits 128 bits and d never divides it, so R is the quotient plus one.
+            unsigned __int128 quotient = 0;
+            unsigned __int128 remainder = 0;
+            for (int bit = 128 + g; bit >= 0; --bit) {
+                remainder = remainder * 2 + (bit == 128 + g ? 1 : 0);
+                quotient = quotient * 2 + (remainder >= d ? 1 : 0);
+                if (remainder >= d) remainder -= d;
+            }
+            quotient += 1;
+            table[k] = {static_cast<std::uint64_t>(quotient >> 64), static_cast<std::uint64_t>(quotient),
+                        static_cast<unsigned>(static_cast<int>(extendedExponentBias) + 62 - g - k)};
+        }
+        return table;
+    }();
+
+// w / 10^k, correctly rounded, for w > 0 and 1 <= k <= maxReciprocalPowerOfTen
+// (the derivation is above).
+inline void storeQuotient(long double& value, std::uint64_t w, int k, unsigned signBit) {
+    reciprocalOfPowerOfFive const& r = reciprocalsOfPowersOfFive[k];
+    int const c = __builtin_clzll(w);
+    std::uint64_t const normalized = w << c;
+    unsigned __int128 const low = static_cast<unsigned __int128>(normalized) * r.low;
+    unsigned __int128 const top =
+        static_cast<unsigned __int128>(normalized) * r.high + (low >> 64);  // P / 2^64
+    std::uint64_t const high = static_cast<std::uint64_t>(top >> 64);
+    std::uint64_t const low64 = static_cast<std::uint64_t>(top);
+    unsigned const upper = static_cast<unsigned>(high >> 63);  // s - 126
+    // Shift by one more when s = 126, without a branch: whether the product
+    // reaches 2^191 is as good as random from one number to the next.
+    unsigned const shift = upper ^ 1;
+    std::uint64_t significand = (high << shift) | ((low64 >> 63) & shift);
+    unsigned const roundUp = static_cast<unsigned>((low64 << shift) >> 63);
+    unsigned exponent = r.exponentBase + upper - static_cast<unsigned>(c);
+    if (__builtin_add_overflow(significand, roundUp, &significand)) {
+        significand = std::uint64_t{1} << 63;
+        ++exponent;
+    }
+    storeExtended(value, significand, exponent, signBit);
+}
+
+// significand * 10^scale when that is one exact operation or a quotient
+// computed above; false otherwise.
 inline bool scaleExactly(std::uint64_t significand, long scale, bool negative, long double& value) {
     if (significand == 0) {
         value = negative ? -0.0L : 0.0L;
+        return true;
+    }
+    if (scale == 0) {
+        storeInteger(value, significand, negative ? signBitOfExtended : 0);
+        return true;
+    }
+    if (scale < 0 && scale >= -maxReciprocalPowerOfTen) {
+        storeQuotient(value, significand, static_cast<int>(-scale), negative ? signBitOfExtended : 0);
         return true;
     }
     if (scale < -maxExactPowerOfTen || scale > maxExactPowerOfTen) return false;
@@ -35,9 +162,7 @@ inline bool scaleExactly(std::uint64_t significand, long scale, bool negative, l
     long double const m = significand <= INT64_MAX
                               ? static_cast<long double>(static_cast<std::int64_t>(significand))
                               : static_cast<long double>(significand);
-    long double const magnitude = scale == 0  ? m
-                                  : scale > 0 ? m * exactPowersOfTen[scale]
-                                              : m / exactPowersOfTen[-scale];
+    long double const magnitude = scale > 0 ? m * exactPowersOfTen[scale] : m / exactPowersOfTen[-scale];
     value = negative ? -magnitude : magnitude;
     return true;
 }
@@ -71,17 +196,15 @@ inline int leadingDigitCount(std::uint64_t v) {
 }
 
 // The value of the first `count` bytes (1 to 8, all digits) as a decimal
-// number. Subtracting '0' from every byte may borrow only out of a byte below
-// '0', which comes after the digits; the shift moves the digits to the top
-// (the bytes shifted in are leading zeros) and drops the rest. Then three
-// multiplications combine pairs, quads and the two halves.
+// number. The shift moves the digits to the top and drops the rest; the
+// bytes shifted in are zeros, that is leading zeros. A digit's low nibble is
+// its value, and three multiply-shifts combine neighbouring pairs, quads and
+// the two halves (99 and 9999 fit the 8- and 16-bit fields they land in).
 inline std::uint64_t valueOfDigits(std::uint64_t v, int count) {
-    v -= 0x3030303030303030u;
     v <<= 8 * (8 - count);
-    v = v * 10 + (v >> 8);  // each even byte: 10 * d(2i) + d(2i+1)
-    constexpr std::uint64_t pairs = 0x000000ff000000ffu;
-    return (((v & pairs) * (100 + (1000000ull << 32))) + (((v >> 16) & pairs) * (1 + (10000ull << 32)))) >>
-           32;
+    v = ((v & 0x0f0f0f0f0f0f0f0fu) * (1 + (10 << 8))) >> 8;                         // pairs, in even bytes
+    v = ((v & 0x00ff00ff00ff00ffu) * (1 + (100 << 16))) >> 16;                      // quads, in even halves
+    return ((v & 0x0000ffff0000ffffu) * (1 + (std::uint64_t{10000} << 32))) >> 32;  // all eight
 }
 
 inline constexpr std::uint64_t powersOfTenUpTo8[9] = {1,      10,      100,      1000,     10000,
@@ -101,48 +224,81 @@ inline char const* takeDigits(char const* p, std::uint64_t& accumulated) {
     }
 }
 
+// Bit m set when byte m of the sixteen at p is an ASCII digit: one SSE2
+// compare of every byte's distance from '0' with 9, unsigned.
+inline unsigned digitMaskOfSixteen(char const* p) {
+    __m128i const bytes = _mm_loadu_si128(reinterpret_cast<__m128i const*>(p));
+    __m128i const offsets = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
+    __m128i const nine = _mm_set1_epi8(9);
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(offsets, nine), nine)));
+}
+
 // The commonest spellings, at p after the sign: up to seven integer digits,
-// then optionally a point and up to seven fraction digits, no exponent. A
-// lone integer digit (frequent in small integer coordinates) is taken as it
-// is, longer runs as one eight-byte word, the fraction as another; no byte
-// is read twice. The significand then has at most 14 digits (below 2^63:
-// exact, and the signed conversion needs no correction step), so the value
-// is one exact conversion and at most one correctly rounded division by an
-// exact 10^1..10^7, as in scaleExactly (a zero significand converts to +0,
-// negated for "-0"). Returns nullptr, nothing consumed, for anything else.
-__attribute__((always_inline)) inline char const* parseCommonDecimal(char const* p, char const* end,
-                                                                     bool negative, long double& value) {
-    if (!isDecimalDigit(*p)) return nullptr;
-    std::uint64_t whole = static_cast<unsigned>(*p - '0');
-    char const* q = p + 1;
-    if (isDecimalDigit(*q)) {
-        std::uint64_t const word = loadEightBytes(p);
-        int const wholeDigits = leadingDigitCount(word);
-        if (wholeDigits == 8) return nullptr;
-        whole = valueOfDigits(word, wholeDigits);
-        q = p + wholeDigits;
+// then optionally a point and up to seven fraction digits, no exponent. One
+// sixteen-byte mask finds where the integer digits end and, past a point,
+// where the fraction ends (the NUL at the end of a block stops both, so bytes
+// after it never count); no byte is examined one at a time except the one
+// after the integer digits and the one after the number. A lone integer digit
+// (frequent in small integer coordinates) is taken as it is, longer runs as
+// one eight-byte word, the fraction as another. The significand then has at
+// most 14 digits (below 2^47) and the scale is 10^0..10^-7, so storeInteger
+// or storeQuotient gives the correctly rounded value (a zero significand
+// gives +0, or -0 for "-0"). Returns nullptr, nothing consumed, for anything
+// else. Reads sixteen bytes from the sign on, which the block's padding allows.
+__attribute__((always_inline)) inline char const* parseCommonDecimal(char const* start, unsigned signLength,
+                                                                     char const* end, unsigned signBit,
+                                                                     long double& value) {
+    // The mask is taken from the sign on, so that its load does not wait for
+    // the sign to be decided (each number's start depends on the previous
+    // number's end: this load is on the critical path). The bits of the 16
+    // bytes after the sign are then bits 0 to 15 - signLength; the bits
+    // above, bytes not loaded, are set as if they were not digits, so a
+    // number must end (its following byte included) within the loaded bytes.
+    char const* const p = start + signLength;
+    unsigned const nonDigits = ~digitMaskOfSixteen(start) >> signLength;
+    unsigned const wholeDigits = static_cast<unsigned>(__builtin_ctz(nonDigits));
+    if (wholeDigits - 1 > 6) return nullptr;  // none, or eight or more
+    // A lone digit followed by a blank or a control byte other than NUL (the
+    // NUL that ends a block may hide more digits): no byte of these continues
+    // a number, so the digit is the whole number.
+    if (wholeDigits == 1 && static_cast<unsigned char>(p[1] - 1) < ' ') {
+        smallInteger const& digit = smallIntegers[*p - '0'];
+        storeExtended(value, digit.significand, digit.biasedExponent, signBit);
+        return p + 1;
     }
-    int fractionDigits = 0;
+    std::uint64_t whole = static_cast<unsigned>(*p - '0');
+    if (wholeDigits > 1) whole = valueOfDigits(loadEightBytes(p), static_cast<int>(wholeDigits));
+    char const* q = p + wholeDigits;
+    unsigned fractionDigits = 0;
     if (*q == '.') {
-        std::uint64_t const word = loadEightBytes(q + 1);
-        fractionDigits = leadingDigitCount(word);
-        if (fractionDigits == 8) return nullptr;
+        fractionDigits = static_cast<unsigned>(__builtin_ctz(nonDigits >> (wholeDigits + 1)));
+        // At most 7 digits, and the byte after them among the loaded ones:
+        // with a sign, seven integer and seven fraction digits leave no room.
+        if (fractionDigits > 7 || wholeDigits + fractionDigits + signLength > 14) return nullptr;
         if (fractionDigits > 0)
-            whole = whole * powersOfTenUpTo8[fractionDigits] + valueOfDigits(word, fractionDigits);
+            whole = whole * powersOfTenUpTo8[fractionDigits] +
+                    valueOfDigits(loadEightBytes(q + 1), static_cast<int>(fractionDigits));
         q += 1 + fractionDigits;
     }
+    // Commonly a blank or a newline follows; then nothing more can be part
+    // of the number. Otherwise an exponent, or an 'x' after a 0, or the end
+    // of the block (the number may go on in the next one) are left to the
+    // longer paths.
     char const after = static_cast<char>(*q | 0x20);
-    if (after == 'e' || after == 'x' || q == end) return nullptr;
-    long double const m = static_cast<long double>(static_cast<std::int64_t>(whole));
-    long double const magnitude = fractionDigits == 0 ? m : m / exactPowersOfTen[fractionDigits];
-    value = negative ? -magnitude : magnitude;
+    if (static_cast<unsigned char>(*q - 1) >= ' ' && (after == 'e' || after == 'x' || q == end))
+        return nullptr;
+    if (fractionDigits == 0 || whole == 0) {
+        storeInteger(value, whole, signBit);
+    } else {
+        storeQuotient(value, whole, static_cast<int>(fractionDigits), signBit);
+    }
     return q;
 }
 
 // Parses a decimal number at p, [sign] digits [. digits] [e [sign] digits],
 // that lies wholly before `end` (*end must be a byte that is not part of a
-// number, such as a NUL, and at least 8 readable bytes must follow every byte
-// before end). Returns the position after it, or nullptr (nothing consumed)
+// number, such as a NUL, and the 16 bytes from any position up to end must
+// be readable). Returns the position after it, or nullptr (nothing consumed)
 // for anything the fast conversion does not cover: hexadecimal, inf, nan,
 // more than 19 digits (leading zeros included: the general reader strips
 // them), a scale beyond 10^+-27, text that is not a number at all, or a
@@ -155,9 +311,18 @@ __attribute__((always_inline)) inline char const* parseCommonDecimal(char const*
 // never wrapped, and scaleExactly gives the correctly rounded value.
 __attribute__((always_inline)) inline char const* parseShortDecimal(char const* p, char const* end,
                                                                     long double& value) {
-    bool const negative = *p == '-';
-    if (*p == '-' || *p == '+') ++p;
-    if (char const* after = parseCommonDecimal(p, end, negative, value)) return after;
+    // Without branches: the signs of coordinates are as good as random. The
+    // sign is kept as the bit it takes in the value, at full width: a bool
+    // kept on the stack was read back wider than it was written, which
+    // stalled every store of a value.
+    unsigned const first = static_cast<unsigned char>(*p);
+    unsigned const minus = ((first ^ '-') - 1) >> 31;  // 1 exactly when first is '-'
+    unsigned const plus = ((first ^ '+') - 1) >> 31;
+    bool const negative = minus != 0;
+    unsigned const signBit = minus << 15;
+    unsigned const signLength = minus | plus;
+    if (char const* after = parseCommonDecimal(p, signLength, end, signBit, value)) return after;
+    p += signLength;
     std::uint64_t significand = 0;
     char const* const wholeStart = p;
     p = takeDigits(p, significand);

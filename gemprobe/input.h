@@ -39,7 +39,8 @@ struct Input {
 };
 
 constexpr std::size_t defaultInputCapacity = 1 << 16;
-// Bytes allocated after a block: its NUL and the reach of eight-byte loads.
+// Bytes allocated after a block: its NUL and the reach of the number reader's
+// sixteen-byte loads, which may start at the NUL.
 constexpr std::size_t blockPadding = 16;
 
 Input inputFromFd(int fd, std::size_t capacity = defaultInputCapacity);
@@ -87,12 +88,12 @@ __attribute__((always_inline)) inline bool readNumber(Input& in, char const* wha
         if (*p >= '\t' && *p <= '\r') continue;
         break;
     }
-    in.pos = p;
     if (p != in.end) {
         if (char const* after = parseShortDecimal(p, in.end, value)) {
             in.pos = after;
             return true;
         }
     }
+    in.pos = p;
     return readNumberInGeneral(in, what, value);
 }

@@ -438,3 +438,68 @@ TEST(NumberReader, FastPathLimitsMatchTheCLibrary) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// The division-free quotient against strtold: every power 10^-1..10^-26 it
+// serves, significands of every length up to 64 bits, multiples of 5^k (exact
+// quotients), and 2^64 - 1, the largest significand it may meet.
+TEST(NumberReader, QuotientsByPowersOfTenMatchTheCLibrary) {
+    std::mt19937_64 rng(26);
+    for (int k = 1; k <= maxReciprocalPowerOfTen; ++k) {
+        std::uint64_t fiveToK = 1;
+        for (int i = 0; i < k; ++i) fiveToK *= 5;
+        std::vector<std::uint64_t> significands = {1, 9, UINT64_MAX, UINT64_MAX / fiveToK * fiveToK, fiveToK};
+        for (int bits = 1; bits <= 64; ++bits) {
+            for (int i = 0; i < 40; ++i) {
+                std::uint64_t const w = (rng() >> (64 - bits)) | (std::uint64_t{1} << (bits - 1));
+                significands.push_back(w);
+                if (w / fiveToK > 0) significands.push_back(w / fiveToK * fiveToK);
+            }
+        }
+        for (std::uint64_t w : significands) {
+            std::string const text = std::to_string(w) + "e-" + std::to_string(k);
+            long double got = 0;
+            ASSERT_TRUE(scaleExactly(w, -k, k % 2 == 1, got)) << text;
+            long double const expected = std::strtold(text.c_str(), nullptr);
+            ASSERT_EQ(bitsOf(got), bitsOf(k % 2 == 1 ? -expected : expected)) << text;
+        }
+    }
+}
+
+// The sixteen-byte path: every count of integer (1 to 8) and fraction digits
+// (none, a bare point, 1 to 8), with either sign and each follower, at every
+// offset from the end of small blocks, so that the number, its point or its
+// last digit meet the block's NUL, with the previous block's digits after it.
+TEST(NumberReader, CommonSpellingsMatchTheCLibraryAtEveryBlockOffset) {
+    std::mt19937_64 rng(16);
+    char const* const followers[] = {" ", "\n", "e5 ", "E-2 ", ".5 ", "x", "-1 ", ""};
+    for (int whole = 1; whole <= 8; ++whole) {
+        for (int fraction = -1; fraction <= 8; ++fraction) {
+            for (int i = 0; i < 6; ++i) {
+                std::string token = i % 3 == 1 ? "-" : (i % 3 == 2 ? "+" : "");
+                token += randomDigits(rng, whole, i == 0 ? "0" : "0123456789");
+                if (fraction >= 0) token += '.' + randomDigits(rng, fraction, i == 5 ? "9" : "0123456789");
+                std::string const data = token + followers[rng() % std::size(followers)];
+                int scanfEnd = -1;
+                long double expected = 0;
+                ASSERT_EQ(std::sscanf(data.c_str(), "%Lf%n", &expected, &scanfEnd), 1) << data;
+                for (std::size_t capacity : {std::size_t{3}, std::size_t{16}, std::size_t{23}}) {
+                    for (std::size_t shift = 0; shift < capacity; ++shift) {
+                        // Digits in the bytes after the first block: a mask
+                        // that looked past the NUL would count them.
+                        std::string const padded = std::string(shift, ' ') + data + " 99999999999999999";
+                        ReadResult const r = readOne(padded, capacity);
+                        ASSERT_TRUE(r.ok) << data << ": " << r.error;
+                        ASSERT_EQ(bitsOf(r.value), bitsOf(expected))
+                            << '"' << data << "\" buffer " << capacity;
+                        ASSERT_EQ(r.consumed, shift + static_cast<std::size_t>(scanfEnd)) << data;
+                    }
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
