@@ -45,18 +45,7 @@ namespace {
 
 constexpr double boundFactor = 0x1p-50;  // C = 8 ud
 
-// Zero, or a magnitude in [2^-200, 2^200), read off the stored bits (a plain
-// integer test, cheaper than x87 comparisons): bytes 0-7 hold the significand,
-// bits 0-14 of bytes 8-9 the biased exponent. Infinities and NaN (exponent
-// 0x7fff) and subnormals (exponent 0, significand not 0) fail.
-__attribute__((always_inline)) inline bool inCertifiedRange(long double const& x) {
-    unsigned char const* const bytes = reinterpret_cast<unsigned char const*>(&x);
-    std::uint64_t significand = 0;
-    std::memcpy(&significand, bytes, sizeof significand);
-    unsigned const exponent = (bytes[8] | static_cast<unsigned>(bytes[9]) << 8) & 0x7fffu;
-    constexpr unsigned bias = 16383;
-    return exponent - (bias - 200) < 400 || (exponent == 0 && significand == 0);
-}
+using ::inCertifiedRange;  // one coordinate, declared in filter.h
 
 __attribute__((always_inline)) inline bool inCertifiedRange(vec3 const& v) {
     return inCertifiedRange(v.x) && inCertifiedRange(v.y) && inCertifiedRange(v.z);
@@ -471,14 +460,8 @@ pointFilter filterOf(std::vector<plane> const& planes) {
     return filter;
 }
 
-bool containsFiltered(pointFilter const& filter, std::vector<plane> const& planes, vec3 const& q) {
-    if (!inCertifiedRange(q)) return containsExact(planes, q);
-    double const x = static_cast<double>(q.x);
-    double const y = static_cast<double>(q.y);
-    double const z = static_cast<double>(q.z);
-    innerBall const& ball = filter.ball;
-    double const dx = x - ball.x, dy = y - ball.y, dz = z - ball.z;
-    if (dx * dx + dy * dy + dz * dz <= ball.radiusSquared && ball.radiusSquared > 0) return true;
+bool containsFilteredPastBall(pointFilter const& filter, std::vector<plane> const& planes, vec3 const& q,
+                              double x, double y, double z) {
     query const qd{x, y, z, std::fabs(x), std::fabs(y), std::fabs(z)};
     directionHints const& hints = filter.hints;
     if (hints.resolution > 0) {
