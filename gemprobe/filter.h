@@ -90,6 +90,36 @@ __attribute__((always_inline)) inline bool inCertifiedRange(long double const& x
     return exponent - (bias - 200) < 400 || (exponent == 0 && significand == 0);
 }
 
+// x rounded to double, when x is in the certified range (as inCertifiedRange),
+// computed from the stored bits with integer operations instead of an x87
+// load and store: the range test and the rounding share one read of the
+// exponent. In range, a non-zero x is normal both in extended and in double
+// (2^-200 to 2^200), so its double is the upper 53 bits of the 64-bit
+// significand rounded to nearest, ties to even, as the conversion rounds
+// them; a carry out of 53 bits moves into the exponent field, which is the
+// next power of two. Zero keeps its sign. An unnormal (integer bit clear,
+// which the reader never produces) gets false, so the exact test decides.
+__attribute__((always_inline)) inline bool toCertifiedDouble(long double const& x, double& rounded) {
+    unsigned char const* const bytes = reinterpret_cast<unsigned char const*>(&x);
+    std::uint64_t significand = 0;
+    std::memcpy(&significand, bytes, sizeof significand);
+    unsigned const signAndExponent = bytes[8] | static_cast<unsigned>(bytes[9]) << 8;
+    unsigned const exponent = signAndExponent & 0x7fffu;
+    std::uint64_t bits = static_cast<std::uint64_t>(signAndExponent & 0x8000u) << 48;
+    constexpr unsigned bias = 16383;
+    if (exponent - (bias - 200) < 400 && significand >> 63 != 0) {
+        std::uint64_t const kept = significand >> 11;  // 53 bits, the leading one at bit 52
+        std::uint64_t const rest = significand & 0x7ffu;
+        std::uint64_t const up = (rest > 0x400u) | ((rest == 0x400u) & kept);
+        // The leading bit adds one to the exponent field, hence the - 1.
+        bits += (static_cast<std::uint64_t>(exponent - bias + 1023 - 1) << 52) + kept + up;
+    } else if (exponent != 0 || significand != 0) {
+        return false;
+    }
+    std::memcpy(&rounded, &bits, sizeof rounded);
+    return true;
+}
+
 // containsFiltered for a point in the certified range that the inner ball
 // does not hold; x, y, z are its coordinates rounded to double.
 bool containsFilteredPastBall(pointFilter const& filter, std::vector<plane> const& planes, vec3 const& q,
@@ -100,11 +130,10 @@ bool containsFilteredPastBall(pointFilter const& filter, std::vector<plane> cons
 // the caller's loop: no call per point.
 __attribute__((always_inline)) inline bool containsFiltered(pointFilter const& filter,
                                                             std::vector<plane> const& planes, vec3 const& q) {
-    if (!(inCertifiedRange(q.x) && inCertifiedRange(q.y) && inCertifiedRange(q.z)))
+    double x, y, z;
+    // & rather than &&: all three are wanted anyway, without branches between them.
+    if (!(toCertifiedDouble(q.x, x) & toCertifiedDouble(q.y, y) & toCertifiedDouble(q.z, z)))
         return containsExact(planes, q);
-    double const x = static_cast<double>(q.x);
-    double const y = static_cast<double>(q.y);
-    double const z = static_cast<double>(q.z);
     innerBall const& ball = filter.ball;
     double const dx = x - ball.x, dy = y - ball.y, dz = z - ball.z;
     if (dx * dx + dy * dy + dz * dz <= ball.radiusSquared && ball.radiusSquared > 0) return true;

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -207,3 +210,40 @@ TEST(Filter, DirectionHintsChangeNoVerdict) {
 }
 
 }  // namespace
+
+// The integer rounding to double against the x87 conversion: random
+// significands with every pattern of the eleven dropped bits that matters
+// (below, at and above half, with an even and an odd last kept bit, and the
+// carry of all ones), across the whole range and just outside it.
+TEST(Filter, CertifiedDoubleIsTheConversion) {
+    std::mt19937_64 random(11);
+    std::uint64_t const tails[] = {0, 1, 0x3ff, 0x400, 0x401, 0x7ff, 0xbff, 0xc00, 0xc01, ~std::uint64_t{0}};
+    for (int exponent = 16383 - 202; exponent <= 16383 + 202; ++exponent) {
+        for (std::uint64_t tail : tails) {
+            for (unsigned sign : {0u, 0x8000u}) {
+                std::uint64_t significand = random() | std::uint64_t{1} << 63;
+                significand = tail == ~std::uint64_t{0} ? ~std::uint64_t{0}
+                                                        : (significand & ~std::uint64_t{0xfff}) | tail;
+                long double x = 0;
+                unsigned const top = exponent | sign;
+                std::memcpy(&x, &significand, 8);
+                std::memcpy(reinterpret_cast<unsigned char*>(&x) + 8, &top, 2);
+                double rounded = 0;
+                bool const inRange = exponent >= 16383 - 200 && exponent < 16383 + 200;
+                ASSERT_EQ(toCertifiedDouble(x, rounded), inRange) << exponent;
+                if (inRange) {
+                    ASSERT_EQ(std::bit_cast<std::uint64_t>(rounded),
+                              std::bit_cast<std::uint64_t>(static_cast<double>(x)));
+                }
+            }
+        }
+    }
+    double rounded = 1;
+    ASSERT_TRUE(toCertifiedDouble(-0.0L, rounded));
+    EXPECT_TRUE(rounded == 0 && std::signbit(rounded));
+    for (long double bad :
+         {std::numeric_limits<long double>::infinity(), std::numeric_limits<long double>::quiet_NaN(),
+          std::numeric_limits<long double>::denorm_min(), 0x1p-201L, 0x1p200L}) {
+        EXPECT_FALSE(toCertifiedDouble(bad, rounded)) << static_cast<double>(bad);
+    }
+}
