@@ -109,8 +109,10 @@ __attribute__((always_inline)) inline bool toCertifiedDouble(long double const& 
     constexpr unsigned bias = 16383;
     if (exponent - (bias - 200) < 400 && significand >> 63 != 0) {
         std::uint64_t const kept = significand >> 11;  // 53 bits, the leading one at bit 52
+        // Up when the 11 dropped bits exceed half (0x400), or equal it with
+        // kept odd: exactly when rest + (kept & 1) + 0x3ff reaches 0x800.
         std::uint64_t const rest = significand & 0x7ffu;
-        std::uint64_t const up = (rest > 0x400u) | ((rest == 0x400u) & kept);
+        std::uint64_t const up = (rest + (kept & 1) + 0x3ffu) >> 11;
         // The leading bit adds one to the exponent field, hence the - 1.
         bits += (static_cast<std::uint64_t>(exponent - bias + 1023 - 1) << 52) + kept + up;
     } else if (exponent != 0 || significand != 0) {
