@@ -134,8 +134,10 @@ __attribute__((always_inline)) inline bool containsFiltered(pointFilter const& f
                                                             std::vector<plane> const& planes, vec3 const& q) {
     double x, y, z;
     // & rather than &&: all three are wanted anyway, without branches between them.
-    if (!(toCertifiedDouble(q.x, x) & toCertifiedDouble(q.y, y) & toCertifiedDouble(q.z, z)))
-        return containsExact(planes, q);
+    int const certified = static_cast<int>(toCertifiedDouble(q.x, x)) &
+                          static_cast<int>(toCertifiedDouble(q.y, y)) &
+                          static_cast<int>(toCertifiedDouble(q.z, z));
+    if (certified == 0) return containsExact(planes, q);
     innerBall const& ball = filter.ball;
     double const dx = x - ball.x, dy = y - ball.y, dz = z - ball.z;
     if (dx * dx + dy * dy + dz * dz <= ball.radiusSquared && ball.radiusSquared > 0) return true;
