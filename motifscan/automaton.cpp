@@ -2,14 +2,6 @@
 
 namespace {
 
-std::size_t symbolsThatCanComplete(std::vector<std::string> const& patterns) {
-    std::size_t symbols = 0;
-    for (std::string const& pattern : patterns) {
-        if (canComplete(pattern)) symbols += pattern.size();
-    }
-    return symbols;
-}
-
 Engine engineOf(ScanChoice choice) {
     switch (choice) {
         case ScanChoice::bitParallel:
@@ -29,13 +21,14 @@ Engine engineOf(ScanChoice choice) {
 
 // Builds the engine asked for if it can take the patterns.
 bool tryEngine(Automaton& automaton, Engine engine, std::vector<std::string> const& patterns,
-               std::size_t symbols, double maxShare) {
+               PatternSizes const& sizes, double maxShare) {
+    std::size_t const symbols = sizes.symbols;
     switch (engine) {
         case Engine::bitParallel:
             if (symbols > maxBitParallelSymbols || !layOutBits(automaton.bits, patterns)) return false;
             break;
         case Engine::endFilter:
-            if (!buildEndFilter(automaton.filter, patterns, maxShare)) return false;
+            if (!buildEndFilter(automaton.filter, patterns, sizes, maxShare)) return false;
             break;
         case Engine::wideBitParallel:
             if (symbols > maxWideSymbols || !layOutWideBits(automaton.wideBits, patterns)) return false;
@@ -60,15 +53,15 @@ bool tryEngine(Automaton& automaton, Engine engine, std::vector<std::string> con
 }  // namespace
 
 void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patterns, ScanChoice choice) {
-    std::size_t const symbols = symbolsThatCanComplete(patterns);
+    PatternSizes const sizes = measurePatterns(patterns);
     automaton.patterns = &patterns;
-    automaton.symbols = symbols;
+    automaton.symbols = sizes.symbols;
     if (choice != ScanChoice::fastest) {
         // The tests' choice: that engine wherever it can work at all.
-        if (tryEngine(automaton, engineOf(choice), patterns, symbols, 1.0)) return;
+        if (tryEngine(automaton, engineOf(choice), patterns, sizes, 1.0)) return;
     }
     for (Engine engine : {Engine::bitParallel, Engine::endFilter, Engine::wideBitParallel, Engine::compact}) {
-        if (tryEngine(automaton, engine, patterns, symbols, maxCandidateShare)) return;
+        if (tryEngine(automaton, engine, patterns, sizes, maxCandidateShare)) return;
     }
 }
 

@@ -140,24 +140,17 @@ struct CallBytes {
 
 }  // namespace
 
-bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, double maxShare) {
-    std::size_t count = 0;
-    std::size_t shortest = SIZE_MAX;
-    std::size_t longest = 0;
-    for (std::string const& pattern : patterns) {
-        if (!canComplete(pattern)) continue;
-        ++count;
-        shortest = std::min(shortest, pattern.size());
-        longest = std::max(longest, pattern.size());
-    }
-    if (longest > maxFilterPatternLength) return false;
-    filter.window = count == 0 ? 1 : static_cast<unsigned>(std::min<std::size_t>(shortest, 4));
+bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
+                    double maxShare) {
+    std::size_t const count = sizes.count;
+    if (sizes.longest > maxFilterPatternLength) return false;
+    filter.window = count == 0 ? 1 : static_cast<unsigned>(std::min<std::size_t>(sizes.shortest, 4));
     double const possible = std::pow(27.0, filter.window);
     // Distinct suffixes are at most the patterns, and seldom far fewer: with
     // many times more patterns than the share allows, the table is not worth
     // building (with 550,000 patterns it took 25 MB and a third of the run).
     if (static_cast<double>(count) > 8 * maxShare * possible + 64) return false;
-    filter.longest = longest;
+    filter.longest = sizes.longest;
     filter.text.clear();
     filter.length.clear();
     for (std::string const& pattern : patterns) {

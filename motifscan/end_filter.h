@@ -60,6 +60,7 @@ struct EndFilter {
 // Builds the filter for the patterns that can complete. Returns false, leaving
 // it unusable, when some pattern is longer than maxFilterPatternLength or the
 // estimated share of candidate bytes in a random message exceeds maxShare.
-bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, double maxShare);
+bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
+                    double maxShare);
 
 int podciagEndFilter(Input& in, EndFilter& filter);

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Message bytes are 'A'..'Z' (classes 0..25) and '*' (26); every other byte
 // ends the message (class 27). Patterns are compared byte for byte, so a
@@ -26,4 +28,25 @@ inline bool canComplete(std::string const& pattern) {
         if (symbolClassOf[byte] == terminatorClass) return false;
     }
     return !pattern.empty();
+}
+
+// What the engines need to know of a task's patterns before choosing, taken
+// in one pass over the patterns that can complete.
+struct PatternSizes {
+    std::size_t count = 0;
+    std::size_t symbols = 0;
+    std::size_t shortest = 0;  // 0 when there are none
+    std::size_t longest = 0;
+};
+
+inline PatternSizes measurePatterns(std::vector<std::string> const& patterns) {
+    PatternSizes sizes;
+    for (std::string const& pattern : patterns) {
+        if (!canComplete(pattern)) continue;
+        ++sizes.count;
+        sizes.symbols += pattern.size();
+        sizes.shortest = sizes.count == 1 ? pattern.size() : std::min(sizes.shortest, pattern.size());
+        sizes.longest = std::max(sizes.longest, pattern.size());
+    }
+    return sizes;
 }
