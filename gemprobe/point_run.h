@@ -1,0 +1,26 @@
+#pragma once
+
+#include "filter.h"
+#include "planes.h"
+
+#include <cstddef>
+#include <vector>
+
+// The points of a query section, read and judged straight from an input
+// block, without the per-number bookkeeping of the general reader: the loop
+// that most of a many-point run spends its time in.
+struct pointRun {
+    char const* stop = nullptr;  // after the last point taken, before the blanks that follow it
+    std::size_t points = 0;      // points judged
+    long lines = 0;              // newlines between the start and stop
+};
+
+// Reads whole points (x y z) from p on and writes each one's verdict, "TAK\n"
+// or "NIE\n", as four bytes at `verdicts`, at most `maxPoints` of them. Stops
+// before a point that does not start before `limit`, or that has a number
+// the fast reader does not take (anything but a plain decimal lying wholly
+// before `blockEnd`): the general reader goes on from there. The block must
+// be the input's, NUL-terminated at blockEnd and padded after it; limit is at
+// most blockEnd.
+pointRun scanPoints(char const* p, char const* limit, char const* blockEnd, std::size_t maxPoints,
+                    pointFilter const& filter, std::vector<plane> const& planes, char* verdicts);
