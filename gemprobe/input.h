@@ -38,7 +38,7 @@ struct Input {
     std::string error;  // "line N: expected ..., found ..." once a read failed
 };
 
-constexpr std::size_t defaultInputCapacity = 1 << 16;
+constexpr std::size_t defaultInputCapacity = 1 << 18;
 // Bytes allocated after a block: its NUL and the reach of the number reader's
 // sixteen-byte loads, which may start at the NUL.
 constexpr std::size_t blockPadding = 16;

@@ -21,6 +21,14 @@ __attribute__((always_inline)) inline void putVerdict(Output& out, bool inside) 
     out.used += 4;
 }
 
+// A split pays when the block is large and the section's points can fill
+// it: a point takes six bytes at least ("0 0 0\n").
+bool splitPays(queryWorkspace const& work, Input const& in, std::size_t pointsLeft) {
+    std::size_t const bytes = static_cast<std::size_t>(in.end - in.pos);
+    if (work.splitFrom == 0) return pointsLeft >= 2 && bytes >= 2;
+    return bytes >= work.splitFrom && pointsLeft * 6 >= bytes;
+}
+
 }  // namespace
 
 bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work) {
@@ -38,7 +46,21 @@ bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work) {
         return out.writeError == 0;
     }
     orientAndPrepareFilter(diamond, work.planes, work.filter, queryCount);
+    bool splitting = true;
+    bool countWords = false;
     for (int i = 0; i < queryCount;) {
+        std::size_t const left = static_cast<std::size_t>(queryCount - i);
+        if (splitting && splitPays(work, in, left)) {
+            if (!work.splitter) work.splitter = startSplitHelper();
+            splitOutcome const split =
+                judgeSplitBlock(*work.splitter, in, out, left, work.filter, work.planes, countWords);
+            if (split.outputFailed) return false;
+            i += static_cast<int>(split.points);
+            if (i == queryCount) break;
+            // Lines that do not hold whole points: count the words from
+            // now on; if even that goes wrong, stop splitting this section.
+            if (split.misplaced) splitting = !countWords, countWords = true;
+        }
         // Runs of plain points straight from the block, their verdicts
         // straight into the output's; one point through the general reader
         // wherever a run stops (a refill, another spelling, a full output).
@@ -69,10 +91,11 @@ bool analizujZestaw(Input& in, Output& out, queryWorkspace& work) {
     return out.writeError == 0;
 }
 
-bool runGemprobe(Input& in, Output& out) {
+bool runGemprobe(Input& in, Output& out, std::size_t splitFrom) {
     int setCount = 0;
     if (!readCount(in, "the number of sets", setCount)) return false;
     queryWorkspace work;
+    work.splitFrom = splitFrom;
     for (int k = 0; k < setCount; ++k) {
         if (!analizujZestaw(in, out, work)) return false;
     }

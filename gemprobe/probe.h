@@ -3,6 +3,10 @@
 #include "diamond.h"
 #include "filter.h"
 #include "planes.h"
+#include "point_split.h"
+
+#include <cstddef>
+#include <memory>
 
 struct Input;
 struct Output;
@@ -19,12 +23,19 @@ struct Output;
 // Each of the functions returns false when the run cannot go on: the input's
 // error says why, or the output's writeError is set.
 
+constexpr std::size_t defaultSplitFrom = std::size_t{32} << 10;
+
 // Storage for a set, reused from one set to the next so that a run of many
 // small sets does not allocate for each; no values carry over.
 struct queryWorkspace {
     solid diamond;
     std::vector<plane> planes;
     pointFilter filter;
+    // Blocks of at least this many unread bytes, in a query section that
+    // can fill them, are split between two threads; 0 splits every block
+    // with two points or more left, whatever their size (for the tests).
+    std::size_t splitFrom = defaultSplitFrom;
+    std::unique_ptr<splitHelper> splitter;  // started with the first split
 };
 
 // Reads the query section and prints one verdict per point. A point is in the
@@ -39,4 +50,4 @@ bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work);
 bool analizujZestaw(Input& in, Output& out, queryWorkspace& work);
 
 // Every set of the input. Reads nothing after the last announced set.
-bool runGemprobe(Input& in, Output& out);
+bool runGemprobe(Input& in, Output& out, std::size_t splitFrom = defaultSplitFrom);

@@ -237,10 +237,14 @@ TEST(Differential, MatchesTheReferenceOnRandomInputs) {
     for (std::uint64_t seed = 1; seed <= 3000; ++seed) {
         std::string const input = generateInput(seed);
         std::string const expected = referenceOutput(input);
-        std::size_t const capacity = seed % 4 == 0 ? 1 : defaultInputCapacity;
-        RunResult const actual = runInMemory(input, capacity);
-        ASSERT_TRUE(actual.finished) << "seed " << seed << ": " << actual.error << "\n" << input;
-        ASSERT_EQ(actual.output, expected) << "seed " << seed << " buffer " << capacity << "\n" << input;
+        std::size_t const capacity = seed % 4 == 0 ? 1 : seed % 4 == 1 ? 97 : defaultInputCapacity;
+        for (std::size_t const engine : everyPointEngine) {
+            RunResult const actual = runInMemory(input, capacity, engine);
+            ASSERT_TRUE(actual.finished) << "seed " << seed << ": " << actual.error << "\n" << input;
+            ASSERT_EQ(actual.output, expected)
+                << "seed " << seed << " buffer " << capacity << " split " << engine << "\n"
+                << input;
+        }
         verdicts += static_cast<int>(std::count(expected.begin(), expected.end(), 'K'));
     }
     // The generator must produce both verdicts in quantity to mean anything.
@@ -272,7 +276,7 @@ TEST(Differential, HugeExponentsKeepTheirValue) {
     for (std::string const& number : {huge, tiny}) {
         std::string const input = tetrahedron + "2\n" + number + " 0.1 0.1\n0.1 0.1 " + number + "\n";
         for (std::size_t capacity : {std::size_t{1} << 12, defaultInputCapacity}) {
-            RunResult const actual = runInMemory(input, capacity);
+            RunResult const actual = runInMemory(input, capacity, splitEveryBlock);
             ASSERT_TRUE(actual.finished) << actual.error;
             EXPECT_EQ(actual.output, referenceOutput(input)) << number.substr(number.size() - 12);
         }

@@ -5,6 +5,7 @@
 #include "probe.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,12 +17,19 @@ struct RunResult {
     std::string error;      // the input's error string when it did not finish
 };
 
-inline RunResult runInMemory(std::string_view input, std::size_t capacity = defaultInputCapacity) {
+// The ways of judging a many-point block: one thread, or split between two
+// on every block (whatever its size, so that small test inputs split too).
+constexpr std::size_t oneThread = SIZE_MAX;
+constexpr std::size_t splitEveryBlock = 0;
+constexpr std::size_t everyPointEngine[] = {oneThread, splitEveryBlock};
+
+inline RunResult runInMemory(std::string_view input, std::size_t capacity = defaultInputCapacity,
+                             std::size_t splitFrom = oneThread) {
     Input in = inputFromMemory(input, capacity);
     auto out = std::make_unique<Output>();  // its block is too big for the stack
     RunResult result;
     out->sink = &result.output;
-    result.finished = runGemprobe(in, *out);
+    result.finished = runGemprobe(in, *out, splitFrom);
     flush(*out);
     result.error = in.error;
     return result;

@@ -1,0 +1,66 @@
+// Blocks of points split between two threads: whatever the layout of the
+// numbers, the verdicts, the error and its line are those of one thread
+// reading in order (and the verdicts those of the literal program). The
+// back half's guess of where a point begins is wrong on purpose in some
+// layouts: three numbers per line is only the common case.
+
+#include "reference_model.h"
+#include "run_in_memory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+namespace {
+
+std::string const cube =
+    "6\n4 0 0 0 1 0 0 1 1 0 0 1 0\n4 0 0 1 1 0 1 1 1 1 0 1 1\n4 0 0 0 1 0 0 1 0 1 0 0 1\n"
+    "4 0 1 0 1 1 0 1 1 1 0 1 1\n4 0 0 0 0 1 0 0 1 1 0 0 1\n4 1 0 0 1 1 0 1 1 1 1 0 1\n";
+
+// `points` points around the unit cube, with `perLine` numbers per line
+// (0: random breaks), odd spellings and glued signs now and then.
+std::string pointSection(std::mt19937_64& rng, int points, int perLine, bool oddSpellings) {
+    std::string text = std::to_string(points) + "\n";
+    for (int k = 0; k < 3 * points; ++k) {
+        int const value = static_cast<int>(rng() % 2001) - 500;  // -0.500 to 1.500
+        char digits[16];
+        std::snprintf(digits, sizeof digits, "%s%d.%03d", value < 0 ? "-" : "", std::abs(value) / 1000,
+                      std::abs(value) % 1000);
+        std::string number = digits;
+        if (oddSpellings && rng() % 50 == 0) number = rng() % 2 ? "0x1p-1" : "1e0";
+        text += number;
+        bool const lineEnds = perLine > 0 ? (k + 1) % perLine == 0 : rng() % 4 == 0;
+        // A minus sign ends the number before it: "0.5-0.25" is two numbers.
+        if (oddSpellings && !lineEnds && rng() % 20 == 0 && value > 0) continue;
+        text += lineEnds ? (rng() % 8 == 0 ? "\r\n" : "\n") : (rng() % 8 == 0 ? "\t " : " ");
+    }
+    return text;
+}
+
+TEST(SplitBlocks, EveryLayoutGivesTheVerdictsOfOneThread) {
+    std::mt19937_64 rng(7);
+    for (int round = 0; round < 120; ++round) {
+        int const perLine = static_cast<int>(rng() % 7);
+        bool const odd = round % 3 == 0;
+        std::string input = "2\n" + cube +
+                            pointSection(rng, 200 + static_cast<int>(rng() % 400), perLine, odd) + cube +
+                            pointSection(rng, 50 + static_cast<int>(rng() % 100), perLine, odd);
+        // Some runs end in a broken point, some in a section cut short.
+        if (round % 5 == 1) input.insert(input.size() / 2, " x ");
+        if (round % 5 == 2) input.resize(input.size() * 3 / 4);
+        std::size_t const capacity = 64 + rng() % 5000;
+        RunResult const single = runInMemory(input, capacity, oneThread);
+        RunResult const split = runInMemory(input, capacity, splitEveryBlock);
+        ASSERT_EQ(split.output, single.output) << "round " << round << " capacity " << capacity;
+        ASSERT_EQ(split.finished, single.finished) << "round " << round;
+        ASSERT_EQ(split.error, single.error) << "round " << round;
+        if (single.finished) {
+            ASSERT_EQ(single.output, referenceOutput(input)) << "round " << round;
+        }
+    }
+}
+
+}  // namespace
