@@ -16,26 +16,38 @@ bool isHexDigit(int c) { return isDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <
 // Case-insensitive test for an ASCII letter given in lower case; false at end of input.
 bool isLetter(int c, char lower) { return c >= 0 && (c | 0x20) == lower; }
 
+// Fills `block` from the source: up to `capacity` bytes, 0 at the end or on
+// a read error (its errno in `error`).
+std::size_t readBlock(Input& in, char* block, int& error) {
+    if (in.memory != nullptr) {
+        std::size_t const filled = in.capacity < in.memoryLeft ? in.capacity : in.memoryLeft;
+        std::memcpy(block, in.memory, filled);
+        in.memory += filled;
+        in.memoryLeft -= filled;
+        return filled;
+    }
+    for (;;) {
+        ssize_t const got = ::read(in.fd, block, in.capacity);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) error = errno;
+        return got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
+}
+
 bool refill(Input& in) {
     if (in.atEnd) return false;
     if (in.flushBeforeRead != nullptr) flush(*in.flushBeforeRead);
     if (in.pos != in.buffer.get()) in.lastConsumed = in.pos[-1];
-    char* const block = in.buffer.get();
     std::size_t filled = 0;
-    if (in.memory != nullptr) {
-        filled = in.capacity < in.memoryLeft ? in.capacity : in.memoryLeft;
-        std::memcpy(block, in.memory, filled);
-        in.memory += filled;
-        in.memoryLeft -= filled;
+    if (in.spareReady) {
+        in.buffer.swap(in.spare);
+        filled = in.spareFilled;
+        if (in.spareError != 0) in.readError = in.spareError;
+        in.spareReady = false;
     } else {
-        for (;;) {
-            ssize_t const got = ::read(in.fd, block, in.capacity);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) in.readError = errno;
-            filled = got > 0 ? static_cast<std::size_t>(got) : 0;
-            break;
-        }
+        filled = readBlock(in, in.buffer.get(), in.readError);
     }
+    char* const block = in.buffer.get();
     in.pos = block;
     in.end = block + filled;
     block[filled] = '\0';
@@ -97,8 +109,21 @@ Input inputFromFd(int fd, std::size_t capacity) {
     return in;
 }
 
+bool mayReadAhead(Input& in) {
+    if (!in.readAheadAllowed || in.spareReady || in.atEnd) return false;
+    if (!in.spare) in.spare = std::make_unique<char[]>(in.capacity + blockPadding);
+    return true;
+}
+
+void readAhead(Input& in) {
+    in.spareError = 0;
+    in.spareFilled = readBlock(in, in.spare.get(), in.spareError);
+    in.spareReady = true;
+}
+
 Input inputFromMemory(std::string_view data, std::size_t capacity) {
     Input in = inputFromFd(-1, capacity);
+    in.readAheadAllowed = true;
     in.memory = data.data();
     in.memoryLeft = data.size();
     return in;

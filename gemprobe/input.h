@@ -34,6 +34,15 @@ struct Input {
     char lastConsumed = 0;              // last byte of the previous block
     Output* flushBeforeRead = nullptr;  // answers go out before input may block
 
+    // The next block, read ahead by another thread while this one works on
+    // the current block; only where reading ahead never waits for a writer
+    // (a regular file or memory), since answers must go out before any wait.
+    bool readAheadAllowed = false;
+    std::unique_ptr<char[]> spare;
+    std::size_t spareFilled = 0;
+    int spareError = 0;
+    bool spareReady = false;
+
     std::string token;  // text of the number being read
     std::string error;  // "line N: expected ..., found ..." once a read failed
 };
@@ -50,6 +59,14 @@ template <class Temporary>
 requires std::is_same_v<Temporary, std::string> Input
 inputFromMemory(Temporary&& dangling, std::size_t capacity = defaultInputCapacity)
 = delete;
+
+// Whether the next block may be read ahead now (allowed, not done yet, and
+// not at the end); allocates the spare block on the calling thread.
+bool mayReadAhead(Input& in);
+// Reads the next block into the spare one, after mayReadAhead said yes; the
+// next refill takes it instead of reading. Another thread may do this while
+// nothing else uses the Input.
+void readAhead(Input& in);
 
 // Both readers skip whitespace (blank, \t, \n, \v, \f, \r) first. On failure they
 // return false and leave a message in in.error; `what` names the expected item

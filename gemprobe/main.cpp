@@ -5,6 +5,7 @@
 #include "output.h"
 #include "probe.h"
 
+#include <sys/stat.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -93,6 +94,8 @@ int main(int argc, char** argv) {
 
     useExtendedPrecisionRoundToNearest();
     Input in = inputFromFd(0);
+    struct stat status;
+    in.readAheadAllowed = fstat(0, &status) == 0 && S_ISREG(status.st_mode);
     in.flushBeforeRead = &out;
     bool finished = false;
     try {

@@ -52,6 +52,7 @@ void runJob(splitHelper& helper) {
     job.run = scanPoints(job.firstPoint, job.blockEnd, job.blockEnd,
                          std::min(job.maxPoints, helper.verdictCapacity), *job.filter, *job.planes,
                          helper.verdicts.get());
+    if (job.readAheadFor != nullptr) readAhead(*job.readAheadFor);
 }
 
 void serve(splitHelper& helper, unsigned short x87Control, unsigned sseControl) {
@@ -118,6 +119,10 @@ void stopSplitHelper(splitHelper& helper) {
 
 namespace {
 
+// The front half's share of a block, in 256ths, when the helper also reads
+// the next block.
+std::size_t const frontShareWithReading = 140;
+
 // Appends the helper's verdicts to the output, flushing as it fills.
 bool putVerdicts(Output& out, char const* verdicts, std::size_t bytes) {
     while (bytes > 0) {
@@ -138,7 +143,11 @@ splitOutcome judgeSplitBlock(splitHelper& helper, Input& in, Output& out, std::s
     splitOutcome outcome;
     char const* const begin = in.pos;
     char const* const blockEnd = in.end;
-    char const* const middle = begin + (blockEnd - begin) / 2;
+    // Reading the next block ahead makes the back half longer: the front
+    // half takes a larger share then, so that both end together.
+    Input* const readAheadFor = mayReadAhead(in) ? &in : nullptr;
+    std::size_t const frontShare = readAheadFor != nullptr ? frontShareWithReading : 128;
+    char const* const middle = begin + static_cast<std::size_t>(blockEnd - begin) * frontShare / 256;
     // The back half starts after a blank: a newline when lines are taken to
     // hold whole points, any blank when the words are counted.
     char const* split = middle;
@@ -154,6 +163,7 @@ splitOutcome judgeSplitBlock(splitHelper& helper, Input& in, Output& out, std::s
     job.maxPoints = maxPoints;
     job.filter = &filter;
     job.planes = &planes;
+    job.readAheadFor = readAheadFor;
     helper.state.store(posted, std::memory_order_release);
     helper.state.notify_one();
 

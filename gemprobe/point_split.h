@@ -29,6 +29,7 @@ struct splitJob {
     std::size_t maxPoints = 0;
     pointFilter const* filter = nullptr;
     std::vector<plane> const* planes = nullptr;
+    Input* readAheadFor = nullptr;  // then the helper also reads the next block, after its half
 
     char const* firstPoint = nullptr;  // where its first point begins
     pointRun run;
