@@ -4,23 +4,32 @@
 #include "output.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include <emmintrin.h>
 
 namespace {
 
-// The helper's states: waiting for a job, working on one, done with it
-// (the main thread takes the result and sets it back to waiting), or asked
-// to end.
+// The helper's states: waiting for a job, a job posted, working on it, done
+// with it (the main thread takes the result and sets it back to waiting),
+// or asked to end. A posted job the helper has not begun when the main
+// thread is ready for it is taken back and done by the main thread, so a
+// helper that the system does not run soon costs no waiting.
 constexpr int waiting = 0;
 constexpr int posted = 1;
-constexpr int done = 2;
-constexpr int quitting = 3;
+constexpr int working = 2;
+constexpr int done = 3;
+constexpr int quitting = 4;
 
 // The halves of a round take about the same time, so the wait for the other
 // thread is mostly short: spin for a while before sleeping in the kernel,
-// whose wake-up costs more than a block's worth of spinning.
+// whose wake-up costs tens of microseconds. A round of 256 KiB takes about
+// 200 microseconds; 16384 pauses are about 300 here.
+constexpr int spinsPerWait = 1 << 14;
+
+constexpr int maxBackoff = 64;
+
 template <class Ready>
 void waitFor(std::atomic<int>& state, Ready ready, int spins) {
     for (int k = 0; k < spins; ++k) {
@@ -60,8 +69,12 @@ void serve(splitHelper& helper, unsigned short x87Control, unsigned sseControl) 
     _mm_setcsr(sseControl);
     for (;;) {
         waitFor(
-            helper.state, [](int s) { return s == posted || s == quitting; }, 1 << 12);
-        if (helper.state.load(std::memory_order_acquire) == quitting) return;
+            helper.state, [](int s) { return s == posted || s == quitting; }, spinsPerWait);
+        int expected = posted;
+        if (!helper.state.compare_exchange_strong(expected, working, std::memory_order_acquire)) {
+            if (expected == quitting) return;
+            continue;  // taken back
+        }
         runJob(helper);
         helper.state.store(done, std::memory_order_release);
         helper.state.notify_one();
@@ -106,6 +119,12 @@ std::unique_ptr<splitHelper> startSplitHelper() {
     splitHelper& h = *helper;
     helper->thread = std::thread([&h, x87Control, sseControl] { serve(h, x87Control, sseControl); });
     return helper;
+}
+
+bool helperDue(splitHelper& helper) {
+    if (helper.blocksAlone == 0) return true;
+    --helper.blocksAlone;
+    return false;
 }
 
 splitHelper::~splitHelper() { stopSplitHelper(*this); }
@@ -156,6 +175,7 @@ splitOutcome judgeSplitBlock(splitHelper& helper, Input& in, Output& out, std::s
     int skipNumbers = 0;
     if (countWords) skipNumbers = static_cast<int>((3 - wordsIn(begin, split) % 3) % 3);
 
+    auto const started = std::chrono::steady_clock::now();
     splitJob& job = helper.job;
     job.start = split;
     job.blockEnd = blockEnd;
@@ -186,10 +206,26 @@ splitOutcome judgeSplitBlock(splitHelper& helper, Input& in, Output& out, std::s
         }
     }
 
-    // The helper reads the block: wait for it whatever happens next.
-    waitFor(
-        helper.state, [](int s) { return s == done; }, 1 << 16);
-    helper.state.store(waiting, std::memory_order_relaxed);
+    // The back half, taken back if the helper has not begun it; otherwise
+    // wait for it whatever happens next, as the helper reads the block.
+    auto const frontDone = std::chrono::steady_clock::now();
+    int expected = posted;
+    if (helper.state.compare_exchange_strong(expected, waiting, std::memory_order_acquire)) {
+        runJob(helper);
+    } else {
+        waitFor(
+            helper.state, [](int s) { return s == done; }, spinsPerWait);
+        helper.state.store(waiting, std::memory_order_relaxed);
+        // A helper that keeps this thread waiting longer than its own half
+        // took is not getting a core of its own (a busy machine): judge the
+        // next blocks alone, twice as many each time it happens again.
+        if (std::chrono::steady_clock::now() - frontDone > frontDone - started) {
+            helper.blocksAlone = helper.backoff;
+            helper.backoff = std::min(2 * helper.backoff, maxBackoff);
+        } else {
+            helper.backoff = 1;
+        }
+    }
 
     // The back half's points follow on exactly when the front half's last
     // point ends where the back half's first begins: right after the skipped

@@ -41,6 +41,8 @@ struct splitHelper {
     splitJob job;
     std::unique_ptr<char[]> verdicts;  // the back half's verdicts
     std::size_t verdictCapacity = 0;   // in points
+    int blocksAlone = 0;               // blocks to judge without the helper, after it was late
+    int backoff = 1;                   // blocksAlone the next time it is late
     ~splitHelper();                    // stops the thread
 };
 
@@ -49,6 +51,10 @@ struct splitHelper {
 std::unique_ptr<splitHelper> startSplitHelper();
 // Stops and joins it (also on destruction).
 void stopSplitHelper(splitHelper& helper);
+
+// Whether to split the next block: false for a while after the helper kept
+// this thread waiting (it had no core of its own).
+bool helperDue(splitHelper& helper);
 
 // What a split round did. `points` verdicts went to the output; the input's
 // position and line moved past them. `agreed` is false when the back half's

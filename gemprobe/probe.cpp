@@ -22,11 +22,13 @@ __attribute__((always_inline)) inline void putVerdict(Output& out, bool inside) 
 }
 
 // A split pays when the block is large and the section's points can fill
-// it: a point takes six bytes at least ("0 0 0\n").
+// it (a point takes six bytes at least: "0 0 0\n"), and when they are many
+// beside the walls: the helper's first points bring the walls' filter into
+// its core's cache, which for a huge solid costs more than a block of points.
 bool splitPays(queryWorkspace const& work, Input const& in, std::size_t pointsLeft) {
     std::size_t const bytes = static_cast<std::size_t>(in.end - in.pos);
     if (work.splitFrom == 0) return pointsLeft >= 2 && bytes >= 2;
-    return bytes >= work.splitFrom && pointsLeft * 6 >= bytes;
+    return bytes >= work.splitFrom && pointsLeft * 6 >= bytes && pointsLeft >= 16 * work.planes.size();
 }
 
 }  // namespace
@@ -50,7 +52,7 @@ bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work) {
     bool countWords = false;
     for (int i = 0; i < queryCount;) {
         std::size_t const left = static_cast<std::size_t>(queryCount - i);
-        if (splitting && splitPays(work, in, left)) {
+        if (splitting && splitPays(work, in, left) && (!work.splitter || helperDue(*work.splitter))) {
             if (!work.splitter) work.splitter = startSplitHelper();
             splitOutcome const split =
                 judgeSplitBlock(*work.splitter, in, out, left, work.filter, work.planes, countWords);
