@@ -1,0 +1,36 @@
+// The point loop's engine for any x86-64 processor: SSE2 compares for the
+// blanks, and each token's digits eight at a time in a 64-bit word.
+
+#include "point_tokens.h"
+
+#include <emmintrin.h>
+
+namespace {
+
+// SSE2: a byte is blank when it is ' ' or lies in '\t'..'\r'.
+__attribute__((always_inline)) inline chunkMasks masksOfChunkSse2(char const* c) {
+    std::uint64_t blanks = 0;
+    std::uint64_t newlines = 0;
+    for (int k = 0; k < 4; ++k) {
+        __m128i const bytes = _mm_loadu_si128(reinterpret_cast<__m128i const*>(c + 16 * k));
+        __m128i const control = _mm_sub_epi8(bytes, _mm_set1_epi8('\t'));
+        __m128i const inControl = _mm_cmpeq_epi8(_mm_min_epu8(control, _mm_set1_epi8('\r' - '\t')), control);
+        __m128i const blank = _mm_or_si128(inControl, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')));
+        __m128i const newline = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'));
+        blanks |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(blank))) << (16 * k);
+        newlines |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(newline))) << (16 * k);
+    }
+    return {blanks, newlines};
+}
+
+void listTokensSse2(char const* base, char const* blockEnd, unsigned wanted, tokenList& list) {
+    listTokens<masksOfChunkSse2>(base, blockEnd, wanted, list);
+}
+
+unsigned convertTokensSse2(char const* base, tokenList const& list, unsigned count, double* rounded) {
+    return convertTokens(base, list, count, rounded, takePlainToken);
+}
+
+}  // namespace
+
+pointEngine const sse2Engine = {listTokensSse2, convertTokensSse2};
