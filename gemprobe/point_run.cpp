@@ -82,14 +82,14 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
     run.stop = p;
     innerBall const ball = filter.ball;
     tokenList list;
-    double rounded[3 * batchPoints];
+    tokenValues values;
     while (run.points < maxPoints) {
         char const* const base = run.stop;
         std::size_t const left = maxPoints - run.points;
         unsigned const wanted = left < batchPoints ? static_cast<unsigned>(left) : batchPoints;
         engine.listTokens(base, blockEnd, 3 * wanted, list);
         unsigned const listed = list.tokens < 3 * wanted ? list.tokens / 3 * 3 : 3 * wanted;
-        unsigned const points = engine.convertTokens(base, list, listed, rounded) / 3;
+        unsigned const points = engine.convertTokens(base, list, listed, values) / 3;
         unsigned taken = 0;
         bool atLimit = false;
         for (; taken < points; ++taken) {
@@ -97,20 +97,15 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
                 atLimit = true;
                 break;
             }
-            double const x = rounded[3 * taken], y = rounded[3 * taken + 1], z = rounded[3 * taken + 2];
+            double const x = values.rounded[3 * taken], y = values.rounded[3 * taken + 1],
+                         z = values.rounded[3 * taken + 2];
             double const dx = x - ball.x, dy = y - ball.y, dz = z - ball.z;
             bool inside = true;
             if (!(dx * dx + dy * dy + dz * dz <= ball.radiusSquared && ball.radiusSquared > 0)) {
-                // The extended values, for the few points the ball does not
-                // decide: the tokens read again.
-                plainDecimal dx{}, dy{}, dz{};
-                takePlainToken(base + list.starts[3 * taken], dx);
-                takePlainToken(base + list.starts[3 * taken + 1], dy);
-                takePlainToken(base + list.starts[3 * taken + 2], dz);
                 vec3 q;
-                storeValue(dx, q.x);
-                storeValue(dy, q.y);
-                storeValue(dz, q.z);
+                storeValue(values.decimals[3 * taken], q.x);
+                storeValue(values.decimals[3 * taken + 1], q.y);
+                storeValue(values.decimals[3 * taken + 2], q.z);
                 inside = containsFilteredPastBall(filter, planes, q, x, y, z);
             }
             std::uint32_t const text = inside ? takText : nieText;

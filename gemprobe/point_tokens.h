@@ -162,17 +162,24 @@ __attribute__((always_inline)) inline void listTokens(char const* base, char con
     }
 }
 
-// Converts the first `count` tokens of the list (count <= list.tokens) and
-// stores each one's roundedValue; stops at the first token that is not plain.
+// The second stage's results for the tokens of a list: each one's value
+// rounded to double, and its decimal, from which the few points that the
+// inner ball does not decide get their extended values.
+struct tokenValues {
+    double rounded[3 * batchPoints];
+    plainDecimal decimals[3 * batchPoints];
+};
+
+// Converts the first `count` tokens of the list (count <= 3 batchPoints and
+// count <= list.tokens); stops at the first token that is not plain.
 // Returns how many it converted.
 template <class takeToken>
 __attribute__((always_inline)) inline unsigned convertTokens(char const* base, tokenList const& list,
-                                                             unsigned count, double* rounded,
+                                                             unsigned count, tokenValues& values,
                                                              takeToken take) {
     for (unsigned i = 0; i < count; ++i) {
-        plainDecimal d{};
-        if (take(base + list.starts[i], d) == nullptr) return i;
-        rounded[i] = roundedValue(d);
+        if (take(base + list.starts[i], values.decimals[i]) == nullptr) return i;
+        values.rounded[i] = roundedValue(values.decimals[i]);
     }
     return count;
 }
@@ -180,7 +187,7 @@ __attribute__((always_inline)) inline unsigned convertTokens(char const* base, t
 // An engine: the first stage, and the second stage's conversion.
 struct pointEngine {
     void (*listTokens)(char const* base, char const* blockEnd, unsigned wanted, tokenList& list);
-    unsigned (*convertTokens)(char const* base, tokenList const& list, unsigned count, double* rounded);
+    unsigned (*convertTokens)(char const* base, tokenList const& list, unsigned count, tokenValues& values);
 };
 
 extern pointEngine const sse2Engine;

@@ -71,7 +71,7 @@ inline constexpr std::array<digitPlaces, 64> digitPlacesTable = [] {
 // Returns the position of the blank after the token, or nullptr when the
 // token is not one that takePlainToken takes.
 __attribute__((target("avx2,popcnt,bmi,bmi2"), always_inline)) inline char const* takeTokenShuffled(
-    char const* s, double& rounded) {
+    char const* s, plainDecimal& decimal, double& rounded) {
     __m128i const bytes = _mm_loadu_si128(reinterpret_cast<__m128i const*>(s));
     __m128i const values = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
     __m128i const blankTable = _mm_setr_epi8(' ', 0, 0, 0, 0, 0, 0, 0, 0, '\t', '\n', '\v', '\f', '\r', 0, 0);
@@ -103,15 +103,18 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"), always_inline)) inline char const
     __m128i const eights = _mm_madd_epi16(_mm_packus_epi32(quads, quads), _mm_set1_epi32(10000 | 1 << 16));
     auto const both = static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights));
     std::uint64_t const digits = (both & 0xffffffffu) * 100000000u + (both >> 32);
-    rounded = roundedValue({digits, fraction, minus << 15});
+    decimal = {digits, fraction, minus << 15};
+    rounded = roundedValue(decimal);
     return s + signLength + length;
 }
 
 __attribute__((target("avx2,popcnt,bmi,bmi2"))) unsigned convertTokensAvx2(char const* base,
                                                                            tokenList const& list,
-                                                                           unsigned count, double* rounded) {
+                                                                           unsigned count,
+                                                                           tokenValues& values) {
     for (unsigned i = 0; i < count; ++i) {
-        if (takeTokenShuffled(base + list.starts[i], rounded[i]) == nullptr) return i;
+        if (takeTokenShuffled(base + list.starts[i], values.decimals[i], values.rounded[i]) == nullptr)
+            return i;
     }
     return count;
 }

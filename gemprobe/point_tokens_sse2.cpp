@@ -27,8 +27,8 @@ void listTokensSse2(char const* base, char const* blockEnd, unsigned wanted, tok
     listTokens<masksOfChunkSse2>(base, blockEnd, wanted, list);
 }
 
-unsigned convertTokensSse2(char const* base, tokenList const& list, unsigned count, double* rounded) {
-    return convertTokens(base, list, count, rounded, takePlainToken);
+unsigned convertTokensSse2(char const* base, tokenList const& list, unsigned count, tokenValues& values) {
+    return convertTokens(base, list, count, values, takePlainToken);
 }
 
 }  // namespace

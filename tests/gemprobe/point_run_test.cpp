@@ -199,15 +199,19 @@ TEST(PointRun, EngineStagesMatchScalarModels) {
             }
             bool const short_ = list.tokens < wanted;
             ASSERT_TRUE(!short_ || list.tokens == starts.size() || starts[list.tokens] >= 64 * batchChunks);
-            double rounded[sizeof list.starts / sizeof list.starts[0]];
-            unsigned const converted = engine->convertTokens(base, list, list.tokens, rounded);
-            for (unsigned i = 0; i <= converted && i < list.tokens; ++i) {
+            tokenValues values;
+            unsigned const count = list.tokens < 3 * batchPoints ? list.tokens : 3 * batchPoints;
+            unsigned const converted = engine->convertTokens(base, list, count, values);
+            for (unsigned i = 0; i <= converted && i < count; ++i) {
                 plainDecimal d{};
                 bool const taken = takePlainToken(base + list.starts[i], d) != nullptr;
                 ASSERT_EQ(taken, i < converted) << input << " token " << i;
                 if (taken) {
-                    ASSERT_EQ(std::bit_cast<std::uint64_t>(rounded[i]),
+                    ASSERT_EQ(std::bit_cast<std::uint64_t>(values.rounded[i]),
                               std::bit_cast<std::uint64_t>(roundedValue(d)));
+                    ASSERT_EQ(values.decimals[i].digits, d.digits);
+                    ASSERT_EQ(values.decimals[i].fractionDigits, d.fractionDigits);
+                    ASSERT_EQ(values.decimals[i].signBit, d.signBit);
                 }
             }
         }
