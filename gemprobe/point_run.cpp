@@ -118,8 +118,10 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
             std::uint64_t const before =
                 list.newlineMasks[last / 64] & ((std::uint64_t{1} << (last % 64)) - 1);
             run.lines += list.linesBeforeChunk[last / 64] + std::popcount(before);
-            plainDecimal d{};
-            run.stop = takePlainToken(base + last, d);
+            // A converted token ends at the first blank.
+            char const* stop = base + last;
+            while (!isBlank(*stop)) ++stop;
+            run.stop = stop;
             run.points += taken;
         }
         if (atLimit) break;

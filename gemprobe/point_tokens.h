@@ -30,25 +30,25 @@ struct plainDecimal {
 
 // The token at s, when it is [sign] 1-7 digits [. 0-7 digits] followed by a
 // blank; returns the position of that blank, or nullptr. Reads the sixteen
-// bytes from s on, which lie within the block's padding since s is before
-// the block's end. A token that reaches the end of the block ends in its NUL,
-// which is not a blank, so it is never taken.
+// bytes after the sign, which lie within the block's padding since s is
+// before the block's end; with at most fourteen digits and a point, the
+// byte after the token is among them. A token that reaches the end of the
+// block ends in its NUL, which is not a blank, so it is never taken.
 __attribute__((always_inline)) inline char const* takePlainToken(char const* s, plainDecimal& d) {
     unsigned const first = static_cast<unsigned char>(*s);
     unsigned const minus = ((first ^ '-') - 1) >> 31;
     unsigned const plus = ((first ^ '+') - 1) >> 31;
     unsigned const signLength = minus | plus;
-    unsigned const nonDigits = ~digitMaskOfSixteen(s) >> signLength;
+    char const* const p = s + signLength;
+    unsigned const nonDigits = ~digitMaskOfSixteen(p);
     unsigned const wholeDigits = static_cast<unsigned>(__builtin_ctz(nonDigits));
     if (wholeDigits - 1 > 6) return nullptr;  // none, or eight or more
-    char const* const p = s + signLength;
     std::uint64_t digits = valueOfDigits(loadEightBytes(p), static_cast<int>(wholeDigits));
     char const* q = p + wholeDigits;
     unsigned fractionDigits = 0;
     if (*q == '.') {
         fractionDigits = static_cast<unsigned>(__builtin_ctz(nonDigits >> (wholeDigits + 1)));
-        // The byte after the fraction must be among the sixteen loaded.
-        if (fractionDigits > 7 || wholeDigits + fractionDigits + signLength > 14) return nullptr;
+        if (fractionDigits > 7) return nullptr;
         if (fractionDigits > 0)
             digits = digits * powersOfTenUpTo8[fractionDigits] +
                      valueOfDigits(loadEightBytes(q + 1), static_cast<int>(fractionDigits));

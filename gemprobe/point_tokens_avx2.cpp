@@ -65,38 +65,36 @@ inline constexpr std::array<digitPlaces, 64> digitPlacesTable = [] {
     return table;
 }();
 
-// takePlainToken's result, without a byte examined alone: the digits, the
-// point and the blanks of the sixteen bytes at s come from compares of the
-// whole, and the digits' value from one shuffle and three multiply-adds.
-// Returns the position of the blank after the token, or nullptr when the
-// token is not one that takePlainToken takes.
+// takePlainToken's result, without a byte examined alone after the sign:
+// the digits, the point and the blanks of the sixteen bytes after the sign
+// come from compares of the whole, and the digits' value from one shuffle
+// and three multiply-adds. Returns the position of the blank after the
+// token, or nullptr when the token is not one that takePlainToken takes.
+// Reads sixteen bytes from the one after s on, within the block's padding.
 __attribute__((target("avx2,popcnt,bmi,bmi2"), always_inline)) inline char const* takeTokenShuffled(
     char const* s, plainDecimal& decimal, double& rounded) {
-    __m128i const bytes = _mm_loadu_si128(reinterpret_cast<__m128i const*>(s));
+    unsigned const first = static_cast<unsigned char>(*s);
+    // Without a branch: the signs of coordinates are as good as random.
+    unsigned const minus = ((first ^ '-') - 1) >> 31;
+    unsigned const signLength = minus | (((first ^ '+') - 1) >> 31);
+    char const* const p = s + signLength;
+    __m128i const bytes = _mm_loadu_si128(reinterpret_cast<__m128i const*>(p));
     __m128i const values = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
     __m128i const blankTable = _mm_setr_epi8(' ', 0, 0, 0, 0, 0, 0, 0, 0, '\t', '\n', '\v', '\f', '\r', 0, 0);
-    unsigned const first = static_cast<unsigned char>(*s);
-    unsigned const minus = ((first ^ '-') - 1) >> 31;
-    unsigned const plus = ((first ^ '+') - 1) >> 31;
-    unsigned const signLength = minus | plus;
-    // Bits from the first byte after the sign; bits past the sixteen loaded
-    // bytes count as not digits, not a point and not blank.
-    unsigned const nonDigits = ~static_cast<unsigned>(_mm_movemask_epi8(
-                                   _mm_cmpeq_epi8(_mm_min_epu8(values, _mm_set1_epi8(9)), values))) >>
-                               signLength;
-    unsigned const points =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.')))) >> signLength;
-    unsigned const blanks = static_cast<unsigned>(_mm_movemask_epi8(
-                                _mm_cmpeq_epi8(_mm_shuffle_epi8(blankTable, bytes), bytes))) >>
-                            signLength;
+    // Bits past the sixteen loaded bytes count as not digits, not a point
+    // and not blank.
+    unsigned const nonDigits = ~static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(values, _mm_set1_epi8(9)), values)));
+    auto const points = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.'))));
+    auto const blanks =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_shuffle_epi8(blankTable, bytes), bytes)));
     unsigned const whole = _tzcnt_u32(nonDigits);
     unsigned const hasPoint = (points >> whole) & 1;
     unsigned const fraction = _tzcnt_u32(nonDigits >> (whole + 1)) & (0u - hasPoint);
     unsigned const length = whole + hasPoint + fraction;
     if ((whole - 1 > 6) | (fraction > 7) | (((blanks >> length) & 1) == 0)) return nullptr;
-    __m128i const place = _mm_add_epi8(
-        _mm_load_si128(reinterpret_cast<__m128i const*>(digitPlacesTable[8 * whole + fraction].from)),
-        _mm_set1_epi8(static_cast<char>(signLength)));
+    __m128i const place =
+        _mm_load_si128(reinterpret_cast<__m128i const*>(digitPlacesTable[8 * whole + fraction].from));
     __m128i const placed = _mm_shuffle_epi8(values, place);
     __m128i const pairs = _mm_maddubs_epi16(placed, _mm_set1_epi16(10 | 1 << 8));
     __m128i const quads = _mm_madd_epi16(pairs, _mm_set1_epi32(100 | 1 << 16));
@@ -105,7 +103,7 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"), always_inline)) inline char const
     std::uint64_t const digits = (both & 0xffffffffu) * 100000000u + (both >> 32);
     decimal = {digits, fraction, minus << 15};
     rounded = roundedValue(decimal);
-    return s + signLength + length;
+    return p + length;
 }
 
 __attribute__((target("avx2,popcnt,bmi,bmi2"))) unsigned convertTokensAvx2(char const* base,
