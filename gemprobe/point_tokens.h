@@ -121,14 +121,16 @@ struct tokenList {
 
 // Adds the token starts of one chunk to the list, eight at a time without a
 // branch per token (a chunk holds about six numbers); entries past the last
-// start are garbage that the count leaves out. The high bit keeps ctz defined.
+// start are garbage that the count leaves out, so `lowestBit` may give
+// anything for 0.
+template <unsigned (*lowestBit)(std::uint64_t)>
 __attribute__((always_inline)) inline void addStarts(tokenList& list, std::uint64_t found,
                                                      std::uint32_t offset) {
     unsigned const count = static_cast<unsigned>(std::popcount(found));
     std::uint32_t* out = list.starts + list.tokens;
     for (;;) {
         for (int k = 0; k < 8; ++k) {
-            out[k] = offset + static_cast<std::uint32_t>(__builtin_ctzll(found | std::uint64_t{1} << 63));
+            out[k] = offset + lowestBit(found);
             found &= found - 1;
         }
         if (found == 0) break;
@@ -141,7 +143,7 @@ __attribute__((always_inline)) inline void addStarts(tokenList& list, std::uint6
 // stopping at the end of the block or after batchChunks chunks. The byte
 // before base counts as a blank: the run's reading starts at base either way.
 // Reads up to 63 bytes past the block's end, which its padding allows.
-template <chunkMasks (*masksOfChunk)(char const*)>
+template <chunkMasks (*masksOfChunk)(char const*), unsigned (*lowestBit)(std::uint64_t)>
 __attribute__((always_inline)) inline void listTokens(char const* base, char const* blockEnd, unsigned wanted,
                                                       tokenList& list) {
     list.tokens = 0;
@@ -158,7 +160,7 @@ __attribute__((always_inline)) inline void listTokens(char const* base, char con
         list.newlineMasks[chunks] = m.newlines;
         list.linesBeforeChunk[chunks] = lines;
         lines += std::popcount(m.newlines);
-        addStarts(list, found, 64 * chunks);
+        addStarts<lowestBit>(list, found, 64 * chunks);
     }
 }
 

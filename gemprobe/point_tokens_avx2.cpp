@@ -31,9 +31,14 @@ __attribute__((target("avx2"))) inline chunkMasks masksOfChunkAvx2(char const* c
             bits(_mm256_cmpeq_epi8(low, newline)) | bits(_mm256_cmpeq_epi8(high, newline)) << 32};
 }
 
+// tzcnt is defined at 0 (64).
+__attribute__((target("bmi"))) inline unsigned lowestBitAvx2(std::uint64_t bits) {
+    return static_cast<unsigned>(_tzcnt_u64(bits));
+}
+
 __attribute__((target("avx2,popcnt,bmi,bmi2"))) void listTokensAvx2(char const* base, char const* blockEnd,
                                                                     unsigned wanted, tokenList& list) {
-    listTokens<masksOfChunkAvx2>(base, blockEnd, wanted, list);
+    listTokens<masksOfChunkAvx2, lowestBitAvx2>(base, blockEnd, wanted, list);
 }
 
 // For a token of w integer and f fraction digits (after its sign), entry
@@ -65,6 +70,14 @@ inline constexpr std::array<digitPlaces, 64> digitPlacesTable = [] {
     return table;
 }();
 
+// For each first byte of a token: bit 0 set for a sign, bit 1 for a minus.
+inline constexpr std::array<unsigned char, 256> signOfFirstByte = [] {
+    std::array<unsigned char, 256> table{};
+    table['+'] = 1;
+    table['-'] = 3;
+    return table;
+}();
+
 // takePlainToken's result, without a byte examined alone after the sign:
 // the digits, the point and the blanks of the sixteen bytes after the sign
 // come from compares of the whole, and the digits' value from one shuffle
@@ -73,10 +86,10 @@ inline constexpr std::array<digitPlaces, 64> digitPlacesTable = [] {
 // Reads sixteen bytes from the one after s on, within the block's padding.
 __attribute__((target("avx2,popcnt,bmi,bmi2"), always_inline)) inline char const* takeTokenShuffled(
     char const* s, plainDecimal& decimal, double& rounded) {
-    unsigned const first = static_cast<unsigned char>(*s);
     // Without a branch: the signs of coordinates are as good as random.
-    unsigned const minus = ((first ^ '-') - 1) >> 31;
-    unsigned const signLength = minus | (((first ^ '+') - 1) >> 31);
+    unsigned const sign = signOfFirstByte[static_cast<unsigned char>(*s)];
+    unsigned const minus = sign >> 1;
+    unsigned const signLength = sign & 1;
     char const* const p = s + signLength;
     __m128i const bytes = _mm_loadu_si128(reinterpret_cast<__m128i const*>(p));
     __m128i const values = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));

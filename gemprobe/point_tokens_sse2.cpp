@@ -23,8 +23,13 @@ __attribute__((always_inline)) inline chunkMasks masksOfChunkSse2(char const* c)
     return {blanks, newlines};
 }
 
+// The high bit keeps ctz defined at 0.
+inline unsigned lowestBitSse2(std::uint64_t bits) {
+    return static_cast<unsigned>(__builtin_ctzll(bits | std::uint64_t{1} << 63));
+}
+
 void listTokensSse2(char const* base, char const* blockEnd, unsigned wanted, tokenList& list) {
-    listTokens<masksOfChunkSse2>(base, blockEnd, wanted, list);
+    listTokens<masksOfChunkSse2, lowestBitSse2>(base, blockEnd, wanted, list);
 }
 
 unsigned convertTokensSse2(char const* base, tokenList const& list, unsigned count, tokenValues& values) {
