@@ -71,6 +71,13 @@ __attribute__((always_inline)) inline bool takeGeneralPoint(pointRun& run, char 
     return true;
 }
 
+// How many of the batch's first `points` points start before `limit`.
+unsigned pointsBefore(tokenList const& list, char const* base, unsigned points, char const* limit) {
+    unsigned count = 0;
+    while (count < points && base + list.starts[3 * count] < limit) ++count;
+    return count;
+}
+
 pointEngine const* bestEngine() { return avx2EngineRuns() ? &avx2Engine : &sse2Engine; }
 
 pointEngine const* activeEngine = bestEngine();
@@ -81,6 +88,9 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
     pointRun run;
     run.stop = p;
     innerBall const ball = filter.ball;
+    // No point is within a negative square: one comparison for both of
+    // containsFiltered's conditions.
+    double const ballReach = ball.radiusSquared > 0 ? ball.radiusSquared : -1;
     tokenList list;
     tokenValues values;
     while (run.points < maxPoints) {
@@ -90,18 +100,16 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
         engine.listTokens(base, blockEnd, 3 * wanted, list);
         unsigned const listed = list.tokens < 3 * wanted ? list.tokens / 3 * 3 : 3 * wanted;
         unsigned const points = engine.convertTokens(base, list, listed, values) / 3;
-        unsigned taken = 0;
-        bool atLimit = false;
-        for (; taken < points; ++taken) {
-            if (base + list.starts[3 * taken] >= limit) {
-                atLimit = true;
-                break;
-            }
+        // Points start in order, so the limit can only cut the batch short
+        // when its last point starts at or after it.
+        bool const atLimit = points > 0 && base + list.starts[3 * (points - 1)] >= limit;
+        unsigned const allowed = atLimit ? pointsBefore(list, base, points, limit) : points;
+        for (unsigned taken = 0; taken < allowed; ++taken) {
             double const x = values.rounded[3 * taken], y = values.rounded[3 * taken + 1],
                          z = values.rounded[3 * taken + 2];
             double const dx = x - ball.x, dy = y - ball.y, dz = z - ball.z;
             bool inside = true;
-            if (!(dx * dx + dy * dy + dz * dz <= ball.radiusSquared && ball.radiusSquared > 0)) {
+            if (!(dx * dx + dy * dy + dz * dz <= ballReach)) {
                 vec3 q;
                 storeValue(values.decimals[3 * taken], q.x);
                 storeValue(values.decimals[3 * taken + 1], q.y);
@@ -111,10 +119,10 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
             std::uint32_t const text = inside ? takText : nieText;
             std::memcpy(verdicts + 4 * (run.points + taken), &text, 4);
         }
-        if (taken > 0) {
+        if (allowed > 0) {
             // Tokens hold no newlines, so the newlines up to the run's stop
             // are those before the last point's last token, which ends the run.
-            std::uint32_t const last = list.starts[3 * taken - 1];
+            std::uint32_t const last = list.starts[3 * allowed - 1];
             std::uint64_t const before =
                 list.newlineMasks[last / 64] & ((std::uint64_t{1} << (last % 64)) - 1);
             run.lines += list.linesBeforeChunk[last / 64] + std::popcount(before);
@@ -122,13 +130,13 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
             char const* stop = base + last;
             while (!isBlank(*stop)) ++stop;
             run.stop = stop;
-            run.points += taken;
+            run.points += allowed;
         }
         if (atLimit) break;
         // A point the second stage did not take, or a batch cut short by the
         // end of the block or by a long stretch of blanks: one point through
         // the general path, which stops the run if it cannot take it either.
-        if (taken < wanted && run.points < maxPoints &&
+        if (allowed < wanted && run.points < maxPoints &&
             !takeGeneralPoint(run, limit, blockEnd, filter, planes, verdicts))
             break;
     }
