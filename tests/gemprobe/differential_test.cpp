@@ -3,6 +3,7 @@
 // next to and far from the walls' planes, odd whitespace. The outputs must be
 // byte-identical, with a large read buffer and with a one-byte one.
 
+#include "point_run.h"
 #include "reference_model.h"
 #include "run_in_memory.h"
 
@@ -238,9 +239,16 @@ TEST(Differential, MatchesTheReferenceOnRandomInputs) {
         std::string const input = generateInput(seed);
         std::string const expected = referenceOutput(input);
         std::size_t const capacity = seed % 4 == 0 ? 1 : defaultInputCapacity;
-        RunResult const actual = runInMemory(input, capacity);
-        ASSERT_TRUE(actual.finished) << "seed " << seed << ": " << actual.error << "\n" << input;
-        ASSERT_EQ(actual.output, expected) << "seed " << seed << " buffer " << capacity << "\n" << input;
+        // Every engine of the point loop.
+        for (pointEngineKind kind : {pointEngineKind::sse2, pointEngineKind::avx2}) {
+            if (!pointEngineRuns(kind)) continue;
+            usePointEngine(kind);
+            RunResult const actual = runInMemory(input, capacity);
+            ASSERT_TRUE(actual.finished) << "seed " << seed << ": " << actual.error << "\n" << input;
+            ASSERT_EQ(actual.output, expected)
+                << "seed " << seed << " buffer " << capacity << " engine " << static_cast<int>(kind) << "\n"
+                << input;
+        }
         verdicts += static_cast<int>(std::count(expected.begin(), expected.end(), 'K'));
     }
     // The generator must produce both verdicts in quantity to mean anything.
