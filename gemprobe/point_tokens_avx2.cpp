@@ -135,6 +135,9 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"))) unsigned convertTokensAvx2(char 
 pointEngine const avx2Engine = {listTokensAvx2, convertTokensAvx2};
 
 bool avx2EngineRuns() {
+    // The engine is chosen during static initialization, which may come
+    // before the C runtime has filled in what the processor supports.
+    __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
            __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
 }
