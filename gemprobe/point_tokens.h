@@ -124,10 +124,9 @@ struct tokenList {
 // start are garbage that the count leaves out, so `lowestBit` may give
 // anything for 0.
 template <unsigned (*lowestBit)(std::uint64_t)>
-__attribute__((always_inline)) inline void addStarts(tokenList& list, std::uint64_t found,
-                                                     std::uint32_t offset) {
+__attribute__((always_inline)) inline unsigned addStarts(std::uint32_t* out, std::uint64_t found,
+                                                         std::uint32_t offset) {
     unsigned const count = static_cast<unsigned>(std::popcount(found));
-    std::uint32_t* out = list.starts + list.tokens;
     for (;;) {
         for (int k = 0; k < 8; ++k) {
             out[k] = offset + lowestBit(found);
@@ -136,7 +135,7 @@ __attribute__((always_inline)) inline void addStarts(tokenList& list, std::uint6
         if (found == 0) break;
         out += 8;
     }
-    list.tokens += count;
+    return count;
 }
 
 // Lists the starts of tokens from base on, up to `wanted` of them or more,
@@ -146,10 +145,12 @@ __attribute__((always_inline)) inline void addStarts(tokenList& list, std::uint6
 template <chunkMasks (*masksOfChunk)(char const*), unsigned (*lowestBit)(std::uint64_t)>
 __attribute__((always_inline)) inline void listTokens(char const* base, char const* blockEnd, unsigned wanted,
                                                       tokenList& list) {
-    list.tokens = 0;
+    // The count in a local: kept in the list, it would be stored and loaded
+    // again around each chunk's starts, whose stores may alias it.
+    unsigned tokens = 0;
     long lines = 0;
     std::uint64_t blankBefore = 1;
-    for (unsigned chunks = 0; list.tokens < wanted && chunks < batchChunks; ++chunks) {
+    for (unsigned chunks = 0; tokens < wanted && chunks < batchChunks; ++chunks) {
         char const* const chunk = base + 64 * chunks;
         if (chunk >= blockEnd) break;
         chunkMasks const m = masksOfChunk(chunk);
@@ -160,8 +161,9 @@ __attribute__((always_inline)) inline void listTokens(char const* base, char con
         list.newlineMasks[chunks] = m.newlines;
         list.linesBeforeChunk[chunks] = lines;
         lines += std::popcount(m.newlines);
-        addStarts<lowestBit>(list, found, 64 * chunks);
+        tokens += addStarts<lowestBit>(list.starts + tokens, found, 64 * chunks);
     }
+    list.tokens = tokens;
 }
 
 // The second stage's results for the tokens of a list: each one's value
