@@ -121,15 +121,15 @@ struct tokenList {
 
 // Adds the token starts of one chunk to the list, eight at a time without a
 // branch per token (a chunk holds about six numbers); entries past the last
-// start are garbage that the count leaves out, so `lowestBit` may give
+// start are garbage that the count leaves out, so `bits::lowest` may give
 // anything for 0.
-template <unsigned (*lowestBit)(std::uint64_t)>
+template <class bits>
 __attribute__((always_inline)) inline unsigned addStarts(std::uint32_t* out, std::uint64_t found,
                                                          std::uint32_t offset) {
-    unsigned const count = static_cast<unsigned>(std::popcount(found));
+    unsigned const count = bits::count(found);
     for (;;) {
         for (int k = 0; k < 8; ++k) {
-            out[k] = offset + lowestBit(found);
+            out[k] = offset + bits::lowest(found);
             found &= found - 1;
         }
         if (found == 0) break;
@@ -142,7 +142,9 @@ __attribute__((always_inline)) inline unsigned addStarts(std::uint32_t* out, std
 // stopping at the end of the block or after batchChunks chunks. The byte
 // before base counts as a blank: the run's reading starts at base either way.
 // Reads up to 63 bytes past the block's end, which its padding allows.
-template <chunkMasks (*masksOfChunk)(char const*), unsigned (*lowestBit)(std::uint64_t)>
+// `bits` counts set bits (count) and finds the lowest (lowest) in the way
+// the engine's processor does best.
+template <chunkMasks (*masksOfChunk)(char const*), class bits>
 __attribute__((always_inline)) inline void listTokens(char const* base, char const* blockEnd, unsigned wanted,
                                                       tokenList& list) {
     // The count in a local: kept in the list, it would be stored and loaded
@@ -160,8 +162,8 @@ __attribute__((always_inline)) inline void listTokens(char const* base, char con
         blankBefore = m.blanks >> 63;
         list.newlineMasks[chunks] = m.newlines;
         list.linesBeforeChunk[chunks] = lines;
-        lines += std::popcount(m.newlines);
-        tokens += addStarts<lowestBit>(list.starts + tokens, found, 64 * chunks);
+        lines += bits::count(m.newlines);
+        tokens += addStarts<bits>(list.starts + tokens, found, 64 * chunks);
     }
     list.tokens = tokens;
 }

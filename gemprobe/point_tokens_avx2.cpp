@@ -32,13 +32,18 @@ __attribute__((target("avx2"))) inline chunkMasks masksOfChunkAvx2(char const* c
 }
 
 // tzcnt is defined at 0 (64).
-__attribute__((target("bmi"))) inline unsigned lowestBitAvx2(std::uint64_t bits) {
-    return static_cast<unsigned>(_tzcnt_u64(bits));
-}
+struct bitsAvx2 {
+    __attribute__((target("popcnt"))) static unsigned count(std::uint64_t x) {
+        return static_cast<unsigned>(_mm_popcnt_u64(x));
+    }
+    __attribute__((target("bmi"))) static unsigned lowest(std::uint64_t x) {
+        return static_cast<unsigned>(_tzcnt_u64(x));
+    }
+};
 
 __attribute__((target("avx2,popcnt,bmi,bmi2"))) void listTokensAvx2(char const* base, char const* blockEnd,
                                                                     unsigned wanted, tokenList& list) {
-    listTokens<masksOfChunkAvx2, lowestBitAvx2>(base, blockEnd, wanted, list);
+    listTokens<masksOfChunkAvx2, bitsAvx2>(base, blockEnd, wanted, list);
 }
 
 // For a token of w integer and f fraction digits (after its sign), entry
