@@ -102,7 +102,7 @@ Input inputFromFd(int fd, std::size_t capacity) {
     in.capacity = capacity;
     // More bytes than a block: a NUL after the data stops every scan of
     // digits at the end of the block without a bounds check per byte, and the
-    // sixteen-byte loads of the number reader may look up to fifteen bytes past it.
+    // loads that may start before it reach into the padding (blockPadding).
     in.buffer = std::make_unique<char[]>(capacity + blockPadding);
     in.buffer[0] = '\0';
     in.pos = in.end = in.buffer.get();

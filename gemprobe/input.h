@@ -48,9 +48,10 @@ struct Input {
 };
 
 constexpr std::size_t defaultInputCapacity = 1 << 18;
-// Bytes allocated after a block: its NUL and the reach of the number reader's
-// sixteen-byte loads, which may start at the NUL.
-constexpr std::size_t blockPadding = 16;
+// Bytes allocated after a block: its NUL and the reach of the loads that may
+// start before it: the number reader's sixteen bytes from any position up to
+// the NUL, and the point loop's 64 bytes of blanks from any position before it.
+constexpr std::size_t blockPadding = 64;
 
 Input inputFromFd(int fd, std::size_t capacity = defaultInputCapacity);
 // The memory must outlive the Input.

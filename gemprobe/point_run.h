@@ -24,3 +24,10 @@ struct pointRun {
 // most blockEnd.
 pointRun scanPoints(char const* p, char const* limit, char const* blockEnd, std::size_t maxPoints,
                     pointFilter const& filter, std::vector<plane> const& planes, char* verdicts);
+
+// The loop runs on one of two engines that give the same results: one for
+// any x86-64 processor and one for processors with AVX2. The best one that
+// the processor runs is used unless a test asks for another.
+enum class pointEngineKind { sse2, avx2 };
+bool pointEngineRuns(pointEngineKind kind);
+void usePointEngine(pointEngineKind kind);  // falls back to sse2 where avx2 does not run

@@ -3,6 +3,7 @@
 // next to and far from the walls' planes, odd whitespace. The outputs must be
 // byte-identical, with a large read buffer and with a one-byte one.
 
+#include "point_run.h"
 #include "reference_model.h"
 #include "run_in_memory.h"
 
@@ -238,12 +239,17 @@ TEST(Differential, MatchesTheReferenceOnRandomInputs) {
         std::string const input = generateInput(seed);
         std::string const expected = referenceOutput(input);
         std::size_t const capacity = seed % 4 == 0 ? 1 : seed % 4 == 1 ? 97 : defaultInputCapacity;
-        for (std::size_t const engine : everyPointEngine) {
-            RunResult const actual = runInMemory(input, capacity, engine);
-            ASSERT_TRUE(actual.finished) << "seed " << seed << ": " << actual.error << "\n" << input;
-            ASSERT_EQ(actual.output, expected)
-                << "seed " << seed << " buffer " << capacity << " split " << engine << "\n"
-                << input;
+        // Every engine of the point loop, on one thread and split between two.
+        for (pointEngineKind kind : {pointEngineKind::sse2, pointEngineKind::avx2}) {
+            if (!pointEngineRuns(kind)) continue;
+            usePointEngine(kind);
+            for (std::size_t const split : everyPointEngine) {
+                RunResult const actual = runInMemory(input, capacity, split);
+                ASSERT_TRUE(actual.finished) << "seed " << seed << ": " << actual.error << "\n" << input;
+                ASSERT_EQ(actual.output, expected) << "seed " << seed << " buffer " << capacity << " engine "
+                                                   << static_cast<int>(kind) << " split " << split << "\n"
+                                                   << input;
+            }
         }
         verdicts += static_cast<int>(std::count(expected.begin(), expected.end(), 'K'));
     }

@@ -1,0 +1,201 @@
+#pragma once
+
+// What the two stages of the point loop share (point_run.cpp explains the
+// stages), and the engines that run them: one for any x86-64 processor
+// (SSE2) and one for processors with AVX2 and BMI2.
+
+#include "decimal.h"
+#include "filter.h"
+
+#include <bit>
+#include <cstdint>
+
+__attribute__((always_inline)) inline bool isBlank(char c) {
+    return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
+}
+
+// Blanks and newlines of the 64 bytes at c, bit i for byte i.
+struct chunkMasks {
+    std::uint64_t blanks;
+    std::uint64_t newlines;
+};
+
+// A plain decimal token: sign, digits (at most 14, below 2^47) and how many
+// of them are fraction digits.
+struct plainDecimal {
+    std::uint64_t digits;
+    unsigned fractionDigits;
+    unsigned signBit;  // signBitOfExtended or 0
+};
+
+// The token at s, when it is [sign] 1-7 digits [. 0-7 digits] followed by a
+// blank; returns the position of that blank, or nullptr. Reads the sixteen
+// bytes after the sign, which lie within the block's padding since s is
+// before the block's end; with at most fourteen digits and a point, the
+// byte after the token is among them. A token that reaches the end of the
+// block ends in its NUL, which is not a blank, so it is never taken.
+__attribute__((always_inline)) inline char const* takePlainToken(char const* s, plainDecimal& d) {
+    unsigned const first = static_cast<unsigned char>(*s);
+    unsigned const minus = ((first ^ '-') - 1) >> 31;
+    unsigned const plus = ((first ^ '+') - 1) >> 31;
+    unsigned const signLength = minus | plus;
+    char const* const p = s + signLength;
+    unsigned const nonDigits = ~digitMaskOfSixteen(p);
+    unsigned const wholeDigits = static_cast<unsigned>(__builtin_ctz(nonDigits));
+    if (wholeDigits - 1 > 6) return nullptr;  // none, or eight or more
+    std::uint64_t digits = valueOfDigits(loadEightBytes(p), static_cast<int>(wholeDigits));
+    char const* q = p + wholeDigits;
+    unsigned fractionDigits = 0;
+    if (*q == '.') {
+        fractionDigits = static_cast<unsigned>(__builtin_ctz(nonDigits >> (wholeDigits + 1)));
+        if (fractionDigits > 7) return nullptr;
+        if (fractionDigits > 0)
+            digits = digits * powersOfTenUpTo8[fractionDigits] +
+                     valueOfDigits(loadEightBytes(q + 1), static_cast<int>(fractionDigits));
+        q += 1 + fractionDigits;
+    }
+    if (!isBlank(*q)) return nullptr;
+    d = {digits, fractionDigits, minus << 15};
+    return q;
+}
+
+// The token's value in extended precision, as strtold gives it (see
+// parseCommonDecimal for why these two stores are correctly rounded).
+__attribute__((always_inline)) inline void storeValue(plainDecimal const& d, long double& value) {
+    if (d.fractionDigits == 0 || d.digits == 0) {
+        storeInteger(value, d.digits, d.signBit);
+    } else {
+        storeQuotient(value, d.digits, static_cast<int>(d.fractionDigits), d.signBit);
+    }
+}
+
+inline constexpr double powersOfTenUpTo4[5] = {1, 10, 100, 1000, 10000};
+
+// The token's value in extended precision rounded to double, which is what
+// toCertifiedDouble gives for it: every such value is zero or lies between
+// 10^-7 and 10^7, inside the certified range.
+//
+// With at most four fraction digits this is one double division, which is
+// correctly rounded since both operands are exact (digits < 2^47, 10^k
+// < 2^53). Rounding the exact quotient x = digits / 10^k straight to double
+// gives the same as rounding it first to 64 bits and then to 53 (ties to
+// even both times), unless the first rounding lands on a midpoint M between
+// two doubles that x is not equal to. No x here comes that close to one: M
+// is an odd multiple of 2^e lying in [2^(e+53), 2^(e+54)), where the 64-bit
+// values are 2^(e-10) apart, so the first rounding reaches M only from
+// within 2^(e-11) of it. Since x < 10^7 < 2^24, e < -29 and e + k < 0, so
+// x - M = (digits 2^-(e+k) - m 5^k) 2^(e+k) / 10^k with an integer in
+// brackets that is not zero: |x - M| >= 2^e / 5^k >= 2^e / 625 > 2^(e-11).
+// With five to seven fraction digits 5^k reaches 2^11 and the bound fails,
+// so those values are rounded from the extended one.
+__attribute__((always_inline)) inline double roundedValue(plainDecimal const& d) {
+    std::uint64_t bits;
+    if (d.fractionDigits <= 4) {
+        double const magnitude =
+            static_cast<double>(static_cast<std::int64_t>(d.digits)) / powersOfTenUpTo4[d.fractionDigits];
+        bits = std::bit_cast<std::uint64_t>(magnitude) | static_cast<std::uint64_t>(d.signBit) << 48;
+    } else {
+        long double extended;
+        storeValue(d, extended);
+        double rounded;
+        toCertifiedDouble(extended, rounded);
+        return rounded;
+    }
+    return std::bit_cast<double>(bits);
+}
+
+// Points listed per batch: enough to keep the second stage busy, few enough
+// that the lists stay in the first-level cache.
+constexpr unsigned batchPoints = 32;
+constexpr unsigned batchChunks = 32;  // at most 2 KiB of blanks scanned per batch
+
+// The first stage's lists for one batch, from `base` on.
+struct tokenList {
+    unsigned tokens = 0;
+    // Token starts, as offsets from base; the extraction writes up to eight
+    // entries past the last real one, and a chunk holds at most 32 starts.
+    std::uint32_t starts[3 * batchPoints + 32 + 8];
+    std::uint64_t newlineMasks[batchChunks];  // of the chunk at base + 64 i
+    long linesBeforeChunk[batchChunks];       // newlines from base to that chunk
+};
+
+// Adds the token starts of one chunk to the list, eight at a time without a
+// branch per token (a chunk holds about six numbers); entries past the last
+// start are garbage that the count leaves out, so `bits::lowest` may give
+// anything for 0.
+template <class bits>
+__attribute__((always_inline)) inline unsigned addStarts(std::uint32_t* out, std::uint64_t found,
+                                                         std::uint32_t offset) {
+    unsigned const count = bits::count(found);
+    for (;;) {
+        for (int k = 0; k < 8; ++k) {
+            out[k] = offset + bits::lowest(found);
+            found &= found - 1;
+        }
+        if (found == 0) break;
+        out += 8;
+    }
+    return count;
+}
+
+// Lists the starts of tokens from base on, up to `wanted` of them or more,
+// stopping at the end of the block or after batchChunks chunks. The byte
+// before base counts as a blank: the run's reading starts at base either way.
+// Reads up to 63 bytes past the block's end, which its padding allows.
+// `bits` counts set bits (count) and finds the lowest (lowest) in the way
+// the engine's processor does best.
+template <chunkMasks (*masksOfChunk)(char const*), class bits>
+__attribute__((always_inline)) inline void listTokens(char const* base, char const* blockEnd, unsigned wanted,
+                                                      tokenList& list) {
+    // The count in a local: kept in the list, it would be stored and loaded
+    // again around each chunk's starts, whose stores may alias it.
+    unsigned tokens = 0;
+    long lines = 0;
+    std::uint64_t blankBefore = 1;
+    for (unsigned chunks = 0; tokens < wanted && chunks < batchChunks; ++chunks) {
+        char const* const chunk = base + 64 * chunks;
+        if (chunk >= blockEnd) break;
+        chunkMasks const m = masksOfChunk(chunk);
+        std::size_t const inBlock = static_cast<std::size_t>(blockEnd - chunk);
+        std::uint64_t const valid = inBlock >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << inBlock) - 1;
+        std::uint64_t const found = ~m.blanks & (m.blanks << 1 | blankBefore) & valid;
+        blankBefore = m.blanks >> 63;
+        list.newlineMasks[chunks] = m.newlines;
+        list.linesBeforeChunk[chunks] = lines;
+        lines += bits::count(m.newlines);
+        tokens += addStarts<bits>(list.starts + tokens, found, 64 * chunks);
+    }
+    list.tokens = tokens;
+}
+
+// The second stage's results for the tokens of a list: each one's value
+// rounded to double, and its decimal, from which the few points that the
+// inner ball does not decide get their extended values.
+struct tokenValues {
+    double rounded[3 * batchPoints];
+    plainDecimal decimals[3 * batchPoints];
+};
+
+// Converts the first `count` tokens of the list (count <= 3 batchPoints and
+// count <= list.tokens); stops at the first token that is not plain.
+// Returns how many it converted.
+template <class takeToken>
+__attribute__((always_inline)) inline unsigned convertTokens(char const* base, tokenList const& list,
+                                                             unsigned count, tokenValues& values,
+                                                             takeToken take) {
+    for (unsigned i = 0; i < count; ++i) {
+        if (take(base + list.starts[i], values.decimals[i]) == nullptr) return i;
+        values.rounded[i] = roundedValue(values.decimals[i]);
+    }
+    return count;
+}
+
+// An engine: the first stage, and the second stage's conversion.
+struct pointEngine {
+    void (*listTokens)(char const* base, char const* blockEnd, unsigned wanted, tokenList& list);
+    unsigned (*convertTokens)(char const* base, tokenList const& list, unsigned count, tokenValues& values);
+};
+
+extern pointEngine const sse2Engine;
+extern pointEngine const avx2Engine;  // only where avx2EngineRuns()
+bool avx2EngineRuns();

@@ -1,0 +1,245 @@
+// The two-stage point loop against the one-number-at-a-time loop it replaced,
+// on every engine: the same points, stop, newline count and verdicts on
+// random layouts of plain and other spellings, placed at every offset of a
+// 64-byte stride, with blocks that end inside a token, limits anywhere and
+// output room for few points. And each engine's token lists and values
+// against plain scalar models of them.
+
+#include "point_run.h"
+#include "input.h"
+#include "point_tokens.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The loop as it was before it had stages: blanks byte by byte, then the
+// reader's fast conversion, three numbers per point.
+pointRun modelScan(char const* p, char const* limit, char const* blockEnd, std::size_t maxPoints,
+                   pointFilter const& filter, std::vector<plane> const& planes, char* verdicts) {
+    pointRun run;
+    run.stop = p;
+    for (; run.points < maxPoints; ++run.points) {
+        long lines = 0;
+        char const* after = run.stop;
+        vec3 q{};
+        for (long double* value : {&q.x, &q.y, &q.z}) {
+            while (*after == ' ' || (*after >= '\t' && *after <= '\r')) lines += *after++ == '\n';
+            if (after >= (value == &q.x ? limit : blockEnd)) after = nullptr;
+            if (after != nullptr) after = parseShortDecimal(after, blockEnd, *value);
+            if (after == nullptr) return run;
+        }
+        std::memcpy(verdicts + 4 * run.points, containsFiltered(filter, planes, q) ? "TAK\n" : "NIE\n", 4);
+        run.stop = after;
+        run.lines += lines;
+    }
+    return run;
+}
+
+struct Layout {
+    std::mt19937_64 rng;
+    std::string text;
+
+    unsigned below(unsigned n) { return static_cast<unsigned>(rng() % n); }
+
+    void digits(unsigned n) {
+        for (unsigned i = 0; i < n; ++i) text += static_cast<char>('0' + below(10));
+    }
+
+    // Mostly the plain spellings the stages take, at every length around
+    // their limits; now and then one that sends the point to the general path.
+    void number() {
+        static char const* const others[] = {"1e5",        "-2E-3", "0x1p1", "inf",  ".5",
+                                             "7.",         "1-2",   "3,",    "\x01", "12345678901234567890",
+                                             "00000000.5", "-",     "+.",    "4\x7f"};
+        if (below(25) == 0) {
+            text += others[below(std::size(others))];
+            return;
+        }
+        unsigned const sign = below(6);
+        if (sign < 2) text += '-';
+        if (sign == 2) text += '+';
+        digits(below(3) == 0 ? 1 + below(9) : 1 + below(2));
+        if (below(5) != 0) {
+            text += '.';
+            digits(below(3) == 0 ? below(9) : 3);
+        }
+    }
+
+    void blanks() {
+        static char const* const kinds[] = {" ", " ", "\n", "\t", "\r\n", "\v", "\f", "  \n\n", "   "};
+        text += kinds[below(std::size(kinds))];
+        if (below(30) == 0) text += std::string(70 + below(2200), below(2) == 0 ? ' ' : '\n');
+    }
+};
+
+// A cube of side 2, so that points take both verdicts and some miss the inner ball.
+struct Box {
+    std::vector<plane> planes;
+    pointFilter filter;
+    Box() {
+        solid diamond;
+        auto corner = [](int i) { return vec3{i & 1 ? 2.0L : 0, i & 2 ? 2.0L : 0, i & 4 ? 2.0L : 0}; };
+        for (auto const& q :
+             {std::array{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}})
+            addWall(diamond, {corner(q[0]), corner(q[1]), corner(q[2]), corner(q[3])});
+        calculateOrientations(diamond);
+        planes = planesOf(diamond);
+        filter = filterOf(planes);
+    }
+};
+
+TEST(PointRun, EveryEngineMatchesTheOneNumberLoop) {
+    Box const box;
+    Layout layout{std::mt19937_64{11}, {}};
+    for (int input = 0; input < 300; ++input) {
+        layout.text.clear();
+        if (input % 2 == 0) layout.blanks();
+        for (unsigned point = 0, points = 1 + layout.below(60); point < points; ++point) {
+            for (int k = 0; k < 3; ++k) {
+                layout.number();
+                layout.blanks();
+            }
+        }
+        std::string const& text = layout.text;
+        for (std::size_t offset = 0; offset < 64; offset += input % 2 == 0 ? 1 : 13) {
+            // The block ends anywhere: mostly after all of it, else inside.
+            std::size_t const length = layout.below(3) != 0 ? text.size() : layout.below(text.size() + 1);
+            std::vector<char> storage(offset + length + blockPadding);
+            for (char& c : storage) c = static_cast<char>('0' + layout.below(10));  // digits past the end
+            std::memcpy(storage.data() + offset, text.data(), length);
+            char const* const start = storage.data() + offset;
+            char const* const blockEnd = start + length;
+            storage[offset + length] = '\0';
+            char const* const limit = layout.below(4) == 0 ? start + layout.below(length + 1) : blockEnd;
+            std::size_t const room = layout.below(4) == 0 ? layout.below(40) : 1000;
+            std::string expectedVerdicts(4 * room, '?');
+            pointRun const expected =
+                modelScan(start, limit, blockEnd, room, box.filter, box.planes, expectedVerdicts.data());
+            for (pointEngineKind kind : {pointEngineKind::sse2, pointEngineKind::avx2}) {
+                if (!pointEngineRuns(kind)) continue;
+                usePointEngine(kind);
+                std::string verdicts(4 * room, '?');
+                pointRun const actual =
+                    scanPoints(start, limit, blockEnd, room, box.filter, box.planes, verdicts.data());
+                std::string const where = "engine " + std::to_string(static_cast<int>(kind)) + ", input " +
+                                          std::to_string(input) + ", offset " + std::to_string(offset) +
+                                          ":\n" + std::string(start, length);
+                ASSERT_EQ(actual.points, expected.points) << where;
+                ASSERT_EQ(actual.stop - start, expected.stop - start) << where;
+                ASSERT_EQ(actual.lines, expected.lines) << where;
+                ASSERT_EQ(verdicts, expectedVerdicts) << where;
+            }
+        }
+    }
+    usePointEngine(pointEngineKind::avx2);
+}
+
+// The first stage against a byte-by-byte list of token starts, the second
+// against takePlainToken and roundedValue, token by token.
+TEST(PointRun, EngineStagesMatchScalarModels) {
+    Layout layout{std::mt19937_64{12}, {}};
+    for (int input = 0; input < 2000; ++input) {
+        layout.text.clear();
+        while (layout.text.size() < 400) {
+            layout.number();
+            layout.blanks();
+        }
+        std::size_t const offset = layout.below(64);
+        std::size_t const length = layout.below(layout.text.size() + 1);
+        std::vector<char> storage(offset + length + blockPadding, 'x');
+        std::memcpy(storage.data() + offset, layout.text.data(), length);
+        char const* const base = storage.data() + offset;
+        storage[offset + length] = '\0';
+        std::vector<std::uint32_t> starts;
+        std::vector<long> linesBefore;
+        long lines = 0;
+        bool blankBefore = true;
+        for (std::size_t i = 0; i < length; ++i) {
+            bool const blank = base[i] == ' ' || (base[i] >= '\t' && base[i] <= '\r');
+            if (!blank && blankBefore) {
+                starts.push_back(static_cast<std::uint32_t>(i));
+                linesBefore.push_back(lines);
+            }
+            lines += base[i] == '\n';
+            blankBefore = blank;
+        }
+        unsigned const wanted = 1 + layout.below(3 * batchPoints);
+        for (pointEngine const* engine : {&sse2Engine, &avx2Engine}) {
+            if (engine == &avx2Engine && !avx2EngineRuns()) continue;
+            tokenList list;
+            engine->listTokens(base, base + length, wanted, list);
+            // At least `wanted` starts unless the block or the batch's bytes end first.
+            ASSERT_LE(list.tokens, starts.size());
+            for (unsigned i = 0; i < list.tokens; ++i) {
+                ASSERT_EQ(list.starts[i], starts[i]) << input << " token " << i;
+                std::uint32_t const at = starts[i];
+                std::uint64_t const before =
+                    list.newlineMasks[at / 64] & ((std::uint64_t{1} << (at % 64)) - 1);
+                ASSERT_EQ(list.linesBeforeChunk[at / 64] + std::popcount(before), linesBefore[i]);
+            }
+            bool const short_ = list.tokens < wanted;
+            ASSERT_TRUE(!short_ || list.tokens == starts.size() || starts[list.tokens] >= 64 * batchChunks);
+            tokenValues values;
+            unsigned const count = list.tokens < 3 * batchPoints ? list.tokens : 3 * batchPoints;
+            unsigned const converted = engine->convertTokens(base, list, count, values);
+            for (unsigned i = 0; i <= converted && i < count; ++i) {
+                plainDecimal d{};
+                bool const taken = takePlainToken(base + list.starts[i], d) != nullptr;
+                ASSERT_EQ(taken, i < converted) << input << " token " << i;
+                if (taken) {
+                    ASSERT_EQ(std::bit_cast<std::uint64_t>(values.rounded[i]),
+                              std::bit_cast<std::uint64_t>(roundedValue(d)));
+                    ASSERT_EQ(values.decimals[i].digits, d.digits);
+                    ASSERT_EQ(values.decimals[i].fractionDigits, d.fractionDigits);
+                    ASSERT_EQ(values.decimals[i].signBit, d.signBit);
+                }
+            }
+        }
+    }
+}
+
+// roundedValue's division against the extended value rounded to double, on
+// random significands at every scale it takes, and on decimals next to the
+// midpoints between doubles, where a double rounding would show.
+TEST(PointRun, DividedDoublesEqualTheRoundedExtendedValues) {
+    std::mt19937_64 rng(13);
+    auto check = [](std::uint64_t digits, unsigned fraction) {
+        for (unsigned signBit : {0u, signBitOfExtended}) {
+            plainDecimal const d{digits, fraction, signBit};
+            long double extended;
+            storeValue(d, extended);
+            double expected = 0;
+            ASSERT_TRUE(toCertifiedDouble(extended, expected));
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(roundedValue(d)), std::bit_cast<std::uint64_t>(expected))
+                << digits << " / 10^" << fraction;
+        }
+    };
+    for (unsigned fraction = 0; fraction <= 7; ++fraction) {
+        std::uint64_t const bound = 10000000 * static_cast<std::uint64_t>(std::pow(10, fraction));
+        for (int i = 0; i < 200000; ++i) check(rng() % bound, fraction);
+        for (std::uint64_t digits = 0; digits < 2000; ++digits) check(digits, fraction);
+        // The decimals on either side of random midpoints between doubles.
+        for (int i = 0; i < 200000; ++i) {
+            double const lower =
+                std::ldexp(static_cast<double>(rng() >> 11), -static_cast<int>(rng() % 60) - 10);
+            long double const midpoint = (static_cast<long double>(lower) + std::nextafter(lower, 1e300)) / 2;
+            long double const scaled = midpoint * std::pow(10.0L, fraction);
+            if (!(scaled < static_cast<long double>(bound))) continue;
+            auto const nearest = static_cast<std::uint64_t>(scaled);
+            check(nearest, fraction);
+            check(nearest + 1, fraction);
+        }
+    }
+}
+
+}  // namespace
