@@ -22,11 +22,16 @@ constexpr int working = 2;
 constexpr int done = 3;
 constexpr int quitting = 4;
 
-// The halves of a round take about the same time, so the wait for the other
-// thread is mostly short: spin for a while before sleeping in the kernel,
-// whose wake-up costs tens of microseconds. A round of 256 KiB takes about
-// 200 microseconds; 16384 pauses are about 300 here.
-constexpr int spinsPerWait = 1 << 14;
+// The halves of a round take about the same time, so the main thread's wait
+// for the helper is mostly short: it spins for a while (16384 pauses are
+// about 300 microseconds here, a round of 256 KiB about 200) before
+// sleeping in the kernel, whose wake-up costs tens of microseconds or more.
+// The helper spins longer for its next job (about 2.5 ms): one that has
+// fallen asleep wakes too late for the next round, which the main thread
+// then takes back, and that round, twice as long, would again outlast a
+// short spin.
+constexpr int mainSpins = 1 << 14;
+constexpr int helperSpins = 1 << 17;
 
 constexpr int maxBackoff = 64;
 
@@ -69,7 +74,7 @@ void serve(splitHelper& helper, unsigned short x87Control, unsigned sseControl) 
     _mm_setcsr(sseControl);
     for (;;) {
         waitFor(
-            helper.state, [](int s) { return s == posted || s == quitting; }, spinsPerWait);
+            helper.state, [](int s) { return s == posted || s == quitting; }, helperSpins);
         int expected = posted;
         if (!helper.state.compare_exchange_strong(expected, working, std::memory_order_acquire)) {
             if (expected == quitting) return;
@@ -214,7 +219,7 @@ splitOutcome judgeSplitBlock(splitHelper& helper, Input& in, Output& out, std::s
         runJob(helper);
     } else {
         waitFor(
-            helper.state, [](int s) { return s == done; }, spinsPerWait);
+            helper.state, [](int s) { return s == done; }, mainSpins);
         helper.state.store(waiting, std::memory_order_relaxed);
         // A helper that keeps this thread waiting longer than its own half
         // took is not getting a core of its own (a busy machine): judge the
