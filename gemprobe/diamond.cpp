@@ -2,11 +2,19 @@
 
 #include "input.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
 #include <string>
 
 void clearSolid(solid& s) {
     s.walls.clear();
+    s.cornerWalls = 0;
     s.current = 0;
     s.used = 0;
 }
@@ -51,7 +59,7 @@ void moveToNextChunk(solid& s, wall& w) {
 
 }  // namespace
 
-vec3& appendVertex(solid& s, wall& w) {
+vec3& appendVertexSlowly(solid& s, wall& w) {
     if (s.chunks.empty() || s.used == s.chunks[s.current].capacity) moveToNextChunk(s, w);
     if (w.count == 0) w.vertices = s.chunks[s.current].data.get() + s.used;
     ++w.count;
@@ -59,6 +67,17 @@ vec3& appendVertex(solid& s, wall& w) {
 }
 
 void addWall(solid& s, std::vector<vec3> const& vertices) {
+    if (s.walls.size() < smallSolidWalls && s.cornerWalls == s.walls.size()) {
+        double* const corners = s.integerCorners.data() + 9 * s.cornerWalls++;
+        bool integers = vertices.size() >= 3;
+        for (std::size_t k = 0; k < 9 && integers; ++k) {
+            vec3 const& v = vertices[k / 3];
+            long double const x = k % 3 == 0 ? v.x : k % 3 == 1 ? v.y : v.z;
+            integers = x == std::nearbyint(x) && std::fabs(x) < 0x1p15L;
+            corners[k] = static_cast<double>(x);
+        }
+        if (!integers) corners[0] = std::nan("");
+    }
     wall w;
     for (vec3 const& v : vertices) appendVertex(s, w) = v;
     s.walls.push_back(w);
@@ -76,13 +95,265 @@ __attribute__((always_inline)) inline bool readPointInline(Input& in, char const
 
 bool readPoint(Input& in, char const* what, vec3& point) { return readPointInline(in, what, point); }
 
+namespace {
+
+// Skips blanks and control whitespace from p on, counting newlines.
+__attribute__((always_inline)) inline char const* skipBlanks(char const* p, long& lines) {
+    for (;; ++p) {
+        if (*p == ' ') continue;
+        if (*p == '\n') {
+            ++lines;
+            continue;
+        }
+        if (*p >= '\t' && *p <= '\r') continue;
+        return p;
+    }
+}
+
+inline bool isSpaceByte(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Counts of the walls and of a wall's vertices are mostly one or two digits
+// followed by whitespace inside the block: those inline, as readCount would
+// take them; everything else through readCount.
+__attribute__((always_inline)) inline bool readShortCount(Input& in, char const* what, int& value) {
+    long lines = 0;
+    char const* const p = skipBlanks(in.pos, lines);
+    in.line += lines;
+    in.pos = p;
+    unsigned const first = static_cast<unsigned char>(p[0]) - '0';
+    unsigned const second = static_cast<unsigned char>(p[1]) - '0';
+    if (first <= 9) {
+        if (isSpaceByte(p[1])) {
+            value = static_cast<int>(first);
+            in.pos = p + 1;
+            return true;
+        }
+        if (second <= 9 && isSpaceByte(p[2])) {
+            value = static_cast<int>(first * 10 + second);
+            in.pos = p + 2;
+            return true;
+        }
+    }
+    return readCount(in, what, value);
+}
+
+// A coordinate spelled as an optional '-' and one to four digits, ended by a
+// blank or another control byte other than NUL (none of which continues a
+// number; the NUL that ends a block may hide more digits): its value, as
+// strtold gives it ("-0" is -0), and the same as a double. Otherwise false,
+// nothing taken.
+__attribute__((always_inline)) inline bool takeShortInteger(char const*& p, long double& value,
+                                                            double& integer) {
+    char const* q = p;
+    unsigned const negative = *q == '-';
+    q += negative;
+    char const* const first = q;
+    unsigned digit = static_cast<unsigned char>(*q) - '0';
+    if (digit > 9) return false;
+    unsigned magnitude = digit;
+    while ((digit = static_cast<unsigned char>(*++q) - '0') <= 9) {
+        if (q - first == 4) return false;
+        magnitude = magnitude * 10 + digit;
+    }
+    if (static_cast<unsigned char>(*q - 1) >= ' ') return false;
+    storeInteger(value, magnitude, negative * signBitOfExtended);
+    integer = negative != 0 ? -static_cast<double>(magnitude) : static_cast<double>(magnitude);
+    p = q;
+    return true;
+}
+
+// Any other spelling, out of line: the short integers' loop stays small.
+__attribute__((noinline)) bool readOtherCoordinate(Input& in, long double& value) {
+    return readNumber(in, "a vertex coordinate", value);
+}
+
+// Where a small solid's tokens are: 64 bytes of the input block classified
+// at once (SSE2), so that finding a token and taking it, when it is a lone
+// digit with an optional '-', costs a few bit operations. Integer walls
+// mostly look like "4  0 1 0  1 1 0  1 0 0  0 0 0".
+struct tokenWindow {
+    char const* base = nullptr;  // none
+    std::uint64_t nonBlank = 0;  // bit i: byte i is not whitespace (a NUL is not)
+    // A digit with whitespace after it and, before it, whitespace, the
+    // window's start or a '-' (the '-' is then the token's start, found first).
+    std::uint64_t loneDigits = 0;
+    // A '-' with whitespace or the window's start before it and a lone digit after it.
+    std::uint64_t signs = 0;
+};
+
+// Bit i set when byte i of the sixteen at p is in [low, low + span].
+inline unsigned bytesInRange(__m128i bytes, char low, char span) {
+    __m128i const offset = _mm_sub_epi8(bytes, _mm_set1_epi8(low));
+    return static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(span)), offset)));
+}
+
+// The window of the 64 bytes from p, which must all be allocated. The byte
+// before p counts as whitespace: p is where a token may start. Bit 63 is
+// never a lone digit, its follower being unseen.
+tokenWindow windowAt(char const* p) {
+    std::uint64_t blank = 0, digit = 0, minus = 0;
+    for (int k = 0; k < 4; ++k) {
+        __m128i const bytes = _mm_loadu_si128(reinterpret_cast<__m128i const*>(p + 16 * k));
+        unsigned const spaces =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '))));
+        blank |= static_cast<std::uint64_t>(spaces | bytesInRange(bytes, '\t', '\r' - '\t')) << (16 * k);
+        digit |= static_cast<std::uint64_t>(bytesInRange(bytes, '0', 9)) << (16 * k);
+        minus |= static_cast<std::uint64_t>(
+                     static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('-')))))
+                 << (16 * k);
+    }
+    std::uint64_t const blankBefore = blank << 1 | 1;
+    std::uint64_t const blankAfter = blank >> 1;  // bit 63 clear: unseen
+    std::uint64_t const loneDigits = digit & blankAfter & (blankBefore | minus << 1);
+    return {p, ~blank, loneDigits, minus & blankBefore & loneDigits >> 1};
+}
+
+// The digits 0 to 9 as doubles' bits.
+inline constexpr std::array<std::uint64_t, 10> digitDoubles = [] {
+    std::array<std::uint64_t, 10> bits{};
+    for (unsigned d = 1; d < 10; ++d) bits[d] = std::bit_cast<std::uint64_t>(static_cast<double>(d));
+    return bits;
+}();
+
+// The newlines in [from, to), sixteen bytes at a time.
+long newlinesIn(char const* from, char const* to) {
+    long lines = 0;
+    while (to - from >= 16) {
+        // Each compare adds 1 (as -1) to a byte of `counts`; at most 255 per run.
+        __m128i counts = _mm_setzero_si128();
+        for (int k = 0; k < 255 && to - from >= 16; ++k, from += 16) {
+            __m128i const bytes = _mm_loadu_si128(reinterpret_cast<__m128i const*>(from));
+            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')));
+        }
+        __m128i const sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+        lines += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+    }
+    for (; from != to; ++from) lines += *from == '\n';
+    return lines;
+}
+
+// Reads the counts and coordinates of a small solid, keeping the block
+// position in a register (the values' stores could alias `in`), and `in` up
+// to date around every call that reads it. Lone digits come from the window;
+// other short integers take takeShortInteger, and everything else the
+// general readers. Newlines are counted when `in` is brought up to date,
+// over all the bytes taken since: they lie in one block.
+struct smallSolidReader {
+    Input& in;
+    char const* p;
+    char const* synced;  // in.line counts the newlines before here
+    tokenWindow window;
+
+    // Moves p to the next token inside the window and returns its bit, or 0
+    // when the window does not reach it (p is then left for skipBlanks).
+    __attribute__((always_inline)) inline std::uint64_t nextToken() {
+        // A fresh window once less than 16 bytes of this one are left to
+        // find the next token in, if the block's allocation holds 64 bytes.
+        if (window.base == nullptr || p - window.base >= 48) {
+            window.base = nullptr;
+            if (in.end + blockPadding - p < 64) return 0;
+            window = windowAt(p);
+        }
+        unsigned const offset = static_cast<unsigned>(p - window.base);
+        std::uint64_t const ahead = window.nonBlank >> offset;
+        if (ahead == 0) return 0;
+        unsigned const at = offset + static_cast<unsigned>(__builtin_ctzll(ahead));
+        p = window.base + at;
+        return std::uint64_t{1} << at;
+    }
+
+    // The general readers may refill the block: the window is then stale.
+    void sync() {
+        in.line += newlinesIn(synced, p);
+        in.pos = synced = p;
+        window.base = nullptr;
+    }
+    void resume() { p = synced = in.pos; }
+
+    __attribute__((always_inline)) inline bool coordinate(long double& value, double& integer) {
+        if (std::uint64_t const bit = nextToken()) {
+            unsigned const negative = (window.signs & bit) != 0;
+            if (negative != 0 || (window.loneDigits & bit) != 0) {
+                unsigned const d = static_cast<unsigned>(p[negative] - '0');
+                smallInteger const& digit = smallIntegers[d];
+                storeExtended(value, digit.significand, digit.biasedExponent, negative * signBitOfExtended);
+                integer = std::bit_cast<double>(digitDoubles[d] | static_cast<std::uint64_t>(negative) << 63);
+                p += negative + 1;
+                return true;
+            }
+        } else {
+            long ignored = 0;  // counted in sync
+            p = skipBlanks(p, ignored);
+        }
+        if (takeShortInteger(p, value, integer)) return true;
+        integer = std::numeric_limits<double>::quiet_NaN();
+        sync();
+        bool const read = readOtherCoordinate(in, value);
+        resume();
+        return read;
+    }
+    __attribute__((always_inline)) inline bool point(vec3& vertex, double* integers) {
+        return coordinate(vertex.x, integers[0]) && coordinate(vertex.y, integers[1]) &&
+               coordinate(vertex.z, integers[2]);
+    }
+    __attribute__((always_inline)) inline bool count(char const* what, int& value) {
+        if (std::uint64_t const bit = nextToken(); (window.loneDigits & bit) != 0) {
+            value = *p++ - '0';
+            return true;
+        }
+        sync();
+        bool const read = readCount(in, what, value);
+        resume();
+        return read;
+    }
+};
+
+// The walls of a small solid, each wall's first three vertices also into
+// its nine integer corners (NaN first unless all nine are short integers).
+bool readSmallSolid(Input& in, solid& diamond, int wallCount) {
+    smallSolidReader reader{in, in.pos, in.pos, {}};
+    for (int i = 0; i < wallCount; ++i) {
+        int vertexCount = 0;
+        if (!reader.count("the number of vertices of a wall", vertexCount)) return false;
+        if (vertexCount < 3) {
+            reader.sync();
+            return failExpected(in, "a wall of at least 3 vertices",
+                                std::to_string(vertexCount) + (vertexCount == 1 ? " vertex" : " vertices"));
+        }
+        // As readDiament: only the first two walls keep more than three vertices.
+        int const kept = i < 2 ? vertexCount : 3;
+        double* const corners = diamond.integerCorners.data() + 9 * static_cast<std::size_t>(i);
+        wall w;
+        bool read = reader.point(appendVertex(diamond, w), corners) &&
+                    reader.point(appendVertex(diamond, w), corners + 3) &&
+                    reader.point(appendVertex(diamond, w), corners + 6);
+        double ignored[3];
+        vec3 dropped;
+        for (int v = 3; v < vertexCount && read; ++v)
+            read = reader.point(v < kept ? appendVertex(diamond, w) : dropped, ignored);
+        if (!read) return false;
+        double sum = 0;  // NaN exactly when one of them is
+        for (int k = 0; k < 9; ++k) sum += corners[k];
+        if (std::isnan(sum)) corners[0] = sum;
+        diamond.walls.push_back(w);
+        diamond.cornerWalls = diamond.walls.size();
+    }
+    reader.sync();
+    return true;
+}
+
+}  // namespace
+
 bool readDiament(Input& in, solid& diamond) {
     clearSolid(diamond);
     int wallCount = 0;
-    if (!readCount(in, "the number of walls", wallCount)) return false;
+    if (!readShortCount(in, "the number of walls", wallCount)) return false;
     if (wallCount == 1) return failExpected(in, "a solid of at least 2 walls", "1 wall");
     // Up to 1 MiB on the word of the count; beyond that the array grows with the walls read.
     diamond.walls.reserve(static_cast<std::size_t>(std::clamp(wallCount, 0, 1 << 16)));
+    if (wallCount > 0 && static_cast<std::size_t>(wallCount) < smallSolidWalls)
+        return readSmallSolid(in, diamond, wallCount);
     for (int i = 0; i < wallCount; ++i) {
         int vertexCount = 0;
         if (!readCount(in, "the number of vertices of a wall", vertexCount)) return false;
