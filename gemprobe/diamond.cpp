@@ -168,28 +168,27 @@ __attribute__((noinline)) bool readOtherCoordinate(Input& in, long double& value
 }
 
 // Where a small solid's tokens are: 64 bytes of the input block classified
-// at once (SSE2), so that finding a token and taking it, when it is a lone
-// digit with an optional '-', costs a few bit operations. Integer walls
-// mostly look like "4  0 1 0  1 1 0  1 0 0  0 0 0".
+// at once (SSE2), so that finding the tokens that are lone digits, with an
+// optional '-', costs a few bit operations each. Integer walls mostly look
+// like "4  0 1 0  1 1 0  1 0 0  0 0 0".
 struct tokenWindow {
     char const* base = nullptr;  // none
-    std::uint64_t nonBlank = 0;  // bit i: byte i is not whitespace (a NUL is not)
-    // A digit with whitespace after it and, before it, whitespace, the
-    // window's start or a '-' (the '-' is then the token's start, found first).
+    std::uint64_t starts = 0;    // bit i: byte i is not whitespace and byte i - 1 is (a NUL is not)
+    // A digit with whitespace before and after it, or a '-' with whitespace
+    // before it and such a digit after it (a lone digit and its sign). The
+    // byte before the window counts as whitespace.
     std::uint64_t loneDigits = 0;
-    // A '-' with whitespace or the window's start before it and a lone digit after it.
     std::uint64_t signs = 0;
 };
 
-// Bit i set when byte i of the sixteen at p is in [low, low + span].
+// Bit i set when byte i of the sixteen is in [low, low + span].
 inline unsigned bytesInRange(__m128i bytes, char low, char span) {
     __m128i const offset = _mm_sub_epi8(bytes, _mm_set1_epi8(low));
     return static_cast<unsigned>(
         _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(span)), offset)));
 }
 
-// The window of the 64 bytes from p, which must all be allocated. The byte
-// before p counts as whitespace: p is where a token may start. Bit 63 is
+// The window of the 64 bytes from p, which must all be allocated. Bit 63 is
 // never a lone digit, its follower being unseen.
 tokenWindow windowAt(char const* p) {
     std::uint64_t blank = 0, digit = 0, minus = 0;
@@ -205,15 +204,31 @@ tokenWindow windowAt(char const* p) {
     }
     std::uint64_t const blankBefore = blank << 1 | 1;
     std::uint64_t const blankAfter = blank >> 1;  // bit 63 clear: unseen
-    std::uint64_t const loneDigits = digit & blankAfter & (blankBefore | minus << 1);
-    return {p, ~blank, loneDigits, minus & blankBefore & loneDigits >> 1};
+    std::uint64_t const loneDigits = digit & blankAfter & blankBefore;
+    std::uint64_t const signs = minus & blankBefore & (digit & blankAfter) >> 1;
+    return {p, ~blank & blankBefore, loneDigits, signs};
 }
 
-// The digits 0 to 9 as doubles' bits.
-inline constexpr std::array<std::uint64_t, 10> digitDoubles = [] {
-    std::array<std::uint64_t, 10> bits{};
-    for (unsigned d = 1; d < 10; ++d) bits[d] = std::bit_cast<std::uint64_t>(static_cast<double>(d));
-    return bits;
+// A lone digit's value as an extended and a double, for each of "0" to "9"
+// and "-0" to "-9" (code d + 10 * negative).
+struct digitValue {
+    std::uint64_t significand;
+    std::uint64_t signAndExponent;
+    double value;
+};
+
+inline constexpr std::array<digitValue, 20> digitValues = [] {
+    std::array<digitValue, 20> table{};
+    for (unsigned code = 0; code < 20; ++code) {
+        unsigned const d = code % 10;
+        bool const negative = code >= 10;
+        int const shift = d == 0 ? 0 : __builtin_clzll(d);
+        table[code] = {d == 0 ? 0 : std::uint64_t{d} << shift,
+                       (d == 0 ? 0 : extendedExponentBias + 63 - static_cast<unsigned>(shift)) |
+                           (negative ? signBitOfExtended : 0),
+                       negative ? -static_cast<double>(d) : static_cast<double>(d)};
+    }
+    return table;
 }();
 
 // The newlines in [from, to), sixteen bytes at a time.
@@ -233,34 +248,47 @@ long newlinesIn(char const* from, char const* to) {
     return lines;
 }
 
-// Reads the counts and coordinates of a small solid, keeping the block
-// position in a register (the values' stores could alias `in`), and `in` up
-// to date around every call that reads it. Lone digits come from the window;
-// other short integers take takeShortInteger, and everything else the
-// general readers. Newlines are counted when `in` is brought up to date,
-// over all the bytes taken since: they lie in one block.
+// Reads the counts and coordinates of a small solid. The lone digits ahead
+// are decoded from a window into a list, in one tight loop, and taken from
+// it one by one; other short integers take takeShortInteger, everything
+// else the general readers. The block position stays in a register (the
+// values' stores could alias `in`), and `in` is brought up to date around
+// every call that reads it. Newlines are counted then, over all the bytes
+// taken since: they lie in one block.
 struct smallSolidReader {
     Input& in;
     char const* p;
     char const* synced;  // in.line counts the newlines before here
-    tokenWindow window;
+    tokenWindow window{};
+    unsigned decoded = 0;  // tokens in the list
+    unsigned next = 0;     // the next of them to take
+    unsigned char code[32]{};
+    unsigned char end[32]{};  // offset after the token
 
-    // Moves p to the next token inside the window and returns its bit, or 0
-    // when the window does not reach it (p is then left for skipBlanks).
-    __attribute__((always_inline)) inline std::uint64_t nextToken() {
-        // A fresh window once less than 16 bytes of this one are left to
-        // find the next token in, if the block's allocation holds 64 bytes.
-        if (window.base == nullptr || p - window.base >= 48) {
+    // Decodes the lone digits from p on, up to the first other token: from
+    // the window while it holds 16 bytes beyond p, else from a fresh one when
+    // the block's allocation holds 64 bytes from p; otherwise none.
+    void decode() {
+        next = decoded = 0;
+        if (window.base == nullptr || p - window.base > 48) {
             window.base = nullptr;
-            if (in.end + blockPadding - p < 64) return 0;
+            if (in.end + blockPadding - p < 64) return;
             window = windowAt(p);
         }
         unsigned const offset = static_cast<unsigned>(p - window.base);
-        std::uint64_t const ahead = window.nonBlank >> offset;
-        if (ahead == 0) return 0;
-        unsigned const at = offset + static_cast<unsigned>(__builtin_ctzll(ahead));
-        p = window.base + at;
-        return std::uint64_t{1} << at;
+        std::uint64_t starts = window.starts >> offset << offset;
+        std::uint64_t const lone = window.loneDigits | window.signs;
+        unsigned n = 0;
+        while (starts != 0) {
+            unsigned const at = static_cast<unsigned>(__builtin_ctzll(starts));
+            if ((lone >> at & 1) == 0) break;
+            unsigned const negative = window.signs >> at & 1;
+            code[n] = static_cast<unsigned char>(window.base[at + negative] - '0' + 10 * negative);
+            end[n] = static_cast<unsigned char>(at + negative + 1);
+            ++n;
+            starts &= starts - 1;
+        }
+        decoded = n;
     }
 
     // The general readers may refill the block: the window is then stale.
@@ -268,24 +296,23 @@ struct smallSolidReader {
         in.line += newlinesIn(synced, p);
         in.pos = synced = p;
         window.base = nullptr;
+        next = decoded = 0;
     }
     void resume() { p = synced = in.pos; }
 
     __attribute__((always_inline)) inline bool coordinate(long double& value, double& integer) {
-        if (std::uint64_t const bit = nextToken()) {
-            unsigned const negative = (window.signs & bit) != 0;
-            if (negative != 0 || (window.loneDigits & bit) != 0) {
-                unsigned const d = static_cast<unsigned>(p[negative] - '0');
-                smallInteger const& digit = smallIntegers[d];
-                storeExtended(value, digit.significand, digit.biasedExponent, negative * signBitOfExtended);
-                integer = std::bit_cast<double>(digitDoubles[d] | static_cast<std::uint64_t>(negative) << 63);
-                p += negative + 1;
-                return true;
-            }
-        } else {
-            long ignored = 0;  // counted in sync
-            p = skipBlanks(p, ignored);
+        if (next == decoded) decode();
+        if (next < decoded) {
+            digitValue const& v = digitValues[code[next]];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(&value),
+                             _mm_set_epi64x(static_cast<long long>(v.signAndExponent),
+                                            static_cast<long long>(v.significand)));
+            integer = v.value;
+            p = window.base + end[next++];
+            return true;
         }
+        long ignored = 0;  // counted in sync
+        p = skipBlanks(p, ignored);
         if (takeShortInteger(p, value, integer)) return true;
         integer = std::numeric_limits<double>::quiet_NaN();
         sync();
@@ -298,8 +325,10 @@ struct smallSolidReader {
                coordinate(vertex.z, integers[2]);
     }
     __attribute__((always_inline)) inline bool count(char const* what, int& value) {
-        if (std::uint64_t const bit = nextToken(); (window.loneDigits & bit) != 0) {
-            value = *p++ - '0';
+        if (next == decoded) decode();
+        if (next < decoded && code[next] < 10) {
+            value = code[next];
+            p = window.base + end[next++];
             return true;
         }
         sync();
@@ -312,7 +341,7 @@ struct smallSolidReader {
 // The walls of a small solid, each wall's first three vertices also into
 // its nine integer corners (NaN first unless all nine are short integers).
 bool readSmallSolid(Input& in, solid& diamond, int wallCount) {
-    smallSolidReader reader{in, in.pos, in.pos, {}};
+    smallSolidReader reader{in, in.pos, in.pos, {}, 0, 0, {}, {}};
     for (int i = 0; i < wallCount; ++i) {
         int vertexCount = 0;
         if (!reader.count("the number of vertices of a wall", vertexCount)) return false;

@@ -339,6 +339,26 @@ int cellOf(double x, double y, double z, int resolution) {
 
 namespace {
 
+// Slot `slot` (block slot / 4, lane slot % 4) holds the lane of planes[index].
+__attribute__((always_inline)) inline void setLaneOf(std::vector<filterBlock>& blocks, std::size_t slot,
+                                                     planeLane const& v, std::size_t index) {
+    filterBlock& b = blocks[slot / 4];
+    std::size_t const lane = slot % 4;
+    b.p0x[lane] = v.p0x;
+    b.p0y[lane] = v.p0y;
+    b.p0z[lane] = v.p0z;
+    b.absP0x[lane] = std::fabs(v.p0x);
+    b.absP0y[lane] = std::fabs(v.p0y);
+    b.absP0z[lane] = std::fabs(v.p0z);
+    b.nx[lane] = v.nx;
+    b.ny[lane] = v.ny;
+    b.nz[lane] = v.nz;
+    b.mx[lane] = v.mx;
+    b.my[lane] = v.my;
+    b.mz[lane] = v.mz;
+    b.planeIndex[lane] = static_cast<std::uint32_t>(index);
+}
+
 // Lays out the planes' lanes (`laneAt(i)` for `planes[i]`, orientation
 // applied) in blocks, sorted by direction for a large solid.
 template <class LaneAt>
@@ -348,21 +368,7 @@ void layOutFilter(std::vector<plane> const& planes, LaneAt const& laneAt, pointF
     std::size_t const blockCount = (planes.size() + 3) / 4;
     filter.blocks.resize(blockCount);
     auto setLane = [&](std::size_t slot, planeLane const& v, std::size_t index) {
-        filterBlock& b = filter.blocks[slot / 4];
-        std::size_t const lane = slot % 4;
-        b.p0x[lane] = v.p0x;
-        b.p0y[lane] = v.p0y;
-        b.p0z[lane] = v.p0z;
-        b.absP0x[lane] = std::fabs(v.p0x);
-        b.absP0y[lane] = std::fabs(v.p0y);
-        b.absP0z[lane] = std::fabs(v.p0z);
-        b.nx[lane] = v.nx;
-        b.ny[lane] = v.ny;
-        b.nz[lane] = v.nz;
-        b.mx[lane] = v.mx;
-        b.my[lane] = v.my;
-        b.mz[lane] = v.mz;
-        b.planeIndex[lane] = static_cast<std::uint32_t>(index);
+        setLaneOf(filter.blocks, slot, v, index);
     };
     directionHints& hints = filter.hints;
     hints.resolution = 0;
@@ -448,10 +454,12 @@ void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFil
         layOutFilter(planes, laneAt, filter, expectedQueries);
         return;
     }
+    // A small solid: each wall's lane goes straight to its block once the
+    // wall is oriented, as layOutFilter would lay it out.
     planes.clear();
     planes.reserve(diamond.walls.size());
-    std::vector<planeLane>& lanes = filter.lanes;
-    lanes.resize(diamond.walls.size());
+    filter.hints.resolution = 0;
+    filter.blocks.resize((diamond.walls.size() + 3) / 4);  // trimmed below
     if (diamond.walls.size() >= 2) {
         // The reader's integer corners, when it kept them, spare decoding the
         // extended values of small integer walls.
@@ -495,12 +503,23 @@ void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFil
             // Rounding is symmetric, so the lane of n times the orientation
             // is the lane with its normal negated or not.
             if (w.orientation < 0) l.nx = -l.nx, l.ny = -l.ny, l.nz = -l.nz;
-            lanes[planes.size()] = l;
+            setLaneOf(filter.blocks, planes.size(), l, planes.size());
             planes.push_back({p, w.orientation});
         }
     }
-    layOutFilter(
-        planes, [&](std::size_t index) { return lanes[index]; }, filter, expectedQueries);
+    std::size_t const blockCount = (planes.size() + 3) / 4;
+    filter.blocks.resize(blockCount);
+    // Padding lanes repeat the last plane: a duplicate wall changes no verdict.
+    for (std::size_t slot = planes.size(); slot < blockCount * 4; ++slot) {
+        filterBlock& b = filter.blocks[blockCount - 1];
+        std::size_t const last = (planes.size() - 1) % 4;
+        for (auto field : {&filterBlock::p0x, &filterBlock::p0y, &filterBlock::p0z, &filterBlock::absP0x,
+                           &filterBlock::absP0y, &filterBlock::absP0z, &filterBlock::nx, &filterBlock::ny,
+                           &filterBlock::nz, &filterBlock::mx, &filterBlock::my, &filterBlock::mz})
+            (b.*field)[slot % 4] = (b.*field)[last];
+        b.planeIndex[slot % 4] = b.planeIndex[last];
+    }
+    filter.ball = expectedQueries >= queriesWorthABall ? ballOf(planes) : innerBall{0, 0, 0, 0};
 }
 
 pointFilter filterOf(std::vector<plane> const& planes) {
