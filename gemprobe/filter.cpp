@@ -501,8 +501,11 @@ void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFil
             }
             if (w.orientation == 0) continue;
             // Rounding is symmetric, so the lane of n times the orientation
-            // is the lane with its normal negated or not.
-            if (w.orientation < 0) l.nx = -l.nx, l.ny = -l.ny, l.nz = -l.nz;
+            // is the lane with its normal negated or not: a product by -1 or
+            // 1, exact and without a branch (the windings of the walls are
+            // as good as random).
+            double const sign = w.orientation;
+            l.nx *= sign, l.ny *= sign, l.nz *= sign;
             setLaneOf(filter.blocks, planes.size(), l, planes.size());
             planes.push_back({p, w.orientation});
         }
