@@ -110,33 +110,6 @@ __attribute__((always_inline)) inline char const* skipBlanks(char const* p, long
     }
 }
 
-inline bool isSpaceByte(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-// Counts of the walls and of a wall's vertices are mostly one or two digits
-// followed by whitespace inside the block: those inline, as readCount would
-// take them; everything else through readCount.
-__attribute__((always_inline)) inline bool readShortCount(Input& in, char const* what, int& value) {
-    long lines = 0;
-    char const* const p = skipBlanks(in.pos, lines);
-    in.line += lines;
-    in.pos = p;
-    unsigned const first = static_cast<unsigned char>(p[0]) - '0';
-    unsigned const second = static_cast<unsigned char>(p[1]) - '0';
-    if (first <= 9) {
-        if (isSpaceByte(p[1])) {
-            value = static_cast<int>(first);
-            in.pos = p + 1;
-            return true;
-        }
-        if (second <= 9 && isSpaceByte(p[2])) {
-            value = static_cast<int>(first * 10 + second);
-            in.pos = p + 2;
-            return true;
-        }
-    }
-    return readCount(in, what, value);
-}
-
 // A coordinate spelled as an optional '-' and one to four digits, ended by a
 // blank or another control byte other than NUL (none of which continues a
 // number; the NUL that ends a block may hide more digits): its value, as
@@ -377,7 +350,7 @@ bool readSmallSolid(Input& in, solid& diamond, int wallCount) {
 bool readDiament(Input& in, solid& diamond) {
     clearSolid(diamond);
     int wallCount = 0;
-    if (!readShortCount(in, "the number of walls", wallCount)) return false;
+    if (!readCount(in, "the number of walls", wallCount)) return false;
     if (wallCount == 1) return failExpected(in, "a solid of at least 2 walls", "1 wall");
     // Up to 1 MiB on the word of the count; beyond that the array grows with the walls read.
     diamond.walls.reserve(static_cast<std::size_t>(std::clamp(wallCount, 0, 1 << 16)));
