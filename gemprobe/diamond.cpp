@@ -204,6 +204,13 @@ inline constexpr std::array<digitValue, 20> digitValues = [] {
     return table;
 }();
 
+__attribute__((always_inline)) inline void storeDigit(long double& value, unsigned code) {
+    digitValue const& v = digitValues[code];
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(&value),
+        _mm_set_epi64x(static_cast<long long>(v.signAndExponent), static_cast<long long>(v.significand)));
+}
+
 // The newlines in [from, to), sixteen bytes at a time.
 long newlinesIn(char const* from, char const* to) {
     long lines = 0;
@@ -241,7 +248,7 @@ struct smallSolidReader {
     // Decodes the lone digits from p on, up to the first other token: from
     // the window while it holds 16 bytes beyond p, else from a fresh one when
     // the block's allocation holds 64 bytes from p; otherwise none.
-    void decode() {
+    __attribute__((noinline)) void decode() {
         next = decoded = 0;
         if (window.base == nullptr || p - window.base > 48) {
             window.base = nullptr;
@@ -273,14 +280,25 @@ struct smallSolidReader {
     }
     void resume() { p = synced = in.pos; }
 
+    // The next n tokens, when they are all lone digits in one window
+    // (decoded afresh from p if the list holds fewer), else nullptr.
+    __attribute__((always_inline)) inline unsigned char const* take(unsigned n) {
+        if (decoded - next < n) {
+            window.base = nullptr;
+            decode();
+            if (decoded < n) return nullptr;
+        }
+        unsigned char const* const codes = code + next;
+        next += n;
+        p = window.base + end[next - 1];
+        return codes;
+    }
+
     __attribute__((always_inline)) inline bool coordinate(long double& value, double& integer) {
         if (next == decoded) decode();
         if (next < decoded) {
-            digitValue const& v = digitValues[code[next]];
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(&value),
-                             _mm_set_epi64x(static_cast<long long>(v.signAndExponent),
-                                            static_cast<long long>(v.significand)));
-            integer = v.value;
+            storeDigit(value, code[next]);
+            integer = digitValues[code[next]].value;
             p = window.base + end[next++];
             return true;
         }
@@ -327,6 +345,20 @@ bool readSmallSolid(Input& in, solid& diamond, int wallCount) {
         int const kept = i < 2 ? vertexCount : 3;
         double* const corners = diamond.integerCorners.data() + 9 * static_cast<std::size_t>(i);
         wall w;
+        // Commonly the whole wall is lone digits: taken at once.
+        unsigned char const* const codes = vertexCount <= 10 ? reader.take(3 * vertexCount) : nullptr;
+        if (codes != nullptr) {
+            for (int v = 0; v < kept; ++v) {
+                vec3& vertex = appendVertex(diamond, w);
+                storeDigit(vertex.x, codes[3 * v]);
+                storeDigit(vertex.y, codes[3 * v + 1]);
+                storeDigit(vertex.z, codes[3 * v + 2]);
+            }
+            for (int k = 0; k < 9; ++k) corners[k] = digitValues[codes[k]].value;
+            diamond.walls.push_back(w);
+            diamond.cornerWalls = diamond.walls.size();
+            continue;
+        }
         bool read = reader.point(appendVertex(diamond, w), corners) &&
                     reader.point(appendVertex(diamond, w), corners + 3) &&
                     reader.point(appendVertex(diamond, w), corners + 6);
