@@ -485,6 +485,10 @@ void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFil
             } else if (!integerLane(p, l, small)) {
                 l = laneOf(p, 1);
             }
+            // Into the next free slot now; overwritten by the next wall if
+            // this one imposes nothing.
+            std::size_t const slot = planes.size();
+            setLaneOf(filter.blocks, slot, l, slot);
             double const* const rc = referenceCorners[i == 0 ? 0 : 1];
             for (std::uint32_t k = 0; k < reference.count && w.orientation == 0; ++k) {
                 int side = 2;
@@ -504,9 +508,11 @@ void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFil
             // is the lane with its normal negated or not: a product by -1 or
             // 1, exact and without a branch (the windings of the walls are
             // as good as random).
+            // (In the block: a copy of the lane's fields would be read back
+            // in a 16-byte load from two 8-byte stores, which stalls.)
+            filterBlock& b = filter.blocks[slot / 4];
             double const sign = w.orientation;
-            l.nx *= sign, l.ny *= sign, l.nz *= sign;
-            setLaneOf(filter.blocks, planes.size(), l, planes.size());
+            b.nx[slot % 4] *= sign, b.ny[slot % 4] *= sign, b.nz[slot % 4] *= sign;
             planes.push_back({p, w.orientation});
         }
     }
