@@ -147,10 +147,10 @@ __attribute__((noinline)) bool readOtherCoordinate(Input& in, long double& value
 struct tokenWindow {
     char const* base = nullptr;  // none
     std::uint64_t starts = 0;    // bit i: byte i is not whitespace and byte i - 1 is (a NUL is not)
-    // A digit with whitespace before and after it, or a '-' with whitespace
-    // before it and such a digit after it (a lone digit and its sign). The
+    // Starts of lone digits: a digit with whitespace before and after it, or
+    // a '-' with whitespace before it and such a digit after it (signs). The
     // byte before the window counts as whitespace.
-    std::uint64_t loneDigits = 0;
+    std::uint64_t lone = 0;
     std::uint64_t signs = 0;
 };
 
@@ -179,7 +179,7 @@ tokenWindow windowAt(char const* p) {
     std::uint64_t const blankAfter = blank >> 1;  // bit 63 clear: unseen
     std::uint64_t const loneDigits = digit & blankAfter & blankBefore;
     std::uint64_t const signs = minus & blankBefore & (digit & blankAfter) >> 1;
-    return {p, ~blank & blankBefore, loneDigits, signs};
+    return {p, ~blank & blankBefore, loneDigits | signs, signs};
 }
 
 // A lone digit's value as an extended and a double, for each of "0" to "9"
@@ -211,6 +211,14 @@ __attribute__((always_inline)) inline void storeDigit(long double& value, unsign
         _mm_set_epi64x(static_cast<long long>(v.signAndExponent), static_cast<long long>(v.significand)));
 }
 
+// The set bits of x (POPCNT is not assumed; the library's version is a call).
+inline unsigned bitCount(std::uint64_t x) {
+    x -= (x >> 1) & 0x5555555555555555u;
+    x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+    x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0fu;
+    return static_cast<unsigned>((x * 0x0101010101010101u) >> 56);
+}
+
 // The newlines in [from, to), sixteen bytes at a time.
 long newlinesIn(char const* from, char const* to) {
     long lines = 0;
@@ -228,47 +236,55 @@ long newlinesIn(char const* from, char const* to) {
     return lines;
 }
 
-// Reads the counts and coordinates of a small solid. The lone digits ahead
-// are decoded from a window into a list, in one tight loop, and taken from
-// it one by one; other short integers take takeShortInteger, everything
-// else the general readers. The block position stays in a register (the
-// values' stores could alias `in`), and `in` is brought up to date around
-// every call that reads it. Newlines are counted then, over all the bytes
-// taken since: they lie in one block.
+// Reads the counts and coordinates of a small solid. Lone digits are taken
+// straight from a window's masks, a whole wall's at once where they all are;
+// other short integers take takeShortInteger, everything else the general
+// readers. The block position stays in a register (the values' stores could
+// alias `in`), and `in` is brought up to date around every call that reads
+// it. Newlines are counted then, over all the bytes taken since: they lie in
+// one block.
 struct smallSolidReader {
     Input& in;
     char const* p;
     char const* synced;  // in.line counts the newlines before here
     tokenWindow window{};
-    unsigned decoded = 0;  // tokens in the list
-    unsigned next = 0;     // the next of them to take
-    unsigned char code[32]{};
-    unsigned char end[32]{};  // offset after the token
 
-    // Decodes the lone digits from p on, up to the first other token: from
-    // the window while it holds 16 bytes beyond p, else from a fresh one when
-    // the block's allocation holds 64 bytes from p; otherwise none.
-    __attribute__((noinline)) void decode() {
-        next = decoded = 0;
-        if (window.base == nullptr || p - window.base > 48) {
-            window.base = nullptr;
-            if (in.end + blockPadding - p < 64) return;
-            window = windowAt(p);
-        }
+    // A window holding at least `ahead` bytes from p on: the current one, or
+    // a fresh one from p if the block's allocation holds 64 bytes from p.
+    __attribute__((always_inline)) inline bool windowAhead(std::ptrdiff_t ahead) {
+        if (window.base != nullptr && window.base + 64 - p >= ahead) return true;
+        window.base = nullptr;
+        if (in.end + blockPadding - p < 64) return false;
+        window = windowAt(p);
+        return true;
+    }
+
+    // The window's token starts from p on (p within the window).
+    std::uint64_t startsAhead() const {
         unsigned const offset = static_cast<unsigned>(p - window.base);
-        std::uint64_t starts = window.starts >> offset << offset;
-        std::uint64_t const lone = window.loneDigits | window.signs;
-        unsigned n = 0;
-        while (starts != 0) {
-            unsigned const at = static_cast<unsigned>(__builtin_ctzll(starts));
-            if ((lone >> at & 1) == 0) break;
-            unsigned const negative = window.signs >> at & 1;
-            code[n] = static_cast<unsigned char>(window.base[at + negative] - '0' + 10 * negative);
-            end[n] = static_cast<unsigned char>(at + negative + 1);
-            ++n;
-            starts &= starts - 1;
-        }
-        decoded = n;
+        return window.starts >> offset << offset;
+    }
+
+    // The code (digit, plus 10 for a '-') of the token starting at bit `at`
+    // of the window, which is a lone digit; `after` gets its end.
+    __attribute__((always_inline)) inline unsigned codeAt(unsigned at, unsigned& after) const {
+        unsigned const negative = window.signs >> at & 1;
+        after = at + negative + 1;
+        return static_cast<unsigned>(window.base[at + negative] - '0') + 10 * negative;
+    }
+
+    // The next token's code when it is a lone digit in the window, p moved
+    // past it; otherwise -1, p left where it was.
+    __attribute__((always_inline)) inline int nextLoneDigit() {
+        if (!windowAhead(16)) return -1;
+        std::uint64_t const starts = startsAhead();
+        if (starts == 0) return -1;
+        unsigned const at = static_cast<unsigned>(__builtin_ctzll(starts));
+        if ((window.lone >> at & 1) == 0) return -1;
+        unsigned after = 0;
+        int const code = static_cast<int>(codeAt(at, after));
+        p = window.base + after;
+        return code;
     }
 
     // The general readers may refill the block: the window is then stale.
@@ -276,30 +292,59 @@ struct smallSolidReader {
         in.line += newlinesIn(synced, p);
         in.pos = synced = p;
         window.base = nullptr;
-        next = decoded = 0;
     }
     void resume() { p = synced = in.pos; }
 
-    // The next n tokens, when they are all lone digits in one window
-    // (decoded afresh from p if the list holds fewer), else nullptr.
-    __attribute__((always_inline)) inline unsigned char const* take(unsigned n) {
-        if (decoded - next < n) {
-            window.base = nullptr;
-            decode();
-            if (decoded < n) return nullptr;
+    // The 3 * count coordinates of a wall of count vertices when all are lone
+    // digits: into vertices[0] to vertices[kept - 1] and the nine corners.
+    // Otherwise false, nothing taken. The window is built afresh once if the
+    // wall runs past its end.
+    bool wallOfLoneDigits(vec3* vertices, int kept, int count, double* corners) {
+        int const n = 3 * count;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (!windowAhead(attempt == 0 ? 1 : 64)) return false;
+            std::uint64_t const starts = startsAhead();
+            // Enough lone digits before the first token of another kind?
+            std::uint64_t const other = starts & ~window.lone;
+            std::uint64_t const lone = other == 0 ? starts : starts & ((other & (0 - other)) - 1);
+            if (bitCount(lone) < static_cast<unsigned>(n)) {
+                // A token of another kind within the wall (not one the
+                // window's end left unclassified), or a wall longer than a
+                // fresh window.
+                if ((other != 0 && __builtin_ctzll(other) < 61) || window.base == p) return false;
+                window.base = nullptr;
+                continue;
+            }
+            std::uint64_t rest = starts;
+            unsigned after = 0;
+            auto next = [&] {
+                unsigned const code = codeAt(static_cast<unsigned>(__builtin_ctzll(rest)), after);
+                rest &= rest - 1;
+                return code;
+            };
+            for (int v = 0; v < count; ++v) {
+                unsigned const x = next(), y = next(), z = next();
+                if (v < kept) {
+                    storeDigit(vertices[v].x, x);
+                    storeDigit(vertices[v].y, y);
+                    storeDigit(vertices[v].z, z);
+                }
+                if (v < 3) {
+                    corners[3 * v] = digitValues[x].value;
+                    corners[3 * v + 1] = digitValues[y].value;
+                    corners[3 * v + 2] = digitValues[z].value;
+                }
+            }
+            p = window.base + after;
+            return true;
         }
-        unsigned char const* const codes = code + next;
-        next += n;
-        p = window.base + end[next - 1];
-        return codes;
+        return false;
     }
 
     __attribute__((always_inline)) inline bool coordinate(long double& value, double& integer) {
-        if (next == decoded) decode();
-        if (next < decoded) {
-            storeDigit(value, code[next]);
-            integer = digitValues[code[next]].value;
-            p = window.base + end[next++];
+        if (int const code = nextLoneDigit(); code >= 0) {
+            storeDigit(value, static_cast<unsigned>(code));
+            integer = digitValues[static_cast<unsigned>(code)].value;
             return true;
         }
         long ignored = 0;  // counted in sync
@@ -311,15 +356,14 @@ struct smallSolidReader {
         resume();
         return read;
     }
-    __attribute__((always_inline)) inline bool point(vec3& vertex, double* integers) {
+    bool point(vec3& vertex, double* integers) {
         return coordinate(vertex.x, integers[0]) && coordinate(vertex.y, integers[1]) &&
                coordinate(vertex.z, integers[2]);
     }
+    // As readCount would read it ("-0" is 0, and "-3" is -3).
     __attribute__((always_inline)) inline bool count(char const* what, int& value) {
-        if (next == decoded) decode();
-        if (next < decoded && code[next] < 10) {
-            value = code[next];
-            p = window.base + end[next++];
+        if (int const code = nextLoneDigit(); code >= 0) {
+            value = code < 10 ? code : 10 - code;
             return true;
         }
         sync();
@@ -332,7 +376,7 @@ struct smallSolidReader {
 // The walls of a small solid, each wall's first three vertices also into
 // its nine integer corners (NaN first unless all nine are short integers).
 bool readSmallSolid(Input& in, solid& diamond, int wallCount) {
-    smallSolidReader reader{in, in.pos, in.pos, {}, 0, 0, {}, {}};
+    smallSolidReader reader{in, in.pos, in.pos};
     for (int i = 0; i < wallCount; ++i) {
         int vertexCount = 0;
         if (!reader.count("the number of vertices of a wall", vertexCount)) return false;
@@ -345,31 +389,33 @@ bool readSmallSolid(Input& in, solid& diamond, int wallCount) {
         int const kept = i < 2 ? vertexCount : 3;
         double* const corners = diamond.integerCorners.data() + 9 * static_cast<std::size_t>(i);
         wall w;
-        // Commonly the whole wall is lone digits: taken at once.
-        unsigned char const* const codes = vertexCount <= 10 ? reader.take(3 * vertexCount) : nullptr;
-        if (codes != nullptr) {
-            for (int v = 0; v < kept; ++v) {
-                vec3& vertex = appendVertex(diamond, w);
-                storeDigit(vertex.x, codes[3 * v]);
-                storeDigit(vertex.y, codes[3 * v + 1]);
-                storeDigit(vertex.z, codes[3 * v + 2]);
+        double ignored[3]{};
+        vec3 dropped{};
+        if (vertexCount <= 10) {
+            // Room for the few vertices first (a wall's vertices stay
+            // together), then commonly all of them at once.
+            for (int v = 0; v < kept; ++v) appendVertex(diamond, w);
+            if (!reader.wallOfLoneDigits(w.vertices, kept, vertexCount, corners)) {
+                for (int v = 0; v < vertexCount; ++v) {
+                    if (!reader.point(v < kept ? w.vertices[v] : dropped, v < 3 ? corners + 3 * v : ignored))
+                        return false;
+                }
+                double sum = 0;  // NaN exactly when one of them is
+                for (int k = 0; k < 9; ++k) sum += corners[k];
+                if (std::isnan(sum)) corners[0] = sum;
             }
-            for (int k = 0; k < 9; ++k) corners[k] = digitValues[codes[k]].value;
-            diamond.walls.push_back(w);
-            diamond.cornerWalls = diamond.walls.size();
-            continue;
+        } else {
+            // Memory grows only with the vertices read, never with a count.
+            bool read = reader.point(appendVertex(diamond, w), corners) &&
+                        reader.point(appendVertex(diamond, w), corners + 3) &&
+                        reader.point(appendVertex(diamond, w), corners + 6);
+            for (int v = 3; v < vertexCount && read; ++v)
+                read = reader.point(v < kept ? appendVertex(diamond, w) : dropped, ignored);
+            if (!read) return false;
+            double sum = 0;
+            for (int k = 0; k < 9; ++k) sum += corners[k];
+            if (std::isnan(sum)) corners[0] = sum;
         }
-        bool read = reader.point(appendVertex(diamond, w), corners) &&
-                    reader.point(appendVertex(diamond, w), corners + 3) &&
-                    reader.point(appendVertex(diamond, w), corners + 6);
-        double ignored[3];
-        vec3 dropped;
-        for (int v = 3; v < vertexCount && read; ++v)
-            read = reader.point(v < kept ? appendVertex(diamond, w) : dropped, ignored);
-        if (!read) return false;
-        double sum = 0;  // NaN exactly when one of them is
-        for (int k = 0; k < 9; ++k) sum += corners[k];
-        if (std::isnan(sum)) corners[0] = sum;
         diamond.walls.push_back(w);
         diamond.cornerWalls = diamond.walls.size();
     }
