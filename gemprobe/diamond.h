@@ -46,7 +46,7 @@ struct solid {
     // integers of magnitude below 2^15; NaN at 9 i when they are not (or the
     // reader did not see them spelled as such). Their planes need no
     // decoding of extended values. No storage to clear or allocate per set.
-    std::array<double, 9 * smallSolidWalls> integerCorners;
+    std::array<double, 9 * smallSolidWalls> integerCorners{};
     std::size_t cornerWalls = 0;
 };
 
