@@ -2,12 +2,17 @@
 
 #include "vec3.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 struct Input;
+
+// Solids of fewer walls are oriented and laid out wall by wall; the reader
+// keeps their integer corners.
+constexpr std::size_t smallSolidWalls = 64;
 
 // One plane face of the solid. Only the first three vertices define its
 // plane; the others matter only when this wall is the reference of another
@@ -35,6 +40,14 @@ struct solid {
     std::size_t current = 0;  // the chunk being filled
     std::size_t used = 0;     // its vertices in use
     std::vector<wall> walls;
+    // For a solid of fewer than smallSolidWalls walls, read by readDiament
+    // or built by addWall (cornerWalls is 0 otherwise): wall i's first three
+    // vertices as nine doubles from 9 i on, when all nine coordinates are
+    // integers of magnitude below 2^15; NaN at 9 i when they are not (or the
+    // reader did not see them spelled as such). Their planes need no
+    // decoding of extended values. No storage to clear or allocate per set.
+    std::array<double, 9 * smallSolidWalls> integerCorners{};
+    std::size_t cornerWalls = 0;
 };
 
 inline vec3 const* verticesOf(solid const&, wall const& w) { return w.vertices; }
@@ -44,9 +57,16 @@ void clearSolid(solid& s);
 
 // Room for one more vertex at the end of `w`, the wall being filled (the last
 // one started in `s`).
-vec3& appendVertex(solid& s, wall& w);
+vec3& appendVertexSlowly(solid& s, wall& w);
+inline vec3& appendVertex(solid& s, wall& w) {
+    if (s.chunks.empty() || s.used == s.chunks[s.current].capacity) return appendVertexSlowly(s, w);
+    vec3* const slot = s.chunks[s.current].data.get() + s.used++;
+    if (w.count++ == 0) w.vertices = slot;
+    return *slot;
+}
 
-// Appends a wall with the given vertices (all of them kept).
+// Appends a wall with the given vertices (all of them kept), and its integer
+// corners to a small solid's.
 void addWall(solid& s, std::vector<vec3> const& vertices);
 
 // Reads three coordinates x y z.

@@ -125,6 +125,22 @@ __attribute__((always_inline)) inline bool smallInteger(long double const& x, un
     return true;
 }
 
+// The lane of the plane through three vertices given as nine doubles, x y z
+// of each in turn, all integers below 2^20 (n without orientation).
+__attribute__((always_inline)) inline planeLane laneOfIntegers(double const* c) {
+    double const ax = c[3] - c[0], ay = c[4] - c[1], az = c[5] - c[2];
+    double const bx = c[6] - c[0], by = c[7] - c[1], bz = c[8] - c[2];
+    return {c[0],
+            c[1],
+            c[2],
+            ay * bz - az * by,
+            az * bx - ax * bz,
+            ax * by - ay * bx,
+            (std::fabs(ay * bz) + std::fabs(az * by)) * boundFactor,
+            (std::fabs(az * bx) + std::fabs(ax * bz)) * boundFactor,
+            (std::fabs(ax * by) + std::fabs(ay * bx)) * boundFactor};
+}
+
 // The lane of the plane through p[0], p[1], p[2] (n without orientation) when
 // their coordinates are integers below 2^20; `small`: all below 2^15.
 bool integerLane(vec3 const* p, planeLane& lane, bool& small) {
@@ -139,18 +155,15 @@ bool integerLane(vec3 const* p, planeLane& lane, bool& small) {
     double largest = 0;
     for (double v : c) largest = std::max(largest, std::fabs(v));
     small = largest < 0x1p15;
-    double const ax = c[3] - c[0], ay = c[4] - c[1], az = c[5] - c[2];
-    double const bx = c[6] - c[0], by = c[7] - c[1], bz = c[8] - c[2];
-    lane = {c[0],
-            c[1],
-            c[2],
-            ay * bz - az * by,
-            az * bx - ax * bz,
-            ax * by - ay * bx,
-            (std::fabs(ay * bz) + std::fabs(az * by)) * boundFactor,
-            (std::fabs(az * bx) + std::fabs(ax * bz)) * boundFactor,
-            (std::fabs(ax * by) + std::fabs(ay * bx)) * boundFactor};
+    lane = laneOfIntegers(c);
     return true;
+}
+
+// det's sign for the vertex (x, y, z) against a small integer wall's lane,
+// the vertex's coordinates being integers below 2^15 too.
+__attribute__((always_inline)) inline int exactSide(planeLane const& l, double x, double y, double z) {
+    double const g = (x - l.p0x) * l.nx + (y - l.p0y) * l.ny + (z - l.p0z) * l.nz;
+    return (g > 0) - (g < 0);
 }
 
 // det's sign for v against a small integer wall's lane, or 2 when v is not
@@ -158,8 +171,7 @@ bool integerLane(vec3 const* p, planeLane& lane, bool& small) {
 int exactSide(planeLane const& l, vec3 const& v) {
     double x, y, z;
     if (!smallInteger(v.x, 15, x) || !smallInteger(v.y, 15, y) || !smallInteger(v.z, 15, z)) return 2;
-    double const g = (x - l.p0x) * l.nx + (y - l.p0y) * l.ny + (z - l.p0z) * l.nz;
-    return (g > 0) - (g < 0);
+    return exactSide(l, x, y, z);
 }
 
 typedef std::int64_t laneMask __attribute__((vector_size(32)));
@@ -185,10 +197,27 @@ __attribute__((always_inline)) inline blockVerdict judge(filterBlock const& b, q
     return {rejects, ~(passes | rejects)};
 }
 
-// One pass over all blocks: certain rejections end it at once; undecided lanes
-// are only counted, since most points have none.
-__attribute__((target_clones("avx2", "default"))) int scanBlocks(filterBlock const* blocks, std::size_t count,
-                                                                 query const& q) {
+// One pass over all blocks: -1 when a plane certainly rejects the point, 1
+// when all certainly pass it, 0 when the exact test must decide for some.
+// Certain rejections end the pass at once; undecided lanes are only
+// counted, since most points have none. A solid of at most two blocks (a
+// cube, a tetrahedron) has both judged without a branch between them:
+// whether the first block rejects a point is as good as random, and a
+// mispredicted exit costs more than the second block.
+__attribute__((always_inline)) inline int scanBlocks(filterBlock const* blocks, std::size_t count,
+                                                     query const& q) {
+    if (count == 0) return 1;
+    if (count <= 2) {
+        blockVerdict v = judge(blocks[0], q);
+        if (count == 2) {
+            blockVerdict const second = judge(blocks[1], q);
+            v.rejects |= second.rejects;
+            v.undecided |= second.undecided;
+        }
+        int const rejected = anyLane(v.rejects);
+        int const undecided = anyLane(v.undecided);
+        return (rejected | undecided) != 0 ? -rejected : 1;
+    }
     laneMask undecided = {0, 0, 0, 0};
     for (std::size_t i = 0; i < count; ++i) {
         blockVerdict const v = judge(blocks[i], q);
@@ -310,6 +339,26 @@ int cellOf(double x, double y, double z, int resolution) {
 
 namespace {
 
+// Slot `slot` (block slot / 4, lane slot % 4) holds the lane of planes[index].
+__attribute__((always_inline)) inline void setLaneOf(std::vector<filterBlock>& blocks, std::size_t slot,
+                                                     planeLane const& v, std::size_t index) {
+    filterBlock& b = blocks[slot / 4];
+    std::size_t const lane = slot % 4;
+    b.p0x[lane] = v.p0x;
+    b.p0y[lane] = v.p0y;
+    b.p0z[lane] = v.p0z;
+    b.absP0x[lane] = std::fabs(v.p0x);
+    b.absP0y[lane] = std::fabs(v.p0y);
+    b.absP0z[lane] = std::fabs(v.p0z);
+    b.nx[lane] = v.nx;
+    b.ny[lane] = v.ny;
+    b.nz[lane] = v.nz;
+    b.mx[lane] = v.mx;
+    b.my[lane] = v.my;
+    b.mz[lane] = v.mz;
+    b.planeIndex[lane] = static_cast<std::uint32_t>(index);
+}
+
 // Lays out the planes' lanes (`laneAt(i)` for `planes[i]`, orientation
 // applied) in blocks, sorted by direction for a large solid.
 template <class LaneAt>
@@ -319,21 +368,7 @@ void layOutFilter(std::vector<plane> const& planes, LaneAt const& laneAt, pointF
     std::size_t const blockCount = (planes.size() + 3) / 4;
     filter.blocks.resize(blockCount);
     auto setLane = [&](std::size_t slot, planeLane const& v, std::size_t index) {
-        filterBlock& b = filter.blocks[slot / 4];
-        std::size_t const lane = slot % 4;
-        b.p0x[lane] = v.p0x;
-        b.p0y[lane] = v.p0y;
-        b.p0z[lane] = v.p0z;
-        b.absP0x[lane] = std::fabs(v.p0x);
-        b.absP0y[lane] = std::fabs(v.p0y);
-        b.absP0z[lane] = std::fabs(v.p0z);
-        b.nx[lane] = v.nx;
-        b.ny[lane] = v.ny;
-        b.nz[lane] = v.nz;
-        b.mx[lane] = v.mx;
-        b.my[lane] = v.my;
-        b.mz[lane] = v.mz;
-        b.planeIndex[lane] = static_cast<std::uint32_t>(index);
+        setLaneOf(filter.blocks, slot, v, index);
     };
     directionHints& hints = filter.hints;
     hints.resolution = 0;
@@ -402,7 +437,8 @@ void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long e
 
 void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFilter& filter,
                             long expectedQueries) {
-    if (diamond.walls.size() >= 4 * blocksWorthHints) {
+    static_assert(smallSolidWalls == 4 * blocksWorthHints, "a small solid never needs direction hints");
+    if (diamond.walls.size() >= smallSolidWalls) {
         // A large solid: one det per wall is little beside the rest of its
         // set-up, and the lanes are computed in sorted order, never kept.
         calculateOrientations(diamond);
@@ -418,11 +454,22 @@ void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFil
         layOutFilter(planes, laneAt, filter, expectedQueries);
         return;
     }
+    // A small solid: each wall's lane goes straight to its block once the
+    // wall is oriented, as layOutFilter would lay it out.
     planes.clear();
     planes.reserve(diamond.walls.size());
-    std::vector<planeLane>& lanes = filter.lanes;
-    lanes.resize(diamond.walls.size());
+    filter.hints.resolution = 0;
+    filter.blocks.resize((diamond.walls.size() + 3) / 4);  // trimmed below
     if (diamond.walls.size() >= 2) {
+        // The reader's integer corners, when it kept them, spare decoding the
+        // extended values of small integer walls.
+        double const* const corners =
+            diamond.cornerWalls == diamond.walls.size() ? diamond.integerCorners.data() : nullptr;
+        auto integerCornersOf = [&](std::size_t i) -> double const* {
+            if (corners == nullptr || std::isnan(corners[9 * i])) return nullptr;
+            return corners + 9 * i;
+        };
+        double const* const referenceCorners[2] = {integerCornersOf(1), integerCornersOf(0)};
         // As calculateOrientations: the first reference vertex off the wall's
         // plane decides; the lane's test stands for det where it is certain.
         for (std::size_t i = 0; i < diamond.walls.size(); ++i) {
@@ -432,9 +479,23 @@ void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFil
             vec3 const* const r = verticesOf(diamond, reference);
             planeLane l;
             bool small = false;
-            if (!integerLane(p, l, small)) l = laneOf(p, 1);
+            if (double const* const own = integerCornersOf(i)) {
+                l = laneOfIntegers(own);
+                small = true;
+            } else if (!integerLane(p, l, small)) {
+                l = laneOf(p, 1);
+            }
+            // Into the next free slot now; overwritten by the next wall if
+            // this one imposes nothing.
+            std::size_t const slot = planes.size();
+            setLaneOf(filter.blocks, slot, l, slot);
+            double const* const rc = referenceCorners[i == 0 ? 0 : 1];
             for (std::uint32_t k = 0; k < reference.count && w.orientation == 0; ++k) {
-                int const side = small ? exactSide(l, r[k]) : 2;
+                int side = 2;
+                if (small) {
+                    side = rc != nullptr && k < 3 ? exactSide(l, rc[3 * k], rc[3 * k + 1], rc[3 * k + 2])
+                                                  : exactSide(l, r[k]);
+                }
                 if (side != 2) {
                     w.orientation = side;
                     continue;
@@ -444,14 +505,30 @@ void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFil
             }
             if (w.orientation == 0) continue;
             // Rounding is symmetric, so the lane of n times the orientation
-            // is the lane with its normal negated or not.
-            if (w.orientation < 0) l.nx = -l.nx, l.ny = -l.ny, l.nz = -l.nz;
-            lanes[planes.size()] = l;
+            // is the lane with its normal negated or not: a product by -1 or
+            // 1, exact and without a branch (the windings of the walls are
+            // as good as random).
+            // (In the block: a copy of the lane's fields would be read back
+            // in a 16-byte load from two 8-byte stores, which stalls.)
+            filterBlock& b = filter.blocks[slot / 4];
+            double const sign = w.orientation;
+            b.nx[slot % 4] *= sign, b.ny[slot % 4] *= sign, b.nz[slot % 4] *= sign;
             planes.push_back({p, w.orientation});
         }
     }
-    layOutFilter(
-        planes, [&](std::size_t index) { return lanes[index]; }, filter, expectedQueries);
+    std::size_t const blockCount = (planes.size() + 3) / 4;
+    filter.blocks.resize(blockCount);
+    // Padding lanes repeat the last plane: a duplicate wall changes no verdict.
+    for (std::size_t slot = planes.size(); slot < blockCount * 4; ++slot) {
+        filterBlock& b = filter.blocks[blockCount - 1];
+        std::size_t const last = (planes.size() - 1) % 4;
+        for (auto field : {&filterBlock::p0x, &filterBlock::p0y, &filterBlock::p0z, &filterBlock::absP0x,
+                           &filterBlock::absP0y, &filterBlock::absP0z, &filterBlock::nx, &filterBlock::ny,
+                           &filterBlock::nz, &filterBlock::mx, &filterBlock::my, &filterBlock::mz})
+            (b.*field)[slot % 4] = (b.*field)[last];
+        b.planeIndex[slot % 4] = b.planeIndex[last];
+    }
+    filter.ball = expectedQueries >= queriesWorthABall ? ballOf(planes) : innerBall{0, 0, 0, 0};
 }
 
 pointFilter filterOf(std::vector<plane> const& planes) {
@@ -460,8 +537,11 @@ pointFilter filterOf(std::vector<plane> const& planes) {
     return filter;
 }
 
-bool containsFilteredPastBall(pointFilter const& filter, std::vector<plane> const& planes, vec3 const& q,
-                              double x, double y, double z) {
+// In two versions, the lanes' arithmetic in 256-bit registers where the
+// processor has them.
+__attribute__((target_clones("avx2", "default"))) bool containsFilteredPastBall(
+    pointFilter const& filter, std::vector<plane> const& planes, vec3 const& q, double x, double y,
+    double z) {
     query const qd{x, y, z, std::fabs(x), std::fabs(y), std::fabs(z)};
     directionHints const& hints = filter.hints;
     if (hints.resolution > 0) {

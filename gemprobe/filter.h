@@ -59,7 +59,6 @@ struct pointFilter {
     std::vector<filterBlock> blocks;  // the last block repeats its last plane
     innerBall ball;
     directionHints hints;
-    std::vector<planeLane> lanes;  // a small solid's lanes while it is prepared
 };
 
 // Fills `filter` for the planes, reusing its storage. The ball costs about as

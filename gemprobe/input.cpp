@@ -162,19 +162,33 @@ bool failExpected(Input& in, char const* what, std::string const& found) {
 }
 
 bool readCount(Input& in, char const* what, int& value) {
-    int c = skipSpace(in);
-    // The common case without building the token: up to nine digits (below
-    // 2^31) inside the block, followed by whitespace there.
-    if (isDigit(c)) {
-        char const* q = in.pos;
+    // The common case without building the token or a call per byte: blanks,
+    // then up to nine digits (below 2^31), followed by whitespace, all inside
+    // the block (the NUL at its end stops both scans).
+    char const* p = in.pos;
+    long lines = 0;
+    for (;; ++p) {
+        if (*p == ' ') continue;
+        if (*p == '\n') {
+            ++lines;
+            continue;
+        }
+        if (*p >= '\t' && *p <= '\r') continue;
+        break;
+    }
+    in.pos = p;
+    in.line += lines;
+    if (isDigit(*p)) {
+        char const* q = p;
         unsigned digits = 0;
-        while (isDigit(*q) && q - in.pos < 9) digits = digits * 10 + static_cast<unsigned>(*q++ - '0');
+        while (isDigit(*q) && q - p < 9) digits = digits * 10 + static_cast<unsigned>(*q++ - '0');
         if (q != in.end && isSpace(static_cast<unsigned char>(*q))) {
             in.pos = q;
             value = static_cast<int>(digits);
             return true;
         }
     }
+    int c = skipSpace(in);
     std::string& text = in.token;
     text.clear();
     auto take = [&] {

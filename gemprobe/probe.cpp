@@ -37,9 +37,10 @@ bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work) {
     int queryCount = 0;
     if (!readCount(in, "the number of points", queryCount)) return false;
     if (queryCount <= 0) return true;
-    // Preparing the filter costs about one exact test per wall: a single
-    // point is cheaper to test exactly.
-    if (queryCount == 1) {
+    // Preparing the filter of a large solid costs about one exact test per
+    // wall: a single point is cheaper to test exactly. A small solid's
+    // filter costs less than one exact test per wall.
+    if (queryCount == 1 && diamond.walls.size() >= smallSolidWalls) {
         calculateOrientations(diamond);
         preparePlanes(diamond, work.planes);
         vec3 q;
