@@ -537,11 +537,16 @@ pointFilter filterOf(std::vector<plane> const& planes) {
     return filter;
 }
 
+namespace {
+
 // In two versions, the lanes' arithmetic in 256-bit registers where the
-// processor has them.
-__attribute__((target_clones("avx2", "default"))) bool containsFilteredPastBall(
-    pointFilter const& filter, std::vector<plane> const& planes, vec3 const& q, double x, double y,
-    double z) {
+// processor has them. Defined apart from the declared function: clang does
+// not allow a function already declared (and called) to become
+// multiversioned.
+__attribute__((target_clones("avx2", "default"))) bool judgePastBall(pointFilter const& filter,
+                                                                     std::vector<plane> const& planes,
+                                                                     vec3 const& q, double x, double y,
+                                                                     double z) {
     query const qd{x, y, z, std::fabs(x), std::fabs(y), std::fabs(z)};
     directionHints const& hints = filter.hints;
     if (hints.resolution > 0) {
@@ -561,4 +566,11 @@ __attribute__((target_clones("avx2", "default"))) bool containsFilteredPastBall(
         }
     }
     return true;
+}
+
+}  // namespace
+
+bool containsFilteredPastBall(pointFilter const& filter, std::vector<plane> const& planes, vec3 const& q,
+                              double x, double y, double z) {
+    return judgePastBall(filter, planes, q, x, y, z);
 }

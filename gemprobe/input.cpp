@@ -3,7 +3,9 @@
 #include "decimal.h"
 #include "output.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -16,38 +18,44 @@ bool isHexDigit(int c) { return isDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <
 // Case-insensitive test for an ASCII letter given in lower case; false at end of input.
 bool isLetter(int c, char lower) { return c >= 0 && (c | 0x20) == lower; }
 
-// Fills `block` from the source: up to `capacity` bytes, 0 at the end or on
-// a read error (its errno in `error`).
-std::size_t readBlock(Input& in, char* block, int& error) {
-    if (in.memory != nullptr) {
-        std::size_t const filled = in.capacity < in.memoryLeft ? in.capacity : in.memoryLeft;
-        std::memcpy(block, in.memory, filled);
-        in.memory += filled;
-        in.memoryLeft -= filled;
-        return filled;
-    }
+// Fills the block in order with read(): up to `capacity` bytes, 0 at the
+// end or on a read error.
+std::size_t readInOrder(Input& in, char* block) {
     for (;;) {
         ssize_t const got = ::read(in.fd, block, in.capacity);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) error = errno;
+        if (got < 0) in.readError = errno;
         return got > 0 ? static_cast<std::size_t>(got) : 0;
     }
+}
+
+// Fills the block from the offset, the back part on another thread when one
+// is set to do it. Bytes of the back part count only after a whole front
+// part: anything shorter is the end of the source (or an error), and the
+// back part is read again, or its error found, by the next refill.
+std::size_t readPositional(Input& in, char* block) {
+    std::size_t const front = in.backPart != nullptr ? in.capacity / 2 : in.capacity;
+    if (in.backPart != nullptr)
+        in.backPart->start(in.backPart->context, block + front, in.capacity - front, in.offset + front);
+    int error = 0;
+    std::size_t filled = readAt(in, block, front, in.offset, error);
+    if (in.backPart != nullptr) {
+        int backError = 0;
+        std::size_t const back = in.backPart->finish(in.backPart->context, backError);
+        if (filled == front && error == 0) filled += back;
+    }
+    if (error != 0) in.readError = error;
+    in.offset += static_cast<long long>(filled);
+    if (in.memory == nullptr && filled > 0) ::lseek(in.fd, in.offset, SEEK_SET);
+    return filled;
 }
 
 bool refill(Input& in) {
     if (in.atEnd) return false;
     if (in.flushBeforeRead != nullptr) flush(*in.flushBeforeRead);
     if (in.pos != in.buffer.get()) in.lastConsumed = in.pos[-1];
-    std::size_t filled = 0;
-    if (in.spareReady) {
-        in.buffer.swap(in.spare);
-        filled = in.spareFilled;
-        if (in.spareError != 0) in.readError = in.spareError;
-        in.spareReady = false;
-    } else {
-        filled = readBlock(in, in.buffer.get(), in.readError);
-    }
     char* const block = in.buffer.get();
+    std::size_t const filled = in.positional ? readPositional(in, block) : readInOrder(in, block);
     in.pos = block;
     in.end = block + filled;
     block[filled] = '\0';
@@ -109,23 +117,42 @@ Input inputFromFd(int fd, std::size_t capacity) {
     return in;
 }
 
-bool mayReadAhead(Input& in) {
-    if (!in.readAheadAllowed || in.spareReady || in.atEnd) return false;
-    if (!in.spare) in.spare = std::make_unique<char[]>(in.capacity + blockPadding);
-    return true;
+void readAtOffsetsIfRegular(Input& in) {
+    struct stat status;
+    if (in.memory != nullptr || fstat(in.fd, &status) != 0 || !S_ISREG(status.st_mode)) return;
+    off_t const start = ::lseek(in.fd, 0, SEEK_CUR);
+    if (start < 0) return;
+    in.positional = true;
+    in.offset = start;
 }
 
-void readAhead(Input& in) {
-    in.spareError = 0;
-    in.spareFilled = readBlock(in, in.spare.get(), in.spareError);
-    in.spareReady = true;
+std::size_t readAt(Input const& in, char* destination, std::size_t size, long long offset, int& error) {
+    if (in.memory != nullptr) {
+        std::size_t const start = static_cast<std::size_t>(offset);
+        std::size_t const filled = start >= in.memorySize ? 0 : std::min(size, in.memorySize - start);
+        std::memcpy(destination, in.memory + start, filled);
+        return filled;
+    }
+    std::size_t filled = 0;
+    while (filled < size) {
+        ssize_t const got = ::pread(in.fd, destination + filled, size - filled,
+                                    static_cast<off_t>(offset + static_cast<long long>(filled)));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            error = errno;
+            return 0;
+        }
+        if (got == 0) break;
+        filled += static_cast<std::size_t>(got);
+    }
+    return filled;
 }
 
 Input inputFromMemory(std::string_view data, std::size_t capacity) {
     Input in = inputFromFd(-1, capacity);
-    in.readAheadAllowed = true;
+    in.positional = true;
     in.memory = data.data();
-    in.memoryLeft = data.size();
+    in.memorySize = data.size();
     return in;
 }
 

@@ -11,6 +11,16 @@
 
 struct Output;
 
+// Another thread's read of the back part of the next block: `start` asks it
+// to read `size` bytes at `offset` into `destination`; `finish` waits for it
+// (or does the read itself if the other thread has not begun) and returns
+// the bytes read, or 0 with the error in `error`.
+struct backPartReader {
+    void* context;
+    void (*start)(void* context, char* destination, std::size_t size, long long offset);
+    std::size_t (*finish)(void* context, int& error);
+};
+
 // Buffered standard input, read in large blocks. The readers below consume
 // exactly the characters that scanf's "%d" and "%Lf" would for well-formed
 // input, so that a count or a coordinate ends where the C library's would.
@@ -21,7 +31,7 @@ struct Output;
 struct Input {
     int fd = 0;  // read from here unless memory is set
     char const* memory = nullptr;
-    std::size_t memoryLeft = 0;
+    std::size_t memorySize = 0;  // read at offsets: it is never consumed
 
     std::size_t capacity = 0;
     std::unique_ptr<char[]> buffer;
@@ -34,14 +44,14 @@ struct Input {
     char lastConsumed = 0;              // last byte of the previous block
     Output* flushBeforeRead = nullptr;  // answers go out before input may block
 
-    // The next block, read ahead by another thread while this one works on
-    // the current block; only where reading ahead never waits for a writer
-    // (a regular file or memory), since answers must go out before any wait.
-    bool readAheadAllowed = false;
-    std::unique_ptr<char[]> spare;
-    std::size_t spareFilled = 0;
-    int spareError = 0;
-    bool spareReady = false;
+    // A regular file (or memory) is read at explicit offsets, so that two
+    // threads can read the two parts of a block at once; `offset` is where
+    // the next block starts, and the descriptor's own offset is kept there
+    // too, as read() would have left it. Pipes and terminals are read in
+    // order with read().
+    bool positional = false;
+    long long offset = 0;
+    backPartReader const* backPart = nullptr;  // reads the back part of each block, when set
 
     std::string token;  // text of the number being read
     std::string error;  // "line N: expected ..., found ..." once a read failed
@@ -61,13 +71,14 @@ requires std::is_same_v<Temporary, std::string> Input
 inputFromMemory(Temporary&& dangling, std::size_t capacity = defaultInputCapacity)
 = delete;
 
-// Whether the next block may be read ahead now (allowed, not done yet, and
-// not at the end); allocates the spare block on the calling thread.
-bool mayReadAhead(Input& in);
-// Reads the next block into the spare one, after mayReadAhead said yes; the
-// next refill takes it instead of reading. Another thread may do this while
-// nothing else uses the Input.
-void readAhead(Input& in);
+// Makes a descriptor that is a regular file be read at offsets, from where
+// it stands.
+void readAtOffsetsIfRegular(Input& in);
+
+// Reads `size` bytes of the source at `offset` (positional sources only):
+// the bytes read, or 0 with the error in `error`. Safe to call from another
+// thread while nothing else reads the Input.
+std::size_t readAt(Input const& in, char* destination, std::size_t size, long long offset, int& error);
 
 // Both readers skip whitespace (blank, \t, \n, \v, \f, \r) first. On failure they
 // return false and leave a message in in.error; `what` names the expected item

@@ -5,7 +5,6 @@
 #include "output.h"
 #include "probe.h"
 
-#include <sys/stat.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -94,8 +93,7 @@ int main(int argc, char** argv) {
 
     useExtendedPrecisionRoundToNearest();
     Input in = inputFromFd(0);
-    struct stat status;
-    in.readAheadAllowed = fstat(0, &status) == 0 && S_ISREG(status.st_mode);
+    readAtOffsetsIfRegular(in);
     in.flushBeforeRead = &out;
     bool finished = false;
     try {

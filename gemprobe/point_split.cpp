@@ -62,11 +62,52 @@ char const* passWords(char const* p, char const* blockEnd, int words) {
 
 void runJob(splitHelper& helper) {
     splitJob& job = helper.job;
+    if (job.readBack) {
+        job.error = 0;
+        job.got = readAt(*job.input, job.destination, job.size, job.offset, job.error);
+        return;
+    }
     job.firstPoint = passWords(job.start, job.blockEnd, job.skipNumbers);
     job.run = scanPoints(job.firstPoint, job.blockEnd, job.blockEnd,
                          std::min(job.maxPoints, helper.verdictCapacity), *job.filter, *job.planes,
                          helper.verdicts.get());
-    if (job.readAheadFor != nullptr) readAhead(*job.readAheadFor);
+}
+
+void post(splitHelper& helper) {
+    helper.state.store(posted, std::memory_order_release);
+    helper.state.notify_one();
+}
+
+// Waits for the posted job, or takes it back and runs it here if the helper
+// has not begun it. True when the helper ran it.
+bool collect(splitHelper& helper) {
+    int expected = posted;
+    if (helper.state.compare_exchange_strong(expected, waiting, std::memory_order_acquire)) {
+        runJob(helper);
+        return false;
+    }
+    waitFor(
+        helper.state, [](int s) { return s == done; }, mainSpins);
+    helper.state.store(waiting, std::memory_order_relaxed);
+    return true;
+}
+
+void startBackPart(void* context, char* destination, std::size_t size, long long offset) {
+    splitHelper& helper = *static_cast<splitHelper*>(context);
+    splitJob& job = helper.job;
+    job.readBack = true;
+    job.input = helper.readerOf;
+    job.destination = destination;
+    job.size = size;
+    job.offset = offset;
+    post(helper);
+}
+
+std::size_t finishBackPart(void* context, int& error) {
+    splitHelper& helper = *static_cast<splitHelper*>(context);
+    collect(helper);
+    error = helper.job.error;
+    return helper.job.got;
 }
 
 void serve(splitHelper& helper, unsigned short x87Control, unsigned sseControl) {
@@ -112,7 +153,7 @@ std::size_t wordsIn(char const* p, char const* end) {
 
 }  // namespace
 
-std::unique_ptr<splitHelper> startSplitHelper() {
+std::unique_ptr<splitHelper> startSplitHelper(Input& in) {
     auto helper = std::make_unique<splitHelper>();
     // Half of a block, at six bytes ("0 0 0\n") per point at least; a back
     // half with more points stops there and the rest is read in order.
@@ -123,6 +164,9 @@ std::unique_ptr<splitHelper> startSplitHelper() {
     unsigned const sseControl = _mm_getcsr();
     splitHelper& h = *helper;
     helper->thread = std::thread([&h, x87Control, sseControl] { serve(h, x87Control, sseControl); });
+    helper->reader = {helper.get(), startBackPart, finishBackPart};
+    helper->readerOf = &in;
+    in.backPart = &helper->reader;
     return helper;
 }
 
@@ -135,6 +179,8 @@ bool helperDue(splitHelper& helper) {
 splitHelper::~splitHelper() { stopSplitHelper(*this); }
 
 void stopSplitHelper(splitHelper& helper) {
+    if (helper.readerOf != nullptr) helper.readerOf->backPart = nullptr;
+    helper.readerOf = nullptr;
     if (!helper.thread.joinable()) return;
     helper.state.store(quitting, std::memory_order_release);
     helper.state.notify_one();
@@ -142,10 +188,6 @@ void stopSplitHelper(splitHelper& helper) {
 }
 
 namespace {
-
-// The front half's share of a block, in 256ths, when the helper also reads
-// the next block.
-std::size_t const frontShareWithReading = 140;
 
 // Appends the helper's verdicts to the output, flushing as it fills.
 bool putVerdicts(Output& out, char const* verdicts, std::size_t bytes) {
@@ -167,11 +209,7 @@ splitOutcome judgeSplitBlock(splitHelper& helper, Input& in, Output& out, std::s
     splitOutcome outcome;
     char const* const begin = in.pos;
     char const* const blockEnd = in.end;
-    // Reading the next block ahead makes the back half longer: the front
-    // half takes a larger share then, so that both end together.
-    Input* const readAheadFor = mayReadAhead(in) ? &in : nullptr;
-    std::size_t const frontShare = readAheadFor != nullptr ? frontShareWithReading : 128;
-    char const* const middle = begin + static_cast<std::size_t>(blockEnd - begin) * frontShare / 256;
+    char const* const middle = begin + (blockEnd - begin) / 2;
     // The back half starts after a blank: a newline when lines are taken to
     // hold whole points, any blank when the words are counted.
     char const* split = middle;
@@ -182,15 +220,14 @@ splitOutcome judgeSplitBlock(splitHelper& helper, Input& in, Output& out, std::s
 
     auto const started = std::chrono::steady_clock::now();
     splitJob& job = helper.job;
+    job.readBack = false;
     job.start = split;
     job.blockEnd = blockEnd;
     job.skipNumbers = skipNumbers;
     job.maxPoints = maxPoints;
     job.filter = &filter;
     job.planes = &planes;
-    job.readAheadFor = readAheadFor;
-    helper.state.store(posted, std::memory_order_release);
-    helper.state.notify_one();
+    post(helper);
 
     // The front half: every point that starts before the split, straight
     // into the output, flushing whenever it fills.
@@ -214,13 +251,7 @@ splitOutcome judgeSplitBlock(splitHelper& helper, Input& in, Output& out, std::s
     // The back half, taken back if the helper has not begun it; otherwise
     // wait for it whatever happens next, as the helper reads the block.
     auto const frontDone = std::chrono::steady_clock::now();
-    int expected = posted;
-    if (helper.state.compare_exchange_strong(expected, waiting, std::memory_order_acquire)) {
-        runJob(helper);
-    } else {
-        waitFor(
-            helper.state, [](int s) { return s == done; }, mainSpins);
-        helper.state.store(waiting, std::memory_order_relaxed);
+    if (collect(helper)) {
         // A helper that keeps this thread waiting longer than its own half
         // took is not getting a core of its own (a busy machine): judge the
         // next blocks alone, twice as many each time it happens again.

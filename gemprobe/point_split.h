@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filter.h"
+#include "input.h"
 #include "planes.h"
 #include "point_run.h"
 
@@ -11,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-struct Input;
 struct Output;
 
 // A large block of points judged by two threads: this one takes the front
@@ -21,15 +21,23 @@ struct Output;
 // only when the two agree, so the verdicts and the position reached are
 // those of reading the block in order.
 
-// What the second thread is asked to do, and what it found.
+// What the second thread is asked to do, and what it found: read the back
+// part of the next block, or judge the back half of the current one.
 struct splitJob {
+    bool readBack = false;
+    Input const* input = nullptr;
+    char* destination = nullptr;
+    std::size_t size = 0;
+    long long offset = 0;
+    std::size_t got = 0;
+    int error = 0;
+
     char const* start = nullptr;  // a blank byte in the block; the back half begins after it
     char const* blockEnd = nullptr;
     int skipNumbers = 0;  // words to pass over first: the end of a point begun in the front half
     std::size_t maxPoints = 0;
     pointFilter const* filter = nullptr;
     std::vector<plane> const* planes = nullptr;
-    Input* readAheadFor = nullptr;  // then the helper also reads the next block, after its half
 
     char const* firstPoint = nullptr;  // where its first point begins
     pointRun run;
@@ -39,6 +47,8 @@ struct splitHelper {
     std::thread thread;
     std::atomic<int> state{0};  // see the states in point_split.cpp
     splitJob job;
+    backPartReader reader{};  // installed in the Input the helper reads for
+    Input* readerOf = nullptr;
     std::unique_ptr<char[]> verdicts;  // the back half's verdicts
     std::size_t verdictCapacity = 0;   // in points
     int blocksAlone = 0;               // blocks to judge without the helper, after it was late
@@ -47,9 +57,11 @@ struct splitHelper {
 };
 
 // Starts the second thread, which inherits this thread's floating-point
-// control settings (the verdicts depend on the x87 precision and rounding).
-std::unique_ptr<splitHelper> startSplitHelper();
-// Stops and joins it (also on destruction).
+// control settings (the verdicts depend on the x87 precision and rounding),
+// and lets it read the back part of every block of `in` from now on: each
+// thread then finds its half of a block in its own core's cache.
+std::unique_ptr<splitHelper> startSplitHelper(Input& in);
+// Stops and joins it (also on destruction), and takes it out of the Input.
 void stopSplitHelper(splitHelper& helper);
 
 // Whether to split the next block: false for a while after the helper kept

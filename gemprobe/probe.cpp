@@ -54,7 +54,7 @@ bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work) {
     for (int i = 0; i < queryCount;) {
         std::size_t const left = static_cast<std::size_t>(queryCount - i);
         if (splitting && splitPays(work, in, left) && (!work.splitter || helperDue(*work.splitter))) {
-            if (!work.splitter) work.splitter = startSplitHelper();
+            if (!work.splitter) work.splitter = startSplitHelper(in);
             splitOutcome const split =
                 judgeSplitBlock(*work.splitter, in, out, left, work.filter, work.planes, countWords);
             if (split.outputFailed) return false;

@@ -27,8 +27,8 @@ std::string bitsOf(long double v) {
     return text;
 }
 
-std::size_t consumed(Input const& in, std::string const& data) {
-    return data.size() - in.memoryLeft - static_cast<std::size_t>(in.end - in.pos);
+std::size_t consumed(Input const& in, std::string const&) {
+    return static_cast<std::size_t>(in.offset) - static_cast<std::size_t>(in.end - in.pos);
 }
 
 struct ReadResult {

@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -61,6 +64,42 @@ TEST(SplitBlocks, EveryLayoutGivesTheVerdictsOfOneThread) {
             ASSERT_EQ(single.output, referenceOutput(input)) << "round " << round;
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A regular file is read at offsets, from where the descriptor stands, its
+// back parts by the helper thread; the answers are those of the memory run
+// and the descriptor ends where reading in order would have left it.
+TEST(SplitBlocks, RegularFileReadAtOffsetsLikeInOrder) {
+    std::mt19937_64 rng(11);
+    std::string const input = "1\n" + cube + pointSection(rng, 3000, 3, false);
+    std::string const prefix = "skipped by the caller\n";
+    char path[] = "/tmp/gemprobe-split-XXXXXX";
+    int const fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    unlink(path);
+    std::string const file = prefix + input;
+    ASSERT_EQ(write(fd, file.data(), file.size()), static_cast<ssize_t>(file.size()));
+    RunResult const expected = runInMemory(input);
+    long endOffsets[2] = {0, 0};
+    for (bool const atOffsets : {false, true}) {
+        ASSERT_EQ(lseek(fd, static_cast<off_t>(prefix.size()), SEEK_SET), static_cast<off_t>(prefix.size()));
+        Input in = inputFromFd(fd, 4096);
+        if (atOffsets) readAtOffsetsIfRegular(in);
+        ASSERT_EQ(in.positional, atOffsets);
+        auto out = std::make_unique<Output>();
+        std::string output;
+        out->sink = &output;
+        ASSERT_TRUE(runGemprobe(in, *out, splitEveryBlock)) << in.error;
+        flush(*out);
+        EXPECT_EQ(output, expected.output) << "at offsets " << atOffsets;
+        endOffsets[atOffsets] = lseek(fd, 0, SEEK_CUR);
+    }
+    EXPECT_EQ(endOffsets[1], endOffsets[0]);
+    close(fd);
 }
 
 }  // namespace
