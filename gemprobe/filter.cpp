@@ -540,23 +540,31 @@ pointFilter filterOf(std::vector<plane> const& planes) {
 namespace {
 
 // In two versions, the lanes' arithmetic in 256-bit registers where the
-// processor has them. Defined apart from the declared function: clang does
+// processor has them. Defined apart from the declared functions: clang does
 // not allow a function already declared (and called) to become
 // multiversioned.
-__attribute__((target_clones("avx2", "default"))) bool judgePastBall(pointFilter const& filter,
-                                                                     std::vector<plane> const& planes,
-                                                                     vec3 const& q, double x, double y,
-                                                                     double z) {
+__attribute__((target_clones("avx2", "default"))) int judgeByFilter(pointFilter const& filter, double x,
+                                                                    double y, double z) {
     query const qd{x, y, z, std::fabs(x), std::fabs(y), std::fabs(z)};
     directionHints const& hints = filter.hints;
     if (hints.resolution > 0) {
         int const cell = cellOf(x - hints.x, y - hints.y, z - hints.z, hints.resolution);
         std::uint32_t const block = cell < 0 ? noBlock : hints.blockOfCell[static_cast<std::size_t>(cell)];
-        if (block != noBlock && anyLane(judge(filter.blocks[block], qd).rejects)) return false;
+        if (block != noBlock && anyLane(judge(filter.blocks[block], qd).rejects)) return -1;
     }
-    int const verdict = scanBlocks(filter.blocks.data(), filter.blocks.size(), qd);
-    if (verdict != 0) return verdict > 0;
+    return scanBlocks(filter.blocks.data(), filter.blocks.size(), qd);
+}
+
+}  // namespace
+
+int filteredSide(pointFilter const& filter, double x, double y, double z) {
+    return judgeByFilter(filter, x, y, z);
+}
+
+bool containsUndecided(pointFilter const& filter, std::vector<plane> const& planes, vec3 const& q, double x,
+                       double y, double z) {
     // Some planes were too close to call: the exact det decides for them alone.
+    query const qd{x, y, z, std::fabs(x), std::fabs(y), std::fabs(z)};
     for (filterBlock const& b : filter.blocks) {
         laneMask const undecided = judge(b, qd).undecided;
         for (int lane = 0; lane < 4; ++lane) {
@@ -568,9 +576,9 @@ __attribute__((target_clones("avx2", "default"))) bool judgePastBall(pointFilter
     return true;
 }
 
-}  // namespace
-
 bool containsFilteredPastBall(pointFilter const& filter, std::vector<plane> const& planes, vec3 const& q,
                               double x, double y, double z) {
-    return judgePastBall(filter, planes, q, x, y, z);
+    int const side = judgeByFilter(filter, x, y, z);
+    if (side != 0) return side > 0;
+    return containsUndecided(filter, planes, q, x, y, z);
 }

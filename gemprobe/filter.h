@@ -126,6 +126,14 @@ __attribute__((always_inline)) inline bool toCertifiedDouble(long double const& 
 bool containsFilteredPastBall(pointFilter const& filter, std::vector<plane> const& planes, vec3 const& q,
                               double x, double y, double z);
 
+// The same in two steps, for callers that build the extended point only when
+// it is needed: the filter's verdict from the doubles alone (1: every plane
+// passes the point, -1: one rejects it, 0: some plane is too close to call),
+// then, for 0, the exact test of the planes the filter could not decide.
+int filteredSide(pointFilter const& filter, double x, double y, double z);
+bool containsUndecided(pointFilter const& filter, std::vector<plane> const& planes, vec3 const& q, double x,
+                       double y, double z);
+
 // Same result as containsExact(planes, q) for every q. The range check and
 // the inner ball, which decide most points of a many-point set, are inline in
 // the caller's loop: no call per point.

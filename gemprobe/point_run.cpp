@@ -117,15 +117,20 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
             misses += dx * dx + dy * dy + dz * dz <= ballReach ? 0 : 1;
             std::memcpy(verdicts + 4 * (run.points + taken), &takText, 4);
         }
+        // The extended values only for a point some plane is too close to
+        // call for the doubles: most are decided without them.
         for (unsigned k = 0; k < misses; ++k) {
             unsigned const taken = missed[k];
-            vec3 q;
-            storeValue(values.decimals[3 * taken], q.x);
-            storeValue(values.decimals[3 * taken + 1], q.y);
-            storeValue(values.decimals[3 * taken + 2], q.z);
-            if (!containsFilteredPastBall(filter, planes, q, values.rounded[3 * taken],
-                                          values.rounded[3 * taken + 1], values.rounded[3 * taken + 2]))
-                std::memcpy(verdicts + 4 * (run.points + taken), &nieText, 4);
+            double const* const rounded = values.rounded + 3 * taken;
+            int side = filteredSide(filter, rounded[0], rounded[1], rounded[2]);
+            if (side == 0) {
+                vec3 q;
+                storeValue(values.decimals[3 * taken], q.x);
+                storeValue(values.decimals[3 * taken + 1], q.y);
+                storeValue(values.decimals[3 * taken + 2], q.z);
+                side = containsUndecided(filter, planes, q, rounded[0], rounded[1], rounded[2]) ? 1 : -1;
+            }
+            if (side < 0) std::memcpy(verdicts + 4 * (run.points + taken), &nieText, 4);
         }
         if (allowed > 0) {
             // Tokens hold no newlines, so the newlines up to the run's stop
