@@ -58,7 +58,7 @@ bool refill(Input& in) {
     std::size_t const filled = in.positional ? readPositional(in, block) : readInOrder(in, block);
     in.pos = block;
     in.end = block + filled;
-    block[filled] = '\0';
+    std::memset(block + filled, 0, blockPadding);
     if (filled == 0) in.atEnd = true;
     return filled != 0;
 }
@@ -111,8 +111,11 @@ Input inputFromFd(int fd, std::size_t capacity) {
     // More bytes than a block: a NUL after the data stops every scan of
     // digits at the end of the block without a bounds check per byte, and the
     // loads that may start before it reach into the padding (blockPadding).
-    in.buffer = std::make_unique<char[]>(capacity + blockPadding);
-    in.buffer[0] = '\0';
+    // Only the bytes such loads can reach past the data are cleared, here
+    // and at every refill: clearing the whole block would cost a run of
+    // small inputs more than it reads.
+    in.buffer = std::make_unique_for_overwrite<char[]>(capacity + blockPadding);
+    std::memset(in.buffer.get(), 0, blockPadding);
     in.pos = in.end = in.buffer.get();
     return in;
 }
