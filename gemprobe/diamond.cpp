@@ -97,19 +97,6 @@ bool readPoint(Input& in, char const* what, vec3& point) { return readPointInlin
 
 namespace {
 
-// Skips blanks and control whitespace from p on, counting newlines.
-__attribute__((always_inline)) inline char const* skipBlanks(char const* p, long& lines) {
-    for (;; ++p) {
-        if (*p == ' ') continue;
-        if (*p == '\n') {
-            ++lines;
-            continue;
-        }
-        if (*p >= '\t' && *p <= '\r') continue;
-        return p;
-    }
-}
-
 // A coordinate spelled as an optional '-' and one to four digits, ended by a
 // blank or another control byte other than NUL (none of which continues a
 // number; the NUL that ends a block may hide more digits): its value, as

@@ -195,19 +195,8 @@ bool readCount(Input& in, char const* what, int& value) {
     // The common case without building the token or a call per byte: blanks,
     // then up to nine digits (below 2^31), followed by whitespace, all inside
     // the block (the NUL at its end stops both scans).
-    char const* p = in.pos;
-    long lines = 0;
-    for (;; ++p) {
-        if (*p == ' ') continue;
-        if (*p == '\n') {
-            ++lines;
-            continue;
-        }
-        if (*p >= '\t' && *p <= '\r') continue;
-        break;
-    }
+    char const* p = skipBlanks(in.pos, in.line);
     in.pos = p;
-    in.line += lines;
     if (isDigit(*p)) {
         char const* q = p;
         unsigned digits = 0;

@@ -105,18 +105,23 @@ bool failExpected(Input& in, char const* what, std::string const& found);
 // the part of it already read).
 std::string describeFound(Input& in, std::string const& consumed);
 
-// The common case inline: blanks and a short decimal within the current block.
-__attribute__((always_inline)) inline bool readNumber(Input& in, char const* what, long double& value) {
-    char const* p = in.pos;
+// Skips blanks (' ' and '\t' to '\r') from p on, counting newlines into
+// `lines`; the NUL after a block stops it.
+__attribute__((always_inline)) inline char const* skipBlanks(char const* p, long& lines) {
     for (;; ++p) {
         if (*p == ' ') continue;
         if (*p == '\n') {
-            ++in.line;
+            ++lines;
             continue;
         }
         if (*p >= '\t' && *p <= '\r') continue;
-        break;
+        return p;
     }
+}
+
+// The common case inline: blanks and a short decimal within the current block.
+__attribute__((always_inline)) inline bool readNumber(Input& in, char const* what, long double& value) {
+    char const* const p = skipBlanks(in.pos, in.line);
     if (p != in.end) {
         if (char const* after = parseShortDecimal(p, in.end, value)) {
             in.pos = after;

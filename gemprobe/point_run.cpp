@@ -1,5 +1,7 @@
 #include "point_run.h"
 
+#include "input.h"
+
 #include "decimal.h"
 #include "point_tokens.h"
 
@@ -25,21 +27,9 @@
 namespace {
 
 // The general path, one number at a time: blanks skipped byte by byte,
-// counting newlines, then the fast reader's conversion.
-__attribute__((always_inline)) inline char const* skipBlanks(char const* p, long& lines) {
-    for (;; ++p) {
-        if (*p == ' ') continue;
-        if (*p == '\n') {
-            ++lines;
-            continue;
-        }
-        if (*p >= '\t' && *p <= '\r') continue;
-        return p;
-    }
-}
-
-// One number after blanks, when it starts before `limit` and the fast reader
-// takes it; nullptr otherwise.
+// counting newlines, then the fast reader's conversion. One number after
+// blanks, when it starts before `limit` and the fast reader takes it;
+// nullptr otherwise.
 __attribute__((always_inline)) inline char const* takeNumber(char const* p, char const* limit,
                                                              char const* blockEnd, long& lines,
                                                              long double& value) {
