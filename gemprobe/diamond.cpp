@@ -139,6 +139,7 @@ struct tokenWindow {
     // byte before the window counts as whitespace.
     std::uint64_t lone = 0;
     std::uint64_t signs = 0;
+    std::uint64_t blank = 0;  // bit i: byte i is whitespace
 };
 
 // Bit i set when byte i of the sixteen is in [low, low + span].
@@ -166,7 +167,7 @@ tokenWindow windowAt(char const* p) {
     std::uint64_t const blankAfter = blank >> 1;  // bit 63 clear: unseen
     std::uint64_t const loneDigits = digit & blankAfter & blankBefore;
     std::uint64_t const signs = minus & blankBefore & (digit & blankAfter) >> 1;
-    return {p, ~blank & blankBefore, loneDigits | signs, signs};
+    return {p, ~blank & blankBefore, loneDigits | signs, signs, blank};
 }
 
 // A lone digit's value as an extended and a double, for each of "0" to "9"
@@ -247,9 +248,15 @@ struct smallSolidReader {
     }
 
     // The window's token starts from p on (p within the window).
+    // None when the first byte from p on that is not whitespace starts no
+    // token: a control byte right after a number ("1\x01"), which the
+    // general readers report.
     std::uint64_t startsAhead() const {
         unsigned const offset = static_cast<unsigned>(p - window.base);
-        return window.starts >> offset << offset;
+        std::uint64_t const ahead = window.starts >> offset << offset;
+        std::uint64_t const nonBlank = ~window.blank >> offset << offset;
+        if ((ahead & nonBlank & (0 - nonBlank)) == 0 && nonBlank != 0) return 0;
+        return ahead;
     }
 
     // The code (digit, plus 10 for a '-') of the token starting at bit `at`

@@ -141,4 +141,21 @@ TEST(SmallSets, ErrorsNameTheirLine) {
     }
 }
 
+// A control byte glued to a coordinate ends the number, as in scanf, and is
+// then no coordinate itself: the window of tokens must not step over it to
+// the next lone digit (a fuzzer's finding; blocks of every size agree).
+TEST(SmallSets, AControlByteAfterACoordinateIsAnError) {
+    for (char const control : {'\x01', '\x00', '\x08', '\x1f'}) {
+        std::string const input = std::string("1\n4\n3  0 0 0   1 0 0   0 1 0\n3  0 0 0   0 1 0   0 0") +
+                                  control +
+                                  " 1\n3  0 0 0   0 0 1   1 0 0\n3  1 0 0   0 1 0   0 0 1\n1\n0.1 0.1 0.1\n";
+        for (std::size_t capacity : {defaultInputCapacity, std::size_t{1}, std::size_t{70}}) {
+            RunResult const actual = runInMemory(input, capacity);
+            ASSERT_FALSE(actual.finished) << static_cast<int>(control) << " capacity " << capacity;
+            EXPECT_EQ(actual.error.rfind("line 4: expected a vertex coordinate, found", 0), 0u)
+                << actual.error;
+        }
+    }
+}
+
 }  // namespace
