@@ -20,9 +20,14 @@ for program in "${programs[@]}"; do
   work=build/fuzz/corpus-$program
   mkdir -p "$work"
   echo "fuzzing $program for $seconds s"
+  # The fuzzer's own status decides; its log is kept, and only its summary
+  # lines are shown. (Taken from a pipe, the status was lost: with pipefail
+  # the "|| true" that kept grep from ending the script replaced it.)
+  log=build/fuzz/$program.log
+  status=0
   build/fuzz/tests/fuzz/${program}_fuzz "$work" "tests/fuzz/corpus/$program" \
     -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
-    -print_final_stats=1 2>&1 | grep -E '^(#[0-9]+ *DONE|stat::number_of_executed_units|==|SUMMARY|property violated|Done)' || true
-  # grep hides libFuzzer's progress lines; its own status decides.
-  [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "fuzzing $program found a problem" >&2; exit 1; }
+    -print_final_stats=1 >"$log" 2>&1 || status=$?
+  grep -E '^(#[0-9]+ *DONE|stat::number_of_executed_units|==|SUMMARY|property violated|Done)' "$log" || true
+  [ "$status" -eq 0 ] || { echo "fuzzing $program found a problem (status $status, log in $log)" >&2; exit 1; }
 done
