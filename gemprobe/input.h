@@ -105,6 +105,11 @@ bool failExpected(Input& in, char const* what, std::string const& found);
 // the part of it already read).
 std::string describeFound(Input& in, std::string const& consumed);
 
+// Whitespace as scanf skips it: ' ' and '\t' to '\r' (a NUL is not).
+__attribute__((always_inline)) inline bool isBlank(char c) {
+    return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
+}
+
 // Skips blanks (' ' and '\t' to '\r') from p on, counting newlines into
 // `lines`; the NUL after a block stops it.
 __attribute__((always_inline)) inline char const* skipBlanks(char const* p, long& lines) {

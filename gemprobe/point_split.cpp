@@ -48,8 +48,6 @@ void waitFor(std::atomic<int>& state, Ready ready, int spins) {
     }
 }
 
-bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 // The back half's first point: after `words` words from p (each word blanks
 // then non-blanks).
 char const* passWords(char const* p, char const* blockEnd, int words) {

@@ -6,13 +6,10 @@
 
 #include "decimal.h"
 #include "filter.h"
+#include "input.h"
 
 #include <bit>
 #include <cstdint>
-
-__attribute__((always_inline)) inline bool isBlank(char c) {
-    return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
-}
 
 // Blanks and newlines of the 64 bytes at c, bit i for byte i.
 struct chunkMasks {
