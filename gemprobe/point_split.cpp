@@ -2,6 +2,7 @@
 
 #include "input.h"
 #include "output.h"
+#include "point_pipeline.h"
 
 #include <algorithm>
 #include <chrono>
@@ -60,7 +61,11 @@ char const* passWords(char const* p, char const* blockEnd, int words) {
 
 void runJob(splitHelper& helper) {
     splitJob& job = helper.job;
-    if (job.readBack) {
+    if (job.kind == splitJobKind::pipeline) {
+        takePipelineBlocks(*job.pipeline);
+        return;
+    }
+    if (job.kind == splitJobKind::readBack) {
         job.error = 0;
         job.got = readAt(*job.input, job.destination, job.size, job.offset, job.error);
         return;
@@ -93,7 +98,7 @@ bool collect(splitHelper& helper) {
 void startBackPart(void* context, char* destination, std::size_t size, long long offset) {
     splitHelper& helper = *static_cast<splitHelper*>(context);
     splitJob& job = helper.job;
-    job.readBack = true;
+    job.kind = splitJobKind::readBack;
     job.input = helper.readerOf;
     job.destination = destination;
     job.size = size;
@@ -168,6 +173,14 @@ std::unique_ptr<splitHelper> startSplitHelper(Input& in) {
     return helper;
 }
 
+void startPipelineRun(splitHelper& helper, pointPipeline& pipeline) {
+    helper.job.kind = splitJobKind::pipeline;
+    helper.job.pipeline = &pipeline;
+    post(helper);
+}
+
+void endPipelineRun(splitHelper& helper) { collect(helper); }
+
 bool helperDue(splitHelper& helper) {
     if (helper.blocksAlone == 0) return true;
     --helper.blocksAlone;
@@ -218,7 +231,7 @@ splitOutcome judgeSplitBlock(splitHelper& helper, Input& in, Output& out, std::s
 
     auto const started = std::chrono::steady_clock::now();
     splitJob& job = helper.job;
-    job.readBack = false;
+    job.kind = splitJobKind::backHalf;
     job.start = split;
     job.blockEnd = blockEnd;
     job.skipNumbers = skipNumbers;

@@ -13,6 +13,7 @@
 #include <vector>
 
 struct Output;
+struct pointPipeline;
 
 // A large block of points judged by two threads: this one takes the front
 // half, a second thread the back half, each with scanPoints. The back half
@@ -22,9 +23,12 @@ struct Output;
 // those of reading the block in order.
 
 // What the second thread is asked to do, and what it found: read the back
-// part of the next block, or judge the back half of the current one.
+// part of the next block, judge the back half of the current one, or take
+// blocks of a pipeline run (point_pipeline.h) until it stops.
+enum class splitJobKind { readBack, backHalf, pipeline };
 struct splitJob {
-    bool readBack = false;
+    splitJobKind kind = splitJobKind::readBack;
+    pointPipeline* pipeline = nullptr;
     Input const* input = nullptr;
     char* destination = nullptr;
     std::size_t size = 0;
@@ -63,6 +67,12 @@ struct splitHelper {
 std::unique_ptr<splitHelper> startSplitHelper(Input& in);
 // Stops and joins it (also on destruction), and takes it out of the Input.
 void stopSplitHelper(splitHelper& helper);
+
+// Has the helper take blocks of the pipeline's run beside this thread;
+// endPipelineRun waits until it has left the run (after the run was told to
+// stop), or takes the job back if the helper never began it.
+void startPipelineRun(splitHelper& helper, pointPipeline& pipeline);
+void endPipelineRun(splitHelper& helper);
 
 // Whether to split the next block: false for a while after the helper kept
 // this thread waiting (it had no core of its own).

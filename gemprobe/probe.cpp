@@ -31,6 +31,21 @@ bool splitPays(queryWorkspace const& work, Input const& in, std::size_t pointsLe
     return bytes >= work.splitFrom && pointsLeft * 6 >= bytes && pointsLeft >= 16 * work.planes.size();
 }
 
+// The pipeline pays in a source read at offsets for a section surely longer
+// than its blocks in flight (at six bytes a point at least), whose points
+// are many beside the walls (as for a split).
+bool pipelinePays(queryWorkspace const& work, Input const& in, std::size_t pointsLeft) {
+    if (work.pipelineBlock == 0 || !in.positional || in.readError != 0) return false;
+    if (work.splitFrom == 0) return pointsLeft >= 2;
+    return pointsLeft * 6 >= pipelineSlots * work.pipelineBlock && pointsLeft >= 16 * work.planes.size();
+}
+
+// A pipeline run cut short by a spelling the point loop leaves to the
+// general reader wastes the blocks in flight: after a short run, the next
+// waits for twice as many points as the last wait.
+constexpr std::size_t longPipelineRun = 16;  // blocks
+constexpr std::size_t maxPipelineWait = std::size_t{1} << 20;
+
 }  // namespace
 
 bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work) {
@@ -51,8 +66,29 @@ bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work) {
     orientAndPrepareFilter(diamond, work.planes, work.filter, queryCount);
     bool splitting = true;
     bool countWords = false;
+    bool pipelining = true;
+    std::size_t pipelineFrom = 0;
+    std::size_t pipelineWait = 1;
     for (int i = 0; i < queryCount;) {
         std::size_t const left = static_cast<std::size_t>(queryCount - i);
+        if (pipelining && static_cast<std::size_t>(i) >= pipelineFrom && pipelinePays(work, in, left)) {
+            if (!work.splitter) work.splitter = startSplitHelper(in);
+            if (!work.pipeline) work.pipeline = makePointPipeline(work.pipelineBlock);
+            pipelineOutcome const run =
+                judgePipeline(*work.pipeline, *work.splitter, in, out, left, work.filter, work.planes);
+            if (run.outputFailed) return false;
+            i += static_cast<int>(run.points);
+            if (i == queryCount) break;
+            // Lines that do not hold whole points: the split halves, which
+            // can count words, take the section on.
+            if (run.misplaced) pipelining = false;
+            if (run.blocks < longPipelineRun) {
+                pipelineFrom = static_cast<std::size_t>(i) + pipelineWait;
+                pipelineWait = std::min(2 * pipelineWait, maxPipelineWait);
+            } else {
+                pipelineWait = 1;
+            }
+        }
         if (splitting && splitPays(work, in, left) && (!work.splitter || helperDue(*work.splitter))) {
             if (!work.splitter) work.splitter = startSplitHelper(in);
             splitOutcome const split =
@@ -94,11 +130,12 @@ bool analizujZestaw(Input& in, Output& out, queryWorkspace& work) {
     return out.writeError == 0;
 }
 
-bool runGemprobe(Input& in, Output& out, std::size_t splitFrom) {
+bool runGemprobe(Input& in, Output& out, std::size_t splitFrom, std::size_t pipelineBlock) {
     int setCount = 0;
     if (!readCount(in, "the number of sets", setCount)) return false;
     queryWorkspace work;
     work.splitFrom = splitFrom;
+    work.pipelineBlock = pipelineBlock;
     for (int k = 0; k < setCount; ++k) {
         if (!analizujZestaw(in, out, work)) return false;
     }

@@ -3,6 +3,7 @@
 #include "diamond.h"
 #include "filter.h"
 #include "planes.h"
+#include "point_pipeline.h"
 #include "point_split.h"
 
 #include <cstddef>
@@ -35,7 +36,12 @@ struct queryWorkspace {
     // can fill them, are split between two threads; 0 splits every block
     // with two points or more left, whatever their size (for the tests).
     std::size_t splitFrom = defaultSplitFrom;
+    // Long sections of a source read at offsets go to the pipeline, in
+    // blocks of this many bytes; 0: never (with splitFrom 0: every section
+    // of two points or more, for the tests).
+    std::size_t pipelineBlock = defaultPipelineBlock;
     std::unique_ptr<splitHelper> splitter;  // started with the first split
+    std::unique_ptr<pointPipeline> pipeline;
 };
 
 // Reads the query section and prints one verdict per point. A point is in the
@@ -50,4 +56,5 @@ bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work);
 bool analizujZestaw(Input& in, Output& out, queryWorkspace& work);
 
 // Every set of the input. Reads nothing after the last announced set.
-bool runGemprobe(Input& in, Output& out, std::size_t splitFrom = defaultSplitFrom);
+bool runGemprobe(Input& in, Output& out, std::size_t splitFrom = defaultSplitFrom,
+                 std::size_t pipelineBlock = defaultPipelineBlock);

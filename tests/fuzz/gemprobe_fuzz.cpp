@@ -5,7 +5,7 @@
 //    nothing but verdict lines and empty lines;
 //  - the size of the read buffer changes nothing (a small buffer makes
 //    tokens straddle refills), nor does splitting every block of points
-//    between two threads;
+//    between two threads or judging them in a pipeline of small blocks;
 //  - on input it can process, the answers equal the literal program's.
 
 #include "fuzz_checks.h"
@@ -19,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     RunResult const run = runInMemory(input);
     checkSameRun(run, runInMemory(input, 1 + size % 5));
     checkSameRun(run, runInMemory(input, 16 + size % 200, splitEveryBlock));
+    checkSameRun(run, runInMemory(input, 16 + size % 200, threadMode{0, 1 + size % 300}));
     checkAnswerLines(run.output,
                      [](std::string_view line) { return line == "TAK" || line == "NIE" || line.empty(); });
     if (!run.finished) {

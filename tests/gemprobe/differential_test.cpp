@@ -239,16 +239,18 @@ TEST(Differential, MatchesTheReferenceOnRandomInputs) {
         std::string const input = generateInput(seed);
         std::string const expected = referenceOutput(input);
         std::size_t const capacity = seed % 4 == 0 ? 1 : seed % 4 == 1 ? 97 : defaultInputCapacity;
-        // Every engine of the point loop, on one thread and split between two.
+        // Every engine of the point loop, on one thread, split between two
+        // and in a pipeline.
         for (pointEngineKind kind : {pointEngineKind::sse2, pointEngineKind::avx2}) {
             if (!pointEngineRuns(kind)) continue;
             usePointEngine(kind);
-            for (std::size_t const split : everyPointEngine) {
-                RunResult const actual = runInMemory(input, capacity, split);
+            for (threadMode const mode : everyPointEngine) {
+                RunResult const actual = runInMemory(input, capacity, mode);
                 ASSERT_TRUE(actual.finished) << "seed " << seed << ": " << actual.error << "\n" << input;
-                ASSERT_EQ(actual.output, expected) << "seed " << seed << " buffer " << capacity << " engine "
-                                                   << static_cast<int>(kind) << " split " << split << "\n"
-                                                   << input;
+                ASSERT_EQ(actual.output, expected)
+                    << "seed " << seed << " buffer " << capacity << " engine " << static_cast<int>(kind)
+                    << " split " << mode.splitFrom << " pipeline " << mode.pipelineBlock << "\n"
+                    << input;
             }
         }
         verdicts += static_cast<int>(std::count(expected.begin(), expected.end(), 'K'));

@@ -17,19 +17,26 @@ struct RunResult {
     std::string error;      // the input's error string when it did not finish
 };
 
-// The ways of judging a many-point block: one thread, or split between two
-// on every block (whatever its size, so that small test inputs split too).
-constexpr std::size_t oneThread = SIZE_MAX;
-constexpr std::size_t splitEveryBlock = 0;
-constexpr std::size_t everyPointEngine[] = {oneThread, splitEveryBlock};
+// The ways of judging many points: one thread; every block split between
+// two (whatever its size, so that small test inputs split too); or every
+// section in a pipeline of small blocks (the halves still take a section
+// whose lines do not hold whole points).
+struct threadMode {
+    std::size_t splitFrom;
+    std::size_t pipelineBlock;
+};
+constexpr threadMode oneThread{SIZE_MAX, 0};
+constexpr threadMode splitEveryBlock{0, 0};
+constexpr threadMode pipelineEveryBlock{0, 53};
+constexpr threadMode everyPointEngine[] = {oneThread, splitEveryBlock, pipelineEveryBlock};
 
 inline RunResult runInMemory(std::string_view input, std::size_t capacity = defaultInputCapacity,
-                             std::size_t splitFrom = oneThread) {
+                             threadMode mode = oneThread) {
     Input in = inputFromMemory(input, capacity);
     auto out = std::make_unique<Output>();  // its block is too big for the stack
     RunResult result;
     out->sink = &result.output;
-    result.finished = runGemprobe(in, *out, splitFrom);
+    result.finished = runGemprobe(in, *out, mode.splitFrom, mode.pipelineBlock);
     flush(*out);
     result.error = in.error;
     return result;

@@ -1,8 +1,9 @@
-// Blocks of points split between two threads: whatever the layout of the
-// numbers, the verdicts, the error and its line are those of one thread
-// reading in order (and the verdicts those of the literal program). The
-// back half's guess of where a point begins is wrong on purpose in some
-// layouts: three numbers per line is only the common case.
+// Blocks of points split between two threads, or taken in turn by two
+// threads in a pipeline: whatever the layout of the numbers, the verdicts,
+// the error and its line are those of one thread reading in order (and the
+// verdicts those of the literal program). The guess of where a point begins
+// is wrong on purpose in some layouts: three numbers per line is only the
+// common case.
 
 #include "reference_model.h"
 #include "run_in_memory.h"
@@ -56,10 +57,16 @@ TEST(SplitBlocks, EveryLayoutGivesTheVerdictsOfOneThread) {
         if (round % 5 == 2) input.resize(input.size() * 3 / 4);
         std::size_t const capacity = 64 + rng() % 5000;
         RunResult const single = runInMemory(input, capacity, oneThread);
-        RunResult const split = runInMemory(input, capacity, splitEveryBlock);
-        ASSERT_EQ(split.output, single.output) << "round " << round << " capacity " << capacity;
-        ASSERT_EQ(split.finished, single.finished) << "round " << round;
-        ASSERT_EQ(split.error, single.error) << "round " << round;
+        // Pipeline blocks from a few bytes (most guesses land mid-line) to
+        // more than a section.
+        std::size_t const pipelineBlock = 1 + rng() % (round % 2 == 0 ? 200 : 20000);
+        for (threadMode const mode : {splitEveryBlock, threadMode{0, pipelineBlock}}) {
+            RunResult const split = runInMemory(input, capacity, mode);
+            ASSERT_EQ(split.output, single.output)
+                << "round " << round << " capacity " << capacity << " pipeline " << mode.pipelineBlock;
+            ASSERT_EQ(split.finished, single.finished) << "round " << round;
+            ASSERT_EQ(split.error, single.error) << "round " << round << " pipeline " << mode.pipelineBlock;
+        }
         if (single.finished) {
             ASSERT_EQ(single.output, referenceOutput(input)) << "round " << round;
         }
@@ -72,7 +79,8 @@ namespace {
 
 // A regular file is read at offsets, from where the descriptor stands, its
 // back parts by the helper thread; the answers are those of the memory run
-// and the descriptor ends where reading in order would have left it.
+// and the descriptor ends where reading in order would have left it. A
+// pipeline leaves it after the last byte consumed, or further.
 TEST(SplitBlocks, RegularFileReadAtOffsetsLikeInOrder) {
     std::mt19937_64 rng(11);
     std::string const input = "1\n" + cube + pointSection(rng, 3000, 3, false);
@@ -85,7 +93,8 @@ TEST(SplitBlocks, RegularFileReadAtOffsetsLikeInOrder) {
     ASSERT_EQ(write(fd, file.data(), file.size()), static_cast<ssize_t>(file.size()));
     RunResult const expected = runInMemory(input);
     long endOffsets[2] = {0, 0};
-    for (bool const atOffsets : {false, true}) {
+    for (bool const atOffsets : {false, true, true}) {
+        bool const pipelined = atOffsets && endOffsets[1] != 0;
         ASSERT_EQ(lseek(fd, static_cast<off_t>(prefix.size()), SEEK_SET), static_cast<off_t>(prefix.size()));
         Input in = inputFromFd(fd, 4096);
         if (atOffsets) readAtOffsetsIfRegular(in);
@@ -93,10 +102,16 @@ TEST(SplitBlocks, RegularFileReadAtOffsetsLikeInOrder) {
         auto out = std::make_unique<Output>();
         std::string output;
         out->sink = &output;
-        ASSERT_TRUE(runGemprobe(in, *out, splitEveryBlock)) << in.error;
+        ASSERT_TRUE(runGemprobe(in, *out, 0, pipelined ? 512 : 0)) << in.error;
         flush(*out);
-        EXPECT_EQ(output, expected.output) << "at offsets " << atOffsets;
-        endOffsets[atOffsets] = lseek(fd, 0, SEEK_CUR);
+        EXPECT_EQ(output, expected.output) << "at offsets " << atOffsets << " pipelined " << pipelined;
+        long const endOffset = lseek(fd, 0, SEEK_CUR);
+        if (pipelined) {
+            EXPECT_GE(endOffset, static_cast<long>(file.find_last_not_of(" \n") + 1));
+            EXPECT_LE(endOffset, static_cast<long>(file.size()));
+        } else {
+            endOffsets[atOffsets] = endOffset;
+        }
     }
     EXPECT_EQ(endOffsets[1], endOffsets[0]);
     close(fd);
