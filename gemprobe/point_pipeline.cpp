@@ -44,37 +44,48 @@ taking takeBlock(pointPipeline& pipeline, long long& block) {
     }
 }
 
-// Reads block k with the byte before it and the tail after it, and judges
-// the points that start in it.
-void judgeBlock(pointPipeline& pipeline, long long k) {
-    pipelineSlot& slot = pipeline.slots[static_cast<std::size_t>(k) % pipelineSlots];
-    std::size_t const lead = k == 0 ? 0 : 1;
-    slot.offset = pipeline.start + k * static_cast<long long>(pipeline.block) - static_cast<long long>(lead);
-    char* const bytes = slot.bytes.get();
-    int error = 0;
-    slot.got = readAt(*pipeline.input, bytes, lead + pipeline.block + pipelineTail, slot.offset, error);
-    slot.error = error;
-    char const* const end = bytes + slot.got;
-    std::memset(bytes + slot.got, 0, blockPadding);
-    slot.limit = bytes + std::min(slot.got, lead + pipeline.block);
-    if (error != 0 || slot.got <= lead + pipeline.block) lowerLast(pipeline, k + 1);
-    char const* first = bytes;
-    if (lead > 0) {
-        void const* const newline = std::memchr(bytes, '\n', static_cast<std::size_t>(slot.limit - bytes));
-        first = newline != nullptr ? static_cast<char const*>(newline) + 1 : slot.limit;
-    }
-    slot.first = first;
-    slot.run = scanPoints(first, slot.limit, end, pointsPerBlock(pipeline.block), *pipeline.filter,
-                          *pipeline.planes, slot.verdicts.get());
-    slot.ready.store(k, std::memory_order_release);
+// Skips blanks from p on, counting newlines; the NUL after the bytes read
+// stops it.
+char const* skipBlanksCounting(char const* p, long& lines) {
+    while (isBlank(*p)) lines += *p++ == '\n';
+    return p;
 }
 
-// The first byte after the run's stop that is not blank (the NUL after the
-// bytes read, at the latest).
-char const* nextWord(pipelineSlot const& slot) {
-    char const* p = slot.run.stop;
-    while (isBlank(*p)) ++p;
-    return p;
+// Reads block k, with the byte before it and the tail after it, into this
+// thread's buffer, and judges the points that start in it.
+void judgeBlock(pointPipeline& pipeline, long long k, char* bytes) {
+    pipelineSlot& slot = pipeline.slots[static_cast<std::size_t>(k) % pipelineSlots];
+    std::size_t const lead = k == 0 ? 0 : 1;
+    long long const offset =
+        pipeline.start + k * static_cast<long long>(pipeline.block) - static_cast<long long>(lead);
+    int error = 0;
+    std::size_t const got =
+        readAt(*pipeline.input, bytes, lead + pipeline.block + pipelineTail, offset, error);
+    slot.error = error;
+    slot.empty = got <= lead;
+    char const* const end = bytes + got;
+    std::memset(bytes + got, 0, blockPadding);
+    char const* const limit = bytes + std::min(got, lead + pipeline.block);
+    if (error != 0 || got <= lead + pipeline.block) lowerLast(pipeline, k + 1);
+    char const* first = bytes;
+    if (lead > 0) {
+        void const* const newline = std::memchr(bytes, '\n', static_cast<std::size_t>(limit - bytes));
+        first = newline != nullptr ? static_cast<char const*>(newline) + 1 : limit;
+    }
+    slot.leadingLines = 0;
+    char const* const firstPoint = skipBlanksCounting(first, slot.leadingLines);
+    pointRun const run = scanPoints(firstPoint, limit, end, pointsPerBlock(pipeline.block), *pipeline.filter,
+                                    *pipeline.planes, slot.verdicts.get());
+    slot.linesToNextWord = 0;
+    char const* const nextWord = skipBlanksCounting(run.stop, slot.linesToNextWord);
+    slot.firstPointAt = offset + (firstPoint - bytes);
+    slot.points = run.points;
+    slot.lines = run.lines;
+    slot.stopAt = offset + (run.stop - bytes);
+    slot.beforeStop = run.stop != bytes ? run.stop[-1] : 0;
+    slot.nextWordAt = offset + (nextWord - bytes);
+    slot.stoppedEarly = nextWord < limit;
+    slot.ready.store(k, std::memory_order_release);
 }
 
 // Appends verdicts to the output, flushing as it fills.
@@ -90,17 +101,15 @@ bool putVerdicts(Output& out, char const* verdicts, std::size_t bytes) {
     return out.writeError == 0;
 }
 
-long long offsetOf(pipelineSlot const& slot, char const* p) { return slot.offset + (p - slot.bytes.get()); }
-
 }  // namespace
 
 std::unique_ptr<pointPipeline> makePointPipeline(std::size_t block) {
     auto pipeline = std::make_unique<pointPipeline>();
     pipeline->block = block;
-    for (pipelineSlot& slot : pipeline->slots) {
-        slot.bytes = std::make_unique_for_overwrite<char[]>(1 + block + pipelineTail + blockPadding);
+    for (pipelineSlot& slot : pipeline->slots)
         slot.verdicts = std::make_unique_for_overwrite<char[]>(4 * pointsPerBlock(block));
-    }
+    pipeline->ownBytes = std::make_unique_for_overwrite<char[]>(1 + block + pipelineTail + blockPadding);
+    pipeline->helperBytes = std::make_unique_for_overwrite<char[]>(1 + block + pipelineTail + blockPadding);
     return pipeline;
 }
 
@@ -110,7 +119,7 @@ void takePipelineBlocks(pointPipeline& pipeline) {
         taking const took = takeBlock(pipeline, k);
         if (took == taking::over) return;
         if (took == taking::taken) {
-            judgeBlock(pipeline, k);
+            judgeBlock(pipeline, k, pipeline.helperBytes.get());
         } else {
             _mm_pause();  // every slot in use: this thread is ahead of the writing out
         }
@@ -136,7 +145,8 @@ pipelineOutcome judgePipeline(pointPipeline& pipeline, splitHelper& helper, Inpu
 
     long long resume = start;  // after the last point written out
     long lines = 0;
-    pipelineSlot const* previous = nullptr;
+    long long expectedFirstPoint = -1;  // the previous block's next word
+    long linesToExpected = 0;
     int idle = 0;
     for (long long e = 0; e < pipeline.last.load(std::memory_order_acquire);) {
         pipelineSlot const& slot = pipeline.slots[static_cast<std::size_t>(e) % pipelineSlots];
@@ -145,7 +155,7 @@ pipelineOutcome judgePipeline(pointPipeline& pipeline, splitHelper& helper, Inpu
             // not done; wait when the helper has it (or every slot is used).
             long long k = 0;
             if (takeBlock(pipeline, k) == taking::taken) {
-                judgeBlock(pipeline, k);
+                judgeBlock(pipeline, k, pipeline.ownBytes.get());
             } else if (++idle % 4096 == 0) {
                 std::this_thread::yield();  // a helper without a core of its own
             } else {
@@ -153,44 +163,34 @@ pipelineOutcome judgePipeline(pointPipeline& pipeline, splitHelper& helper, Inpu
             }
             continue;
         }
-        if (slot.error != 0) break;  // reading in order meets it again and reports it
-        if (previous != nullptr) {
-            // The guess holds when only blanks lie between the previous
-            // block's last point and this block's first.
-            long long const firstAt = offsetOf(slot, slot.first);
-            long long const previousEnd = previous->offset + static_cast<long long>(previous->got);
-            long gapLines = 0;
-            bool agrees = resume <= firstAt;
-            for (long long at = resume; agrees && at < firstAt; ++at) {
-                char const c = at < previousEnd
-                                   ? previous->bytes[static_cast<std::size_t>(at - previous->offset)]
-                                   : slot.bytes[static_cast<std::size_t>(at - slot.offset)];
-                agrees = isBlank(c);
-                gapLines += c == '\n';
-            }
-            if (!agrees) {
-                outcome.misplaced = true;
-                break;
-            }
-            lines += gapLines;
+        // Reading in order meets an error again and reports it, and takes
+        // the blanks at the end.
+        if (slot.error != 0 || slot.empty) break;
+        // The guess holds when only blanks lie between the previous block's
+        // last point and this block's first.
+        if (e > 0 && slot.firstPointAt != expectedFirstPoint) {
+            outcome.misplaced = true;
+            break;
         }
-        if (slot.run.points > maxPoints - outcome.points) break;
-        if (!putVerdicts(out, slot.verdicts.get(), 4 * slot.run.points)) {
+        if (slot.points > maxPoints - outcome.points) break;
+        lines += e == 0 ? slot.leadingLines : linesToExpected;
+        if (!putVerdicts(out, slot.verdicts.get(), 4 * slot.points)) {
             outcome.outputFailed = true;
             break;
         }
-        outcome.points += slot.run.points;
+        outcome.points += slot.points;
         ++outcome.blocks;
-        lines += slot.run.lines;
-        resume = offsetOf(slot, slot.run.stop);
-        if (slot.run.stop != slot.bytes.get()) lastByte = slot.run.stop[-1];
-        previous = &slot;
+        lines += slot.lines;
+        resume = slot.stopAt;
+        if (slot.stopAt != start) lastByte = slot.beforeStop;
+        expectedFirstPoint = slot.nextWordAt;
+        linesToExpected = slot.linesToNextWord;
         // A block that stopped before a point starting in it (a spelling
         // the point loop leaves to the general reader): the next cannot
         // follow on.
-        if (outcome.points == maxPoints || nextWord(slot) < slot.limit) break;
+        if (outcome.points == maxPoints || slot.stoppedEarly) break;
         ++e;
-        pipeline.held.store(e - 1, std::memory_order_release);
+        pipeline.held.store(e, std::memory_order_release);
     }
 
     pipeline.stopping.store(true, std::memory_order_release);

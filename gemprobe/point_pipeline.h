@@ -16,40 +16,50 @@ struct splitHelper;
 
 // The points of a long query section in a file (or memory) read at offsets,
 // judged by two threads that take whole blocks in turn with no wait between
-// blocks: each reads its block at its offset and judges the points that
-// start in it, while this thread also writes out, in order, the verdicts of
-// every block whose start has been checked. Block k is the section's bytes
-// from start + k * block on. Its first point is taken to begin after the
-// first newline in it; the guess holds when the previous block's last point
-// ends there, with only blanks between. The first block whose guess fails,
-// or that stops at a spelling the point loop does not take, ends the run,
-// and reading goes on in order from the end of the last point written out,
-// so the verdicts, the lines and the errors are those of one thread.
+// blocks: each reads its block at its offset into a buffer of its own (which
+// stays in its core's cache) and judges the points that start in the block,
+// while this thread also writes out, in order, the verdicts of every block
+// whose start has been checked. Block k is the section's bytes from
+// start + k * block on. Its first point is taken to begin after the first
+// newline in it; the guess holds when the previous block's last point is
+// followed, after blanks only, by that first point. The first block whose
+// guess fails, or that stops at a spelling the point loop does not take,
+// ends the run, and reading goes on in order from the end of the last point
+// written out, so the verdicts, the lines and the errors are those of one
+// thread.
 
-constexpr std::size_t defaultPipelineBlock = std::size_t{128} << 10;
-// Blocks in flight: the one being written out, the one before it (whose
-// last bytes the check needs) and two more, one per thread.
-constexpr std::size_t pipelineSlots = 4;
+constexpr std::size_t defaultPipelineBlock = std::size_t{64} << 10;
+// Blocks in flight: the one being written out, and room for the helper to
+// run ahead while this thread judges a block of its own and writes out.
+constexpr std::size_t pipelineSlots = 8;
 // Bytes read past a block's end: the point that starts in it and ends after
 // it must end within them (at most a long line's worth); a longer one ends
 // the run, and the next run starts after it.
 constexpr std::size_t pipelineTail = 1024;
 
+// A block's results; offsets are in the source.
 struct pipelineSlot {
-    std::unique_ptr<char[]> bytes;     // the byte before the block, the block, the tail, padding
     std::unique_ptr<char[]> verdicts;  // four bytes per point
-    long long offset = 0;              // of bytes[0] in the source
-    std::size_t got = 0;               // bytes read
     int error = 0;
-    char const* limit = nullptr;  // the block's end: its points start before it
-    char const* first = nullptr;  // where its first point is taken to begin
-    pointRun run;
+    bool empty = false;          // nothing at or after the block's start
+    long long firstPointAt = 0;  // the first word after the guessed line start
+    long leadingLines = 0;       // newlines before it, from the block's start (block 0) or the guess
+    std::size_t points = 0;      // points judged, from firstPointAt on
+    long lines = 0;              // newlines between firstPointAt and stopAt
+    long long stopAt = 0;        // after the last point judged
+    char beforeStop = 0;         // the byte before stopAt (0 when stopAt is the section's start)
+    long long nextWordAt = 0;    // the first word after stopAt, or the end of the bytes read
+    long linesToNextWord = 0;    // newlines between them
+    bool stoppedEarly = false;  // at a point that starts in the block (a spelling left to the general reader)
     std::atomic<long long> ready{-1};  // the block whose results these are
 };
 
 struct pointPipeline {
     std::size_t block = defaultPipelineBlock;
     std::array<pipelineSlot, pipelineSlots> slots;
+    // Each thread's block: the byte before it, the block, the tail, padding.
+    std::unique_ptr<char[]> ownBytes;
+    std::unique_ptr<char[]> helperBytes;
 
     // The run's source and section, fixed while it lasts.
     Input const* input = nullptr;
@@ -59,8 +69,8 @@ struct pointPipeline {
 
     std::atomic<long long> next{0};  // the next block to take
     std::atomic<long long> held{0};  // the oldest block whose slot is still in use
-    std::atomic<long long> last{
-        0};  // no block at or past it holds bytes (the end of the source, or a read error)
+    // No block at or past it holds bytes (the end of the source, or a read error).
+    std::atomic<long long> last{0};
     std::atomic<bool> stopping{false};
 };
 
