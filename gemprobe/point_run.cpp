@@ -68,6 +68,13 @@ unsigned pointsBefore(tokenList const& list, char const* base, unsigned points, 
     return count;
 }
 
+// The decimal of a token the second stage converted, read again.
+plainDecimal decimalAt(char const* base, tokenList const& list, unsigned token) {
+    plainDecimal decimal{};
+    takePlainToken(base + list.starts[token], decimal);
+    return decimal;
+}
+
 pointEngine const* bestEngine() { return avx2EngineRuns() ? &avx2Engine : &sse2Engine; }
 
 pointEngine const* activeEngine = bestEngine();
@@ -115,9 +122,9 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
             int side = filteredSide(filter, rounded[0], rounded[1], rounded[2]);
             if (side == 0) {
                 vec3 q;
-                storeValue(values.decimals[3 * taken], q.x);
-                storeValue(values.decimals[3 * taken + 1], q.y);
-                storeValue(values.decimals[3 * taken + 2], q.z);
+                storeValue(decimalAt(base, list, 3 * taken), q.x);
+                storeValue(decimalAt(base, list, 3 * taken + 1), q.y);
+                storeValue(decimalAt(base, list, 3 * taken + 2), q.z);
                 side = containsUndecided(filter, planes, q, rounded[0], rounded[1], rounded[2]) ? 1 : -1;
             }
             if (side < 0) std::memcpy(verdicts + 4 * (run.points + taken), &nieText, 4);

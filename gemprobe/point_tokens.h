@@ -166,11 +166,10 @@ __attribute__((always_inline)) inline void listTokens(char const* base, char con
 }
 
 // The second stage's results for the tokens of a list: each one's value
-// rounded to double, and its decimal, from which the few points that the
-// inner ball does not decide get their extended values.
+// rounded to double. The few points that the inner ball does not decide read
+// their tokens again (takePlainToken) for the extended values.
 struct tokenValues {
     double rounded[3 * batchPoints];
-    plainDecimal decimals[3 * batchPoints];
 };
 
 // Converts the first `count` tokens of the list (count <= 3 batchPoints and
@@ -181,8 +180,9 @@ __attribute__((always_inline)) inline unsigned convertTokens(char const* base, t
                                                              unsigned count, tokenValues& values,
                                                              takeToken take) {
     for (unsigned i = 0; i < count; ++i) {
-        if (take(base + list.starts[i], values.decimals[i]) == nullptr) return i;
-        values.rounded[i] = roundedValue(values.decimals[i]);
+        plainDecimal decimal;
+        if (take(base + list.starts[i], decimal) == nullptr) return i;
+        values.rounded[i] = roundedValue(decimal);
     }
     return count;
 }

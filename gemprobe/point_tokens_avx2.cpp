@@ -83,17 +83,22 @@ inline constexpr std::array<unsigned char, 256> signOfFirstByte = [] {
     return table;
 }();
 
-// takePlainToken's result, without a byte examined alone after the sign:
-// the digits, the point and the blanks of the sixteen bytes after the sign
-// come from compares of the whole, and the digits' value from one shuffle
-// and three multiply-adds. Returns the position of the blank after the
-// token, or nullptr when the token is not one that takePlainToken takes.
-// Reads sixteen bytes from the one after s on, within the block's padding.
-__attribute__((target("avx2,popcnt,bmi,bmi2"), always_inline)) inline char const* takeTokenShuffled(
-    char const* s, plainDecimal& decimal, double& rounded) {
+// For each sign byte's entry in signOfFirstByte: the sign bit of a double.
+inline constexpr std::uint64_t signBitOf[4] = {0, 0, 0, std::uint64_t{1} << 63};
+
+// takePlainToken's test and roundedValue's result, without a byte examined
+// alone after the sign: the digits, the point and the blanks of the sixteen
+// bytes after the sign come from compares of the whole, and the digits'
+// value from one shuffle and three multiply-adds. The value stays in vector
+// registers until it is stored: the two halves are joined by a 64-bit
+// multiply-add, the sum (below 2^47) becomes a double exactly when placed in
+// the mantissa of 2^52 and 2^52 is taken off, and the sign goes in as a bit.
+// False when the token is not one that takePlainToken takes. Reads sixteen
+// bytes from the one after s on, within the block's padding.
+__attribute__((target("avx2,popcnt,bmi,bmi2"), always_inline)) inline bool takeTokenShuffled(
+    char const* s, double& rounded) {
     // Without a branch: the signs of coordinates are as good as random.
     unsigned const sign = signOfFirstByte[static_cast<unsigned char>(*s)];
-    unsigned const minus = sign >> 1;
     unsigned const signLength = sign & 1;
     char const* const p = s + signLength;
     __m128i const bytes = _mm_loadu_si128(reinterpret_cast<__m128i const*>(p));
@@ -110,18 +115,30 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"), always_inline)) inline char const
     unsigned const hasPoint = (points >> whole) & 1;
     unsigned const fraction = _tzcnt_u32(nonDigits >> (whole + 1)) & (0u - hasPoint);
     unsigned const length = whole + hasPoint + fraction;
-    if ((whole - 1 > 6) | (fraction > 7) | (((blanks >> length) & 1) == 0)) return nullptr;
+    if ((whole - 1 > 6) | (fraction > 7) | (((blanks >> length) & 1) == 0)) return false;
     __m128i const place =
         _mm_load_si128(reinterpret_cast<__m128i const*>(digitPlacesTable[8 * whole + fraction].from));
     __m128i const placed = _mm_shuffle_epi8(values, place);
     __m128i const pairs = _mm_maddubs_epi16(placed, _mm_set1_epi16(10 | 1 << 8));
     __m128i const quads = _mm_madd_epi16(pairs, _mm_set1_epi32(100 | 1 << 16));
     __m128i const eights = _mm_madd_epi16(_mm_packus_epi32(quads, quads), _mm_set1_epi32(10000 | 1 << 16));
-    auto const both = static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights));
-    std::uint64_t const digits = (both & 0xffffffffu) * 100000000u + (both >> 32);
-    decimal = {digits, fraction, minus << 15};
-    rounded = roundedValue(decimal);
-    return p + length;
+    // The first eight digits' value in the low half of the low lane, the
+    // last eight's in the high half.
+    __m128i const digits =
+        _mm_add_epi64(_mm_mul_epu32(eights, _mm_set1_epi64x(100000000)), _mm_srli_epi64(eights, 32));
+    if (fraction > 4) {
+        rounded = roundedValue(
+            {static_cast<std::uint64_t>(_mm_cvtsi128_si64(digits)), fraction, (sign >> 1) << 15});
+        return true;
+    }
+    __m128i const twoTo52 = _mm_set1_epi64x(0x4330000000000000);
+    __m128d const magnitude =
+        _mm_sub_sd(_mm_castsi128_pd(_mm_or_si128(digits, twoTo52)), _mm_castsi128_pd(twoTo52));
+    __m128d const quotient = _mm_div_sd(magnitude, _mm_load_sd(&powersOfTenUpTo4[fraction]));
+    __m128d const signBit =
+        _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<__m128i const*>(&signBitOf[sign])));
+    rounded = _mm_cvtsd_f64(_mm_or_pd(quotient, signBit));
+    return true;
 }
 
 __attribute__((target("avx2,popcnt,bmi,bmi2"))) unsigned convertTokensAvx2(char const* base,
@@ -129,8 +146,7 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"))) unsigned convertTokensAvx2(char 
                                                                            unsigned count,
                                                                            tokenValues& values) {
     for (unsigned i = 0; i < count; ++i) {
-        if (takeTokenShuffled(base + list.starts[i], values.decimals[i], values.rounded[i]) == nullptr)
-            return i;
+        if (!takeTokenShuffled(base + list.starts[i], values.rounded[i])) return i;
     }
     return count;
 }

@@ -198,10 +198,8 @@ TEST(PointRun, EngineStagesMatchScalarModels) {
                 ASSERT_EQ(taken, i < converted) << input << " token " << i;
                 if (taken) {
                     ASSERT_EQ(std::bit_cast<std::uint64_t>(values.rounded[i]),
-                              std::bit_cast<std::uint64_t>(roundedValue(d)));
-                    ASSERT_EQ(values.decimals[i].digits, d.digits);
-                    ASSERT_EQ(values.decimals[i].fractionDigits, d.fractionDigits);
-                    ASSERT_EQ(values.decimals[i].signBit, d.signBit);
+                              std::bit_cast<std::uint64_t>(roundedValue(d)))
+                        << input << " token " << i;
                 }
             }
         }
