@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <emmintrin.h>
+
 // Why the bound holds
 // -------------------
 // Let a = edge1, b = edge2 (extended values), c = q - p0 in exact arithmetic,
@@ -313,24 +315,27 @@ constexpr std::size_t blocksWorthHints = 16;
 
 // The cube-map cell of direction (x, y, z): the face of its largest
 // coordinate, then the other two divided by it. -1 for the zero vector;
-// NaN and infinite parts land in some cell, which only costs a look.
+// NaN and infinite parts land in some cell, which only costs a look. The
+// cell only orders the search, so its arithmetic need not be exact, and it
+// has no branch on the face or the clamping: a query's face is as good as
+// random, and mispredicted branches cost more than the whole sum.
 int cellOf(double x, double y, double z, int resolution) {
-    double const ax = std::fabs(x), ay = std::fabs(y), az = std::fabs(z);
-    int face;
-    double major, u, v;
-    if (ax >= ay && ax >= az) {
-        face = x < 0, major = ax, u = y, v = z;
-    } else if (ay >= az) {
-        face = 2 + (y < 0), major = ay, u = x, v = z;
-    } else {
-        face = 4 + (z < 0), major = az, u = x, v = y;
-    }
+    double const coordinate[3] = {x, y, z};
+    double const magnitude[3] = {std::fabs(x), std::fabs(y), std::fabs(z)};
+    int const onX = int{magnitude[0] >= magnitude[1]} & int{magnitude[0] >= magnitude[2]};
+    int const onY = (1 - onX) & int{magnitude[1] >= magnitude[2]};
+    int const axis = 2 - 2 * onX - onY;
+    double const major = magnitude[axis];
     if (!(major > 0)) return -1;
+    int const face = 2 * axis + int{coordinate[axis] < 0};
+    double const u = coordinate[int{axis == 0}];      // y on the x faces, else x
+    double const v = coordinate[2 - int{axis == 2}];  // y on the z faces, else z
+    __m128d const scale = _mm_set_sd(0.5 * resolution / major);
+    __m128d const last = _mm_set_sd(resolution - 1);
     auto index = [&](double t) {
-        double const scaled = (t / major + 1) * 0.5 * resolution;
-        if (!(scaled >= 0)) return 0;  // NaN too
-        if (!(scaled < resolution)) return resolution - 1;
-        return static_cast<int>(scaled);
+        __m128d const scaled = _mm_mul_sd(_mm_add_sd(_mm_set_sd(t), _mm_set_sd(major)), scale);
+        // max takes 0 for NaN.
+        return _mm_cvttsd_si32(_mm_min_sd(_mm_max_sd(scaled, _mm_setzero_pd()), last));
     };
     return (face * resolution + index(u)) * resolution + index(v);
 }
