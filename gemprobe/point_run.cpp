@@ -75,7 +75,9 @@ plainDecimal decimalAt(char const* base, tokenList const& list, unsigned token) 
     return decimal;
 }
 
-pointEngine const* bestEngine() { return avx2EngineRuns() ? &avx2Engine : &sse2Engine; }
+pointEngine const* bestEngine() {
+    return avx512EngineRuns() ? &avx512Engine : avx2EngineRuns() ? &avx2Engine : &sse2Engine;
+}
 
 pointEngine const* activeEngine = bestEngine();
 
@@ -156,10 +158,17 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
 }  // namespace
 
 void usePointEngine(pointEngineKind kind) {
-    activeEngine = kind == pointEngineKind::avx2 && avx2EngineRuns() ? &avx2Engine : &sse2Engine;
+    if (kind == pointEngineKind::avx512 && !avx512EngineRuns()) kind = pointEngineKind::avx2;
+    if (kind == pointEngineKind::avx2 && !avx2EngineRuns()) kind = pointEngineKind::sse2;
+    activeEngine = kind == pointEngineKind::avx512 ? &avx512Engine
+                   : kind == pointEngineKind::avx2 ? &avx2Engine
+                                                   : &sse2Engine;
 }
 
-bool pointEngineRuns(pointEngineKind kind) { return kind == pointEngineKind::sse2 || avx2EngineRuns(); }
+bool pointEngineRuns(pointEngineKind kind) {
+    return kind == pointEngineKind::sse2 ||
+           (kind == pointEngineKind::avx2 ? avx2EngineRuns() : avx512EngineRuns());
+}
 
 pointRun scanPoints(char const* p, char const* limit, char const* blockEnd, std::size_t maxPoints,
                     pointFilter const& filter, std::vector<plane> const& planes, char* verdicts) {

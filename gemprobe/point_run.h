@@ -25,9 +25,13 @@ struct pointRun {
 pointRun scanPoints(char const* p, char const* limit, char const* blockEnd, std::size_t maxPoints,
                     pointFilter const& filter, std::vector<plane> const& planes, char* verdicts);
 
-// The loop runs on one of two engines that give the same results: one for
-// any x86-64 processor and one for processors with AVX2. The best one that
-// the processor runs is used unless a test asks for another.
-enum class pointEngineKind { sse2, avx2 };
+// The loop runs on one of three engines that give the same results: one for
+// any x86-64 processor, one for processors with AVX2 and one for processors
+// with AVX-512. The best one that the processor runs is used unless a test
+// asks for another.
+enum class pointEngineKind { sse2, avx2, avx512 };
+constexpr pointEngineKind everyPointEngineKind[] = {pointEngineKind::sse2, pointEngineKind::avx2,
+                                                    pointEngineKind::avx512};
 bool pointEngineRuns(pointEngineKind kind);
-void usePointEngine(pointEngineKind kind);  // falls back to sse2 where avx2 does not run
+// Falls back to the next best engine where the one asked for does not run.
+void usePointEngine(pointEngineKind kind);

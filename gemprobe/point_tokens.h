@@ -2,7 +2,8 @@
 
 // What the two stages of the point loop share (point_run.cpp explains the
 // stages), and the engines that run them: one for any x86-64 processor
-// (SSE2) and one for processors with AVX2 and BMI2.
+// (SSE2), one for processors with AVX2 and BMI2, and one that adds AVX-512's
+// byte compress to the AVX2 engine.
 
 #include "decimal.h"
 #include "filter.h"
@@ -194,5 +195,9 @@ struct pointEngine {
 };
 
 extern pointEngine const sse2Engine;
-extern pointEngine const avx2Engine;  // only where avx2EngineRuns()
+extern pointEngine const avx2Engine;    // only where avx2EngineRuns()
+extern pointEngine const avx512Engine;  // only where avx512EngineRuns()
 bool avx2EngineRuns();
+bool avx512EngineRuns();
+// The AVX2 engine's second stage, which the AVX-512 engine shares.
+unsigned convertTokensAvx2(char const* base, tokenList const& list, unsigned count, tokenValues& values);

@@ -141,6 +141,8 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"), always_inline)) inline bool takeT
     return true;
 }
 
+}  // namespace
+
 __attribute__((target("avx2,popcnt,bmi,bmi2"))) unsigned convertTokensAvx2(char const* base,
                                                                            tokenList const& list,
                                                                            unsigned count,
@@ -150,8 +152,6 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"))) unsigned convertTokensAvx2(char 
     }
     return count;
 }
-
-}  // namespace
 
 pointEngine const avx2Engine = {listTokensAvx2, convertTokensAvx2};
 

@@ -241,7 +241,7 @@ TEST(Differential, MatchesTheReferenceOnRandomInputs) {
         std::size_t const capacity = seed % 4 == 0 ? 1 : seed % 4 == 1 ? 97 : defaultInputCapacity;
         // Every engine of the point loop, on one thread, split between two
         // and in a pipeline.
-        for (pointEngineKind kind : {pointEngineKind::sse2, pointEngineKind::avx2}) {
+        for (pointEngineKind const kind : everyPointEngineKind) {
             if (!pointEngineRuns(kind)) continue;
             usePointEngine(kind);
             for (threadMode const mode : everyPointEngine) {

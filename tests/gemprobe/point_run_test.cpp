@@ -125,7 +125,7 @@ TEST(PointRun, EveryEngineMatchesTheOneNumberLoop) {
             std::string expectedVerdicts(4 * room, '?');
             pointRun const expected =
                 modelScan(start, limit, blockEnd, room, box.filter, box.planes, expectedVerdicts.data());
-            for (pointEngineKind kind : {pointEngineKind::sse2, pointEngineKind::avx2}) {
+            for (pointEngineKind const kind : everyPointEngineKind) {
                 if (!pointEngineRuns(kind)) continue;
                 usePointEngine(kind);
                 std::string verdicts(4 * room, '?');
@@ -141,7 +141,7 @@ TEST(PointRun, EveryEngineMatchesTheOneNumberLoop) {
             }
         }
     }
-    usePointEngine(pointEngineKind::avx2);
+    usePointEngine(pointEngineKind::avx512);  // the best that runs
 }
 
 // The first stage against a byte-by-byte list of token starts, the second
@@ -174,8 +174,9 @@ TEST(PointRun, EngineStagesMatchScalarModels) {
             blankBefore = blank;
         }
         unsigned const wanted = 1 + layout.below(3 * batchPoints);
-        for (pointEngine const* engine : {&sse2Engine, &avx2Engine}) {
+        for (pointEngine const* engine : {&sse2Engine, &avx2Engine, &avx512Engine}) {
             if (engine == &avx2Engine && !avx2EngineRuns()) continue;
+            if (engine == &avx512Engine && !avx512EngineRuns()) continue;
             tokenList list;
             engine->listTokens(base, base + length, wanted, list);
             // At least `wanted` starts unless the block or the batch's bytes end first.
