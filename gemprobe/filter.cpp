@@ -322,14 +322,15 @@ constexpr std::size_t blocksWorthHints = 16;
 int cellOf(double x, double y, double z, int resolution) {
     double const coordinate[3] = {x, y, z};
     double const magnitude[3] = {std::fabs(x), std::fabs(y), std::fabs(z)};
-    int const onX = int{magnitude[0] >= magnitude[1]} & int{magnitude[0] >= magnitude[2]};
-    int const onY = (1 - onX) & int{magnitude[1] >= magnitude[2]};
+    auto const bit = [](bool b) { return static_cast<int>(b); };
+    int const onX = bit(magnitude[0] >= magnitude[1]) & bit(magnitude[0] >= magnitude[2]);
+    int const onY = (1 - onX) & bit(magnitude[1] >= magnitude[2]);
     int const axis = 2 - 2 * onX - onY;
     double const major = magnitude[axis];
     if (!(major > 0)) return -1;
-    int const face = 2 * axis + int{coordinate[axis] < 0};
-    double const u = coordinate[int{axis == 0}];      // y on the x faces, else x
-    double const v = coordinate[2 - int{axis == 2}];  // y on the z faces, else z
+    int const face = 2 * axis + bit(coordinate[axis] < 0);
+    double const u = coordinate[bit(axis == 0)];      // y on the x faces, else x
+    double const v = coordinate[2 - bit(axis == 2)];  // y on the z faces, else z
     __m128d const scale = _mm_set_sd(0.5 * resolution / major);
     __m128d const last = _mm_set_sd(resolution - 1);
     auto index = [&](double t) {
