@@ -101,6 +101,80 @@ bool putVerdicts(Output& out, char const* verdicts, std::size_t bytes) {
     return out.writeError == 0;
 }
 
+// Writes out, in order, the blocks that are done and follow on, and stops
+// the run at the first that does not (or at the section's end).
+void writeReady(pointPipeline& pipeline) {
+    pipelineWriter& w = pipeline.writer;
+    while (!w.stopped) {
+        long long const e = w.next;
+        if (e >= pipeline.last.load(std::memory_order_acquire)) {
+            w.stopped = true;
+            break;
+        }
+        pipelineSlot const& slot = pipeline.slots[static_cast<std::size_t>(e) % pipelineSlots];
+        if (slot.ready.load(std::memory_order_acquire) != e) return;
+        // Reading in order meets an error again and reports it, and takes
+        // the blanks at the end.
+        if (slot.error != 0 || slot.empty) {
+            w.stopped = true;
+            break;
+        }
+        // The guess holds when only blanks lie between the previous block's
+        // last point and this block's first.
+        if (e > 0 && slot.firstPointAt != w.expectedFirstPoint) {
+            w.outcome.misplaced = true;
+            w.stopped = true;
+            break;
+        }
+        if (slot.points > w.maxPoints - w.outcome.points) {
+            w.stopped = true;
+            break;
+        }
+        if (!putVerdicts(*w.out, slot.verdicts.get(), 4 * slot.points)) {
+            w.outcome.outputFailed = true;
+            w.stopped = true;
+            break;
+        }
+        w.lines += (e == 0 ? slot.leadingLines : w.linesToExpected) + slot.lines;
+        w.outcome.points += slot.points;
+        ++w.outcome.blocks;
+        if (slot.stopAt != pipeline.start) w.lastByte = slot.beforeStop;
+        w.resume = slot.stopAt;
+        w.expectedFirstPoint = slot.nextWordAt;
+        w.linesToExpected = slot.linesToNextWord;
+        // A block that stopped before a point starting in it (a spelling
+        // the point loop leaves to the general reader): the next cannot
+        // follow on.
+        w.stopped = w.outcome.points == w.maxPoints || slot.stoppedEarly;
+        // The slot is free from here on: another thread may fill it.
+        w.next = e + 1;
+        pipeline.held.store(e + 1, std::memory_order_release);
+    }
+    pipeline.stopping.store(true, std::memory_order_release);
+}
+
+// Either thread's part: write out what is ready when no other thread does,
+// then take and judge the next block, until the run stops.
+void takeAndWrite(pointPipeline& pipeline, char* bytes) {
+    int idle = 0;
+    for (;;) {
+        if (!pipeline.writing.exchange(true, std::memory_order_acquire)) {
+            writeReady(pipeline);
+            pipeline.writing.store(false, std::memory_order_release);
+        }
+        long long k = 0;
+        taking const took = takeBlock(pipeline, k);
+        if (took == taking::over) return;
+        if (took == taking::taken) {
+            judgeBlock(pipeline, k, bytes);
+        } else if (++idle % 4096 == 0) {
+            std::this_thread::yield();  // every slot in use, and the other thread has no core of its own
+        } else {
+            _mm_pause();  // every slot in use until the next block is written out
+        }
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<pointPipeline> makePointPipeline(std::size_t block) {
@@ -113,25 +187,12 @@ std::unique_ptr<pointPipeline> makePointPipeline(std::size_t block) {
     return pipeline;
 }
 
-void takePipelineBlocks(pointPipeline& pipeline) {
-    for (;;) {
-        long long k = 0;
-        taking const took = takeBlock(pipeline, k);
-        if (took == taking::over) return;
-        if (took == taking::taken) {
-            judgeBlock(pipeline, k, pipeline.helperBytes.get());
-        } else {
-            _mm_pause();  // every slot in use: this thread is ahead of the writing out
-        }
-    }
-}
+void takePipelineBlocks(pointPipeline& pipeline) { takeAndWrite(pipeline, pipeline.helperBytes.get()); }
 
 pipelineOutcome judgePipeline(pointPipeline& pipeline, splitHelper& helper, Input& in, Output& out,
                               std::size_t maxPoints, pointFilter const& filter,
                               std::vector<plane> const& planes) {
-    pipelineOutcome outcome;
     long long const start = in.offset - (in.end - in.pos);
-    char lastByte = in.pos != in.buffer.get() ? in.pos[-1] : in.lastConsumed;
     pipeline.input = &in;
     pipeline.start = start;
     pipeline.filter = &filter;
@@ -140,70 +201,29 @@ pipelineOutcome judgePipeline(pointPipeline& pipeline, splitHelper& helper, Inpu
     pipeline.held.store(0, std::memory_order_relaxed);
     pipeline.last.store(LLONG_MAX, std::memory_order_relaxed);
     pipeline.stopping.store(false, std::memory_order_relaxed);
+    pipeline.writing.store(false, std::memory_order_relaxed);
     for (pipelineSlot& slot : pipeline.slots) slot.ready.store(-1, std::memory_order_relaxed);
+    pipelineWriter& w = pipeline.writer;
+    w = pipelineWriter{};
+    w.out = &out;
+    w.maxPoints = maxPoints;
+    w.resume = start;
+    w.lastByte = in.pos != in.buffer.get() ? in.pos[-1] : in.lastConsumed;
     startPipelineRun(helper, pipeline);
-
-    long long resume = start;  // after the last point written out
-    long lines = 0;
-    long long expectedFirstPoint = -1;  // the previous block's next word
-    long linesToExpected = 0;
-    int idle = 0;
-    for (long long e = 0; e < pipeline.last.load(std::memory_order_acquire);) {
-        pipelineSlot const& slot = pipeline.slots[static_cast<std::size_t>(e) % pipelineSlots];
-        if (slot.ready.load(std::memory_order_acquire) != e) {
-            // Take a block of its own while the next one to write out is
-            // not done; wait when the helper has it (or every slot is used).
-            long long k = 0;
-            if (takeBlock(pipeline, k) == taking::taken) {
-                judgeBlock(pipeline, k, pipeline.ownBytes.get());
-            } else if (++idle % 4096 == 0) {
-                std::this_thread::yield();  // a helper without a core of its own
-            } else {
-                _mm_pause();
-            }
-            continue;
-        }
-        // Reading in order meets an error again and reports it, and takes
-        // the blanks at the end.
-        if (slot.error != 0 || slot.empty) break;
-        // The guess holds when only blanks lie between the previous block's
-        // last point and this block's first.
-        if (e > 0 && slot.firstPointAt != expectedFirstPoint) {
-            outcome.misplaced = true;
-            break;
-        }
-        if (slot.points > maxPoints - outcome.points) break;
-        lines += e == 0 ? slot.leadingLines : linesToExpected;
-        if (!putVerdicts(out, slot.verdicts.get(), 4 * slot.points)) {
-            outcome.outputFailed = true;
-            break;
-        }
-        outcome.points += slot.points;
-        ++outcome.blocks;
-        lines += slot.lines;
-        resume = slot.stopAt;
-        if (slot.stopAt != start) lastByte = slot.beforeStop;
-        expectedFirstPoint = slot.nextWordAt;
-        linesToExpected = slot.linesToNextWord;
-        // A block that stopped before a point starting in it (a spelling
-        // the point loop leaves to the general reader): the next cannot
-        // follow on.
-        if (outcome.points == maxPoints || slot.stoppedEarly) break;
-        ++e;
-        pipeline.held.store(e, std::memory_order_release);
-    }
-
-    pipeline.stopping.store(true, std::memory_order_release);
+    takeAndWrite(pipeline, pipeline.ownBytes.get());
+    // The last blocks may have been done after either thread last wrote out.
     endPipelineRun(helper);
+    writeReady(pipeline);
+
     // Reading goes on in order from the stop, as if the block read last had
     // ended there.
     char* const block = in.buffer.get();
     std::memset(block, 0, blockPadding);
     in.pos = in.end = block;
     in.atEnd = false;
-    in.offset = resume;
-    in.lastConsumed = lastByte;
-    in.line += lines;
-    if (in.memory == nullptr) ::lseek(in.fd, resume, SEEK_SET);
-    return outcome;
+    in.offset = w.resume;
+    in.lastConsumed = w.lastByte;
+    in.line += w.lines;
+    if (in.memory == nullptr) ::lseek(in.fd, w.resume, SEEK_SET);
+    return w.outcome;
 }

@@ -54,6 +54,31 @@ struct pipelineSlot {
     std::atomic<long long> ready{-1};  // the block whose results these are
 };
 
+// What a run did: `points` verdicts went to the output, and the input stands
+// after the last of them. `misplaced`: a block's first point did not begin
+// after its first newline (lines do not hold whole points).
+struct pipelineOutcome {
+    std::size_t points = 0;
+    std::size_t blocks = 0;  // blocks whose verdicts went out
+    bool misplaced = false;
+    bool outputFailed = false;
+};
+
+// The writing out, done by whichever thread holds `writing`: the next block
+// to write out and where the verdicts written so far leave the input.
+struct pipelineWriter {
+    Output* out = nullptr;
+    std::size_t maxPoints = 0;
+    pipelineOutcome outcome;
+    bool stopped = false;
+    long long next = 0;
+    long long resume = 0;               // after the last point written out
+    long lines = 0;                     // newlines up to there
+    char lastByte = 0;                  // the byte before it
+    long long expectedFirstPoint = -1;  // the previous block's next word
+    long linesToExpected = 0;
+};
+
 struct pointPipeline {
     std::size_t block = defaultPipelineBlock;
     std::array<pipelineSlot, pipelineSlots> slots;
@@ -72,19 +97,11 @@ struct pointPipeline {
     // No block at or past it holds bytes (the end of the source, or a read error).
     std::atomic<long long> last{0};
     std::atomic<bool> stopping{false};
+    std::atomic<bool> writing{false};
+    pipelineWriter writer;  // only for the thread that set `writing`
 };
 
 std::unique_ptr<pointPipeline> makePointPipeline(std::size_t block);
-
-// What a run did: `points` verdicts went to the output, and the input stands
-// after the last of them. `misplaced`: a block's first point did not begin
-// after its first newline (lines do not hold whole points).
-struct pipelineOutcome {
-    std::size_t points = 0;
-    std::size_t blocks = 0;  // blocks whose verdicts went out
-    bool misplaced = false;
-    bool outputFailed = false;
-};
 
 // Judges up to maxPoints points from the input's position on, with the
 // helper thread taking blocks beside this one. The input must be read at
@@ -93,6 +110,6 @@ pipelineOutcome judgePipeline(pointPipeline& pipeline, splitHelper& helper, Inpu
                               std::size_t maxPoints, pointFilter const& filter,
                               std::vector<plane> const& planes);
 
-// The helper thread's part of a run: takes and judges blocks until the run
-// stops.
+// The helper thread's part of a run: takes and judges blocks, and writes out
+// the blocks that are ready when this thread is not, until the run stops.
 void takePipelineBlocks(pointPipeline& pipeline);
