@@ -40,6 +40,7 @@ struct Input {
     bool atEnd = false;  // the source has no more bytes
     int readError = 0;   // errno of a failed read
 
+    bool readBefore = false;            // the first block has been read
     long line = 1;                      // line of the next unread byte
     char lastConsumed = 0;              // last byte of the previous block
     Output* flushBeforeRead = nullptr;  // answers go out before input may block
@@ -58,6 +59,7 @@ struct Input {
 };
 
 constexpr std::size_t defaultInputCapacity = 1 << 18;
+constexpr std::size_t firstBlockSize = 1 << 16;
 // Bytes allocated after a block: its NUL and the reach of the loads that may
 // start before it: the number reader's sixteen bytes from any position up to
 // the NUL, and the point loop's 64 bytes of blanks from any position before it.

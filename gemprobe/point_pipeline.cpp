@@ -182,7 +182,6 @@ std::unique_ptr<pointPipeline> makePointPipeline(std::size_t block) {
     pipeline->block = block;
     for (pipelineSlot& slot : pipeline->slots)
         slot.verdicts = std::make_unique_for_overwrite<char[]>(4 * pointsPerBlock(block));
-    pipeline->ownBytes = std::make_unique_for_overwrite<char[]>(1 + block + pipelineTail + blockPadding);
     pipeline->helperBytes = std::make_unique_for_overwrite<char[]>(1 + block + pipelineTail + blockPadding);
     return pipeline;
 }
@@ -209,8 +208,17 @@ pipelineOutcome judgePipeline(pointPipeline& pipeline, splitHelper& helper, Inpu
     w.maxPoints = maxPoints;
     w.resume = start;
     w.lastByte = in.pos != in.buffer.get() ? in.pos[-1] : in.lastConsumed;
+    // This thread reads its blocks into the input's own block, whose bytes
+    // are read again anyway, when it is large enough.
+    char* ownBytes = in.buffer.get();
+    if (in.capacity < 1 + pipeline.block + pipelineTail) {
+        if (!pipeline.ownBytes)
+            pipeline.ownBytes =
+                std::make_unique_for_overwrite<char[]>(1 + pipeline.block + pipelineTail + blockPadding);
+        ownBytes = pipeline.ownBytes.get();
+    }
     startPipelineRun(helper, pipeline);
-    takeAndWrite(pipeline, pipeline.ownBytes.get());
+    takeAndWrite(pipeline, ownBytes);
     // The last blocks may have been done after either thread last wrote out.
     endPipelineRun(helper);
     writeReady(pipeline);

@@ -83,6 +83,7 @@ struct pointPipeline {
     std::size_t block = defaultPipelineBlock;
     std::array<pipelineSlot, pipelineSlots> slots;
     // Each thread's block: the byte before it, the block, the tail, padding.
+    // This thread uses the input's block when it is large enough.
     std::unique_ptr<char[]> ownBytes;
     std::unique_ptr<char[]> helperBytes;
 
