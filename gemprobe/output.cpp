@@ -1,7 +1,9 @@
 #include "output.h"
 
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 bool flush(Output& out) {
     if (out.writeError != 0) {
@@ -24,5 +26,17 @@ bool flush(Output& out) {
         done += static_cast<std::size_t>(written);
     }
     out.used = 0;
+    return out.writeError == 0;
+}
+
+bool putBlock(Output& out, char const* bytes, std::size_t size) {
+    while (size > 0) {
+        if (out.used == out.capacity && !flush(out)) return false;
+        std::size_t const part = std::min(size, out.capacity - out.used);
+        std::memcpy(out.buffer + out.used, bytes, part);
+        out.used += part;
+        bytes += part;
+        size -= part;
+    }
     return out.writeError == 0;
 }

@@ -19,6 +19,10 @@ struct Output {
 // Writes out whatever is buffered. Returns false once any write has failed.
 bool flush(Output& out);
 
+// Appends a block of any size (verdicts written elsewhere), flushing as the
+// buffer fills. Returns false once any write has failed.
+bool putBlock(Output& out, char const* bytes, std::size_t size);
+
 inline void put(Output& out, char const* text, std::size_t length) {
     if (out.capacity - out.used < length) flush(out);
     for (std::size_t i = 0; i < length; ++i) out.buffer[out.used + i] = text[i];

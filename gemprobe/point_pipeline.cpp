@@ -88,19 +88,6 @@ void judgeBlock(pointPipeline& pipeline, long long k, char* bytes) {
     slot.ready.store(k, std::memory_order_release);
 }
 
-// Appends verdicts to the output, flushing as it fills.
-bool putVerdicts(Output& out, char const* verdicts, std::size_t bytes) {
-    while (bytes > 0) {
-        if (out.used == out.capacity && !flush(out)) return false;
-        std::size_t const part = std::min(bytes, out.capacity - out.used);
-        std::memcpy(out.buffer + out.used, verdicts, part);
-        out.used += part;
-        verdicts += part;
-        bytes -= part;
-    }
-    return out.writeError == 0;
-}
-
 // Writes out, in order, the blocks that are done and follow on, and stops
 // the run at the first that does not (or at the section's end).
 void writeReady(pointPipeline& pipeline) {
@@ -130,7 +117,7 @@ void writeReady(pointPipeline& pipeline) {
             w.stopped = true;
             break;
         }
-        if (!putVerdicts(*w.out, slot.verdicts.get(), 4 * slot.points)) {
+        if (!putBlock(*w.out, slot.verdicts.get(), 4 * slot.points)) {
             w.outcome.outputFailed = true;
             w.stopped = true;
             break;

@@ -198,23 +198,6 @@ void stopSplitHelper(splitHelper& helper) {
     helper.thread.join();
 }
 
-namespace {
-
-// Appends the helper's verdicts to the output, flushing as it fills.
-bool putVerdicts(Output& out, char const* verdicts, std::size_t bytes) {
-    while (bytes > 0) {
-        if (out.used == out.capacity && !flush(out)) return false;
-        std::size_t const part = std::min(bytes, out.capacity - out.used);
-        std::memcpy(out.buffer + out.used, verdicts, part);
-        out.used += part;
-        verdicts += part;
-        bytes -= part;
-    }
-    return out.writeError == 0;
-}
-
-}  // namespace
-
 splitOutcome judgeSplitBlock(splitHelper& helper, Input& in, Output& out, std::size_t maxPoints,
                              pointFilter const& filter, std::vector<plane> const& planes, bool countWords) {
     splitOutcome outcome;
@@ -300,6 +283,6 @@ splitOutcome judgeSplitBlock(splitHelper& helper, Input& in, Output& out, std::s
     in.pos = job.run.stop;
     in.line += lines + gapLines + job.run.lines;
     outcome.points += job.run.points;
-    if (!putVerdicts(out, helper.verdicts.get(), 4 * job.run.points)) outcome.outputFailed = true;
+    if (!putBlock(out, helper.verdicts.get(), 4 * job.run.points)) outcome.outputFailed = true;
     return outcome;
 }

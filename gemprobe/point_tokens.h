@@ -141,7 +141,8 @@ __attribute__((always_inline)) inline unsigned addStarts(std::uint32_t* out, std
 // before base counts as a blank: the run's reading starts at base either way.
 // Reads up to 63 bytes past the block's end, which its padding allows.
 // `bits` counts set bits (count) and finds the lowest (lowest) in the way
-// the engine's processor does best.
+// the engine's processor does best; where it has a way to list a chunk's
+// starts at once (addChunkStarts, like addStarts), that is used instead.
 template <chunkMasks (*masksOfChunk)(char const*), class bits>
 __attribute__((always_inline)) inline void listTokens(char const* base, char const* blockEnd, unsigned wanted,
                                                       tokenList& list) {
@@ -161,7 +162,10 @@ __attribute__((always_inline)) inline void listTokens(char const* base, char con
         list.newlineMasks[chunks] = m.newlines;
         list.linesBeforeChunk[chunks] = lines;
         lines += bits::count(m.newlines);
-        tokens += addStarts<bits>(list.starts + tokens, found, 64 * chunks);
+        if constexpr (requires { bits::addChunkStarts(list.starts, found, 0u); })
+            tokens += bits::addChunkStarts(list.starts + tokens, found, 64 * chunks);
+        else
+            tokens += addStarts<bits>(list.starts + tokens, found, 64 * chunks);
     }
     list.tokens = tokens;
 }
