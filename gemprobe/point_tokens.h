@@ -2,14 +2,15 @@
 
 // What the two stages of the point loop share (point_run.cpp explains the
 // stages), and the engines that run them: one for any x86-64 processor
-// (SSE2), one for processors with AVX2 and BMI2, and one that adds AVX-512's
-// byte compress to the AVX2 engine.
+// (SSE2), one for processors with AVX2, FMA and BMI2, and one that adds
+// AVX-512's byte compress to the AVX2 engine.
 
 #include "decimal.h"
 #include "filter.h"
 #include "input.h"
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 
 // Blanks and newlines of the 64 bytes at c, bit i for byte i.
@@ -100,6 +101,43 @@ __attribute__((always_inline)) inline double roundedValue(plainDecimal const& d)
         return rounded;
     }
     return std::bit_cast<double>(bits);
+}
+
+inline constexpr double powersOfTenUpTo7[8] = {1, 10, 100, 1000, 10000, 1e5, 1e6, 1e7};
+
+// roundedValue's magnitude by one division for five to seven fraction digits
+// too, except where a check cannot rule out a double rounding (false: about
+// one value in a thousand, and then roundedValue decides).
+//
+// The division gives q = RN(x) for x = digits / 10^k (both operands exact).
+// The remainder digits - q 10^k of a correctly rounded quotient is a double,
+// and one fused multiply-add gives it exactly: r. Rounding x first to 64
+// bits and then to 53 gives something other than q only when the first
+// rounding lands on the midpoint M between q and its neighbour on x's side:
+// for q in [2^p, 2^(p+1)) the 64-bit values are 2^-11 ulp(q) apart and M is
+// one of them (an even one, so it also wins a tie), so that happens exactly
+// when |x - M| <= 2^-12 ulp(q). With h = 10^k ulp(q) / 2, exact as a power
+// of two times 10^k, |x - M| = (h - |r|) / 10^k, and q stands when
+// h - |r| > 2^-10 h, twice the distance that matters. That difference is
+// exact when |r| >= h / 2 (Sterbenz) and far above the bound otherwise. A q
+// that is a power of two has a finer grid below it: it is not checked. The
+// fused multiply-add is an instruction where the caller's target has it,
+// and an exact library call otherwise.
+__attribute__((always_inline)) inline bool quotientStands(double dividend, double divisor, double q) {
+    auto const bits = std::bit_cast<std::uint64_t>(q);
+    if (bits == 0) return true;  // an exact zero
+    if ((bits & 0xfffffffffffff) == 0) return false;
+    double const half = divisor * (std::bit_cast<double>(bits & 0x7ff0000000000000) * 0x1p-53);
+    double const remainder = std::fma(-q, divisor, dividend);
+    return half - std::fabs(remainder) > half * 0x1p-10;
+}
+
+__attribute__((always_inline)) inline bool checkedQuotient(std::uint64_t digits, unsigned fractionDigits,
+                                                           double& quotient) {
+    double const dividend = static_cast<double>(static_cast<std::int64_t>(digits));
+    double const divisor = powersOfTenUpTo7[fractionDigits];
+    quotient = dividend / divisor;
+    return fractionDigits <= 4 || quotientStands(dividend, divisor, quotient);  // roundedValue's own division
 }
 
 // Points listed per batch: enough to keep the second stage busy, few enough

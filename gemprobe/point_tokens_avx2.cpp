@@ -1,6 +1,7 @@
-// The point loop's engine for processors with AVX2 and BMI2: the blanks of
-// 32 bytes by one table lookup, and each token's digits gathered into place
-// by one byte shuffle and summed by multiply-adds.
+// The point loop's engine for processors with AVX2, FMA and BMI2: the blanks
+// of 32 bytes by one table lookup, each token's digits gathered into place by
+// one byte shuffle and summed by multiply-adds, and a value of five to seven
+// fraction digits by one division checked with a fused multiply-add.
 
 #include "point_tokens.h"
 
@@ -41,8 +42,9 @@ struct bitsAvx2 {
     }
 };
 
-__attribute__((target("avx2,popcnt,bmi,bmi2"))) void listTokensAvx2(char const* base, char const* blockEnd,
-                                                                    unsigned wanted, tokenList& list) {
+__attribute__((target("avx2,fma,popcnt,bmi,bmi2"))) void listTokensAvx2(char const* base,
+                                                                        char const* blockEnd, unsigned wanted,
+                                                                        tokenList& list) {
     listTokens<masksOfChunkAvx2, bitsAvx2>(base, blockEnd, wanted, list);
 }
 
@@ -93,64 +95,122 @@ inline constexpr std::uint64_t signBitOf[4] = {0, 0, 0, std::uint64_t{1} << 63};
 // registers until it is stored: the two halves are joined by a 64-bit
 // multiply-add, the sum (below 2^47) becomes a double exactly when placed in
 // the mantissa of 2^52 and 2^52 is taken off, and the sign goes in as a bit.
-// False when the token is not one that takePlainToken takes. Reads sixteen
-// bytes from the one after s on, within the block's padding.
-__attribute__((target("avx2,popcnt,bmi,bmi2"), always_inline)) inline bool takeTokenShuffled(
-    char const* s, double& rounded) {
+// Returns 0 when the token is not one that takePlainToken takes and 1 for a
+// value. Five to seven fraction digits: without `wide`, 2 and nothing
+// stored; with it, checkedQuotient's check, and 2 for the rare value it
+// leaves undecided (stored as the plain quotient, for roundedValue to
+// replace). The two forms are two loops, so that most inputs run one
+// without the check's registers. Reads sixteen bytes from the one after s
+// on, within the block's padding.
+// The loop's constants, made once per batch and passed in registers: left
+// to itself, the compiler loaded some of them again for every token.
+struct tokenConstants {
+    __m128i minusZero, nine, point, blankTable, tensAndOnes, hundreds, tenThousands, hundredMillions, twoTo52;
+};
+
+__attribute__((target("avx2"), always_inline)) inline tokenConstants makeTokenConstants() {
+    tokenConstants c{_mm_set1_epi8(-'0'),
+                     _mm_set1_epi8(9),
+                     _mm_set1_epi8('.'),
+                     _mm_setr_epi8(' ', 0, 0, 0, 0, 0, 0, 0, 0, '\t', '\n', '\v', '\f', '\r', 0, 0),
+                     _mm_set1_epi16(10 | 1 << 8),
+                     _mm_set1_epi32(100 | 1 << 16),
+                     _mm_set1_epi32(10000 | 1 << 16),
+                     _mm_set1_epi64x(100000000),
+                     _mm_set1_epi64x(0x4330000000000000)};
+    // Opaque to the optimizer from here on, so each stays in its register.
+    __asm__(""
+            : "+x"(c.minusZero), "+x"(c.nine), "+x"(c.point), "+x"(c.blankTable), "+x"(c.tensAndOnes),
+              "+x"(c.hundreds), "+x"(c.tenThousands), "+x"(c.hundredMillions), "+x"(c.twoTo52));
+    return c;
+}
+
+template <bool wide>
+__attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline unsigned takeTokenShuffled(
+    char const* s, double& rounded, tokenConstants const& c) {
     // Without a branch: the signs of coordinates are as good as random.
     unsigned const sign = signOfFirstByte[static_cast<unsigned char>(*s)];
     unsigned const signLength = sign & 1;
     char const* const p = s + signLength;
     __m128i const bytes = _mm_loadu_si128(reinterpret_cast<__m128i const*>(p));
-    __m128i const values = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
-    __m128i const blankTable = _mm_setr_epi8(' ', 0, 0, 0, 0, 0, 0, 0, 0, '\t', '\n', '\v', '\f', '\r', 0, 0);
+    __m128i const values = _mm_add_epi8(bytes, c.minusZero);
     // Bits past the sixteen loaded bytes count as not digits, not a point
     // and not blank.
-    unsigned const nonDigits = ~static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(values, _mm_set1_epi8(9)), values)));
-    auto const points = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.'))));
-    auto const blanks =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_shuffle_epi8(blankTable, bytes), bytes)));
+    unsigned const nonDigits =
+        ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(values, c.nine), values)));
+    auto const points = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, c.point)));
+    auto const blanks = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_shuffle_epi8(c.blankTable, bytes), bytes)));
     unsigned const whole = _tzcnt_u32(nonDigits);
     unsigned const hasPoint = (points >> whole) & 1;
     unsigned const fraction = _tzcnt_u32(nonDigits >> (whole + 1)) & (0u - hasPoint);
     unsigned const length = whole + hasPoint + fraction;
-    if ((whole - 1 > 6) | (fraction > 7) | (((blanks >> length) & 1) == 0)) return false;
+    if ((whole - 1 > 6) | (fraction > 7) | (((blanks >> length) & 1) == 0)) return 0;
+    if (!wide && fraction > 4) return 2;
     __m128i const place =
         _mm_load_si128(reinterpret_cast<__m128i const*>(digitPlacesTable[8 * whole + fraction].from));
     __m128i const placed = _mm_shuffle_epi8(values, place);
-    __m128i const pairs = _mm_maddubs_epi16(placed, _mm_set1_epi16(10 | 1 << 8));
-    __m128i const quads = _mm_madd_epi16(pairs, _mm_set1_epi32(100 | 1 << 16));
-    __m128i const eights = _mm_madd_epi16(_mm_packus_epi32(quads, quads), _mm_set1_epi32(10000 | 1 << 16));
+    __m128i const pairs = _mm_maddubs_epi16(placed, c.tensAndOnes);
+    __m128i const quads = _mm_madd_epi16(pairs, c.hundreds);
+    __m128i const eights = _mm_madd_epi16(_mm_packus_epi32(quads, quads), c.tenThousands);
     // The first eight digits' value in the low half of the low lane, the
     // last eight's in the high half.
     __m128i const digits =
-        _mm_add_epi64(_mm_mul_epu32(eights, _mm_set1_epi64x(100000000)), _mm_srli_epi64(eights, 32));
-    if (fraction > 4) {
-        rounded = roundedValue(
-            {static_cast<std::uint64_t>(_mm_cvtsi128_si64(digits)), fraction, (sign >> 1) << 15});
-        return true;
-    }
-    __m128i const twoTo52 = _mm_set1_epi64x(0x4330000000000000);
+        _mm_add_epi64(_mm_mul_epu32(eights, c.hundredMillions), _mm_srli_epi64(eights, 32));
     __m128d const magnitude =
-        _mm_sub_sd(_mm_castsi128_pd(_mm_or_si128(digits, twoTo52)), _mm_castsi128_pd(twoTo52));
-    __m128d const quotient = _mm_div_sd(magnitude, _mm_load_sd(&powersOfTenUpTo4[fraction]));
+        _mm_sub_sd(_mm_castsi128_pd(_mm_or_si128(digits, c.twoTo52)), _mm_castsi128_pd(c.twoTo52));
+    __m128d const divisor = _mm_load_sd(&powersOfTenUpTo7[fraction]);
+    __m128d const quotient = _mm_div_sd(magnitude, divisor);
     __m128d const signBit =
         _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<__m128i const*>(&signBitOf[sign])));
     rounded = _mm_cvtsd_f64(_mm_or_pd(quotient, signBit));
-    return true;
+    if (wide && fraction > 4 &&
+        !quotientStands(_mm_cvtsd_f64(magnitude), _mm_cvtsd_f64(divisor), _mm_cvtsd_f64(quotient)))
+        return 2;
+    return 1;
+}
+
+// The two loops apart, so that each keeps its constants in registers.
+__attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertShortFractions(
+    char const* base, tokenList const& list, unsigned count, tokenValues& values, bool& wideFound) {
+    tokenConstants const c = makeTokenConstants();
+    for (unsigned taken = 0; taken < count; ++taken) {
+        unsigned const status = takeTokenShuffled<false>(base + list.starts[taken], values.rounded[taken], c);
+        if (status != 1) {
+            wideFound = status == 2;
+            return taken;
+        }
+    }
+    return count;
+}
+
+__attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertAnyFractions(
+    char const* base, tokenList const& list, unsigned taken, unsigned count, tokenValues& values) {
+    tokenConstants const c = makeTokenConstants();
+    unsigned undecided[3 * batchPoints];
+    unsigned undecideds = 0;
+    for (; taken < count; ++taken) {
+        unsigned const status = takeTokenShuffled<true>(base + list.starts[taken], values.rounded[taken], c);
+        if (status == 0) break;
+        undecided[undecideds] = taken;
+        undecideds += status >> 1;
+    }
+    for (unsigned k = 0; k < undecideds; ++k) {
+        plainDecimal decimal{};
+        takePlainToken(base + list.starts[undecided[k]], decimal);
+        values.rounded[undecided[k]] = roundedValue(decimal);
+    }
+    return taken;
 }
 
 }  // namespace
 
-__attribute__((target("avx2,popcnt,bmi,bmi2"))) unsigned convertTokensAvx2(char const* base,
-                                                                           tokenList const& list,
-                                                                           unsigned count,
-                                                                           tokenValues& values) {
-    for (unsigned i = 0; i < count; ++i) {
-        if (!takeTokenShuffled(base + list.starts[i], values.rounded[i])) return i;
-    }
-    return count;
+unsigned convertTokensAvx2(char const* base, tokenList const& list, unsigned count, tokenValues& values) {
+    bool wideFound = false;
+    unsigned const taken = convertShortFractions(base, list, count, values, wideFound);
+    // A value of five to seven fraction digits: the rest of the batch in the
+    // loop that takes them.
+    return wideFound ? convertAnyFractions(base, list, taken, count, values) : taken;
 }
 
 pointEngine const avx2Engine = {listTokensAvx2, convertTokensAvx2};
@@ -159,6 +219,7 @@ bool avx2EngineRuns() {
     // The engine is chosen during static initialization, which may come
     // before the C runtime has filled in what the processor supports.
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
-           __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
+           __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") &&
+           __builtin_cpu_supports("bmi2");
 }

@@ -210,9 +210,12 @@ TEST(PointRun, EngineStagesMatchScalarModels) {
 // roundedValue's division against the extended value rounded to double, on
 // random significands at every scale it takes, and on decimals next to the
 // midpoints between doubles, where a double rounding would show.
+// checkedQuotient, where it decides, against the same values; it must leave
+// few of the random ones undecided.
 TEST(PointRun, DividedDoublesEqualTheRoundedExtendedValues) {
     std::mt19937_64 rng(13);
-    auto check = [](std::uint64_t digits, unsigned fraction) {
+    long undecided = 0;
+    auto check = [&undecided](std::uint64_t digits, unsigned fraction) {
         for (unsigned signBit : {0u, signBitOfExtended}) {
             plainDecimal const d{digits, fraction, signBit};
             long double extended;
@@ -221,11 +224,21 @@ TEST(PointRun, DividedDoublesEqualTheRoundedExtendedValues) {
             ASSERT_TRUE(toCertifiedDouble(extended, expected));
             ASSERT_EQ(std::bit_cast<std::uint64_t>(roundedValue(d)), std::bit_cast<std::uint64_t>(expected))
                 << digits << " / 10^" << fraction;
+            double quotient = 0;
+            if (checkedQuotient(digits, fraction, quotient)) {
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(quotient) | std::uint64_t{signBit != 0} << 63,
+                          std::bit_cast<std::uint64_t>(expected))
+                    << digits << " / 10^" << fraction << " checked";
+            } else {
+                ++undecided;
+            }
         }
     };
     for (unsigned fraction = 0; fraction <= 7; ++fraction) {
         std::uint64_t const bound = 10000000 * static_cast<std::uint64_t>(std::pow(10, fraction));
+        undecided = 0;
         for (int i = 0; i < 200000; ++i) check(rng() % bound, fraction);
+        EXPECT_LT(undecided, 2 * 200000 / 500) << "10^" << fraction;
         for (std::uint64_t digits = 0; digits < 2000; ++digits) check(digits, fraction);
         // The decimals on either side of random midpoints between doubles.
         for (int i = 0; i < 200000; ++i) {
