@@ -82,12 +82,13 @@ bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work) {
             // Lines that do not hold whole points: the split halves, which
             // can count words, take the section on.
             if (run.misplaced) pipelining = false;
-            if (run.blocks < longPipelineRun) {
+            if (run.blocks < longPipelineRun || run.points == 0) {
                 pipelineFrom = static_cast<std::size_t>(i) + pipelineWait;
                 pipelineWait = std::min(2 * pipelineWait, maxPipelineWait);
             } else {
                 pipelineWait = 1;
             }
+            continue;  // from the run's stop, with the points left counted again
         }
         if (splitting && splitPays(work, in, left) && (!work.splitter || helperDue(*work.splitter))) {
             if (!work.splitter) work.splitter = startSplitHelper(in);
