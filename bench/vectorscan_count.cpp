@@ -1,26 +1,39 @@
-// bench_vectorscan_count: motifscan's counts computed with Vectorscan, the
-// SIMD multi-pattern engine, as a peer to measure against. Not part of any
-// program; built only when libvectorscan-dev (pkg-config libhs) is present.
+// bench_vectorscan_count [-s] [-t]: motifscan's counts computed with
+// Vectorscan, the SIMD multi-pattern engine, as a peer to measure against.
+// Not part of any program; built only when libvectorscan-dev (pkg-config
+// libhs) is present.
 //
-// Reads the whole of standard input with read() into one buffer, parses the
-// tasks as motifscan does on well-formed input (task count; per task the
-// pattern count, the whitespace after it, the pattern lines, and the message,
-// ended by the first byte outside "A".."Z" and "*", which is consumed),
-// compiles each task's patterns as literals and scans its message in block
-// mode. The count is a greedy pass over the occurrences in order of their
-// end: an occurrence is taken when it starts (end minus its length) at or
-// after the end of the last one taken. Several patterns may end at the same
-// byte; the first of them that starts late enough is taken, and every later
-// one then starts before that end, so the order among them does not matter.
-// Patterns that can never complete (empty, or holding other bytes) are left
-// out, as motifscan leaves them out.
+// Parses the tasks as motifscan does on well-formed input (task count; per
+// task the pattern count, the whitespace after it, the pattern lines, and the
+// message, ended by the first byte outside "A".."Z" and "*", which is
+// consumed) and compiles each task's patterns as literals. Two ways to run:
+//
+// - block mode (the default): reads the whole of standard input with read()
+//   into one buffer and scans each message with one hs_scan call;
+// - streaming mode (-s), as a stream filter uses the engine: the patterns are
+//   compiled in HS_MODE_STREAM, the input is read in 256 KiB read() blocks
+//   into one buffer, and each block's share of the message goes to
+//   hs_scan_stream; the stream is closed where the message ends.
+//
+// The count is a greedy pass over the occurrences in order of their end: an
+// occurrence is taken when it starts (end minus its length) at or after the
+// end of the last one taken. Several patterns may end at the same byte; the
+// first of them that starts late enough is taken, and every later one then
+// starts before that end, so the order among them does not matter. A stream
+// reports ends as offsets from the start of the message, whatever the block
+// edges, so the same callback serves both modes. Patterns that can never
+// complete (empty, or holding other bytes) are left out, as motifscan leaves
+// them out.
 //
 // A peer for the message shapes: Vectorscan refuses very long literals (a
 // pattern of 1 MB is "Pattern length exceeds limit") and each task compiles a
 // database afresh, which takes seconds over 200,000 small tasks.
 //
-// With -t it also writes to standard error the CPU seconds spent finding the
-// messages' ends and scanning them, without reading, parsing and compiling.
+// With -t it also writes to standard error "<scan> <compile>": the CPU
+// seconds spent finding the messages' ends and scanning them (in streaming
+// mode with the read() calls for the message blocks, which a stream filter
+// cannot separate from its scan), and those spent in hs_compile_lit_multi
+// and allocating the scratch and stream state.
 
 #include <hs.h>
 
@@ -34,6 +47,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -148,20 +162,61 @@ int onMatch(unsigned id, unsigned long long, unsigned long long to, unsigned, vo
     return 0;
 }
 
-}  // namespace
+// One task's patterns: those that can complete, as pointers and lengths for
+// hs_compile_lit_multi, and the lengths again for the callback.
+struct Patterns {
+    std::vector<char const*> bytes;
+    std::vector<std::size_t> lengths;
+    std::vector<unsigned long long> matchLengths;
+    std::vector<unsigned> flags, ids;
 
-int main(int argc, char** argv) {
-    bool const timing = argc > 1 && std::strcmp(argv[1], "-t") == 0;
+    void clear() {
+        bytes.clear();
+        lengths.clear();
+    }
+    void add(std::string_view line) {
+        if (line.empty() || messageEnd(line.data(), line.data() + line.size()) != line.data() + line.size())
+            return;
+        bytes.push_back(line.data());
+        lengths.push_back(line.size());
+    }
+};
+
+struct Clock {
     double scanning = 0;
+    double compiling = 0;
+};
+
+hs_database_t* compile(Patterns& patterns, unsigned mode, hs_scratch_t*& scratch, Clock& clock) {
+    double const started = cpuSeconds();
+    auto const count = static_cast<unsigned>(patterns.bytes.size());
+    patterns.flags.assign(count, 0);
+    patterns.ids.resize(count);
+    patterns.matchLengths.resize(count);
+    for (unsigned k = 0; k < count; ++k) {
+        patterns.ids[k] = k;
+        patterns.matchLengths[k] = patterns.lengths[k];
+    }
+    hs_database_t* database = nullptr;
+    hs_compile_error_t* error = nullptr;
+    if (hs_compile_lit_multi(patterns.bytes.data(), patterns.flags.data(), patterns.ids.data(),
+                             patterns.lengths.data(), count, mode, nullptr, &database,
+                             &error) != HS_SUCCESS) {
+        std::fprintf(stderr, "bench_vectorscan_count: %s\n", error->message);
+        std::exit(1);
+    }
+    if (hs_alloc_scratch(database, &scratch) != HS_SUCCESS) fail("cannot allocate scratch space");
+    clock.compiling += cpuSeconds() - started;
+    return database;
+}
+
+void blockMode(Clock& clock) {
     Text const input = readAll();
     Cursor at{input.bytes, input.bytes + input.size};
     long tasks = 0;
     if (!readNumber(at, tasks)) fail("no task count");
     hs_scratch_t* scratch = nullptr;
-    std::vector<char const*> patterns;
-    std::vector<std::size_t> lengths;
-    std::vector<unsigned long long> matchLengths;
-    std::vector<unsigned> flags, ids;
+    Patterns patterns;
     for (long task = 0; task < tasks; ++task) {
         long m = 0;
         if (readNumber(at, m)) {
@@ -171,56 +226,172 @@ int main(int argc, char** argv) {
             m = 0;
         }
         patterns.clear();
-        lengths.clear();
         for (long k = 0; k < m; ++k) {
             if (at.pos == at.end) fail("input ends in the pattern lines");
             auto const* newline = static_cast<char const*>(std::memchr(at.pos, '\n', at.end - at.pos));
             char const* const lineEnd = newline != nullptr ? newline : at.end;
-            std::string_view const line(at.pos, static_cast<std::size_t>(lineEnd - at.pos));
+            patterns.add(std::string_view(at.pos, static_cast<std::size_t>(lineEnd - at.pos)));
             at.pos = newline != nullptr ? newline + 1 : at.end;
-            if (line.empty() ||
-                messageEnd(line.data(), line.data() + line.size()) != line.data() + line.size())
-                continue;
-            patterns.push_back(line.data());
-            lengths.push_back(line.size());
         }
         char const* const message = at.pos;
         double const started = cpuSeconds();
         char const* const stop = messageEnd(at.pos, at.end);
-        scanning += cpuSeconds() - started;
+        clock.scanning += cpuSeconds() - started;
         at.pos = stop == at.end ? stop : stop + 1;
         auto const messageLength = static_cast<std::size_t>(stop - message);
         if (messageLength > UINT_MAX) fail("message longer than one block scan takes");
 
-        Greedy greedy{&matchLengths};
-        if (!patterns.empty() && messageLength != 0) {
-            auto const count = static_cast<unsigned>(patterns.size());
-            flags.assign(count, 0);
-            ids.resize(count);
-            matchLengths.resize(count);
-            for (unsigned k = 0; k < count; ++k) {
-                ids[k] = k;
-                matchLengths[k] = lengths[k];
-            }
-            hs_database_t* database = nullptr;
-            hs_compile_error_t* error = nullptr;
-            if (hs_compile_lit_multi(patterns.data(), flags.data(), ids.data(), lengths.data(), count,
-                                     HS_MODE_BLOCK, nullptr, &database, &error) != HS_SUCCESS) {
-                std::fprintf(stderr, "bench_vectorscan_count: %s\n", error->message);
-                return 1;
-            }
-            if (hs_alloc_scratch(database, &scratch) != HS_SUCCESS) fail("cannot allocate scratch space");
+        Greedy greedy{&patterns.matchLengths};
+        if (!patterns.bytes.empty() && messageLength != 0) {
+            hs_database_t* const database = compile(patterns, HS_MODE_BLOCK, scratch, clock);
             double const scanStarted = cpuSeconds();
             if (hs_scan(database, message, static_cast<unsigned>(messageLength), 0, scratch, onMatch,
                         &greedy) != HS_SUCCESS)
                 fail("scan failed");
-            scanning += cpuSeconds() - scanStarted;
+            clock.scanning += cpuSeconds() - scanStarted;
             hs_free_database(database);
             if (greedy.outOfOrder) fail("matches were reported out of order of their end");
         }
         std::printf("%lld\n", greedy.count);
     }
     hs_free_scratch(scratch);
-    if (timing) std::fprintf(stderr, "%.4f\n", scanning);
+}
+
+// Standard input through one 256 KiB buffer, refilled by read() when used up.
+struct Stream {
+    static constexpr std::size_t blockBytes = 256 * 1024;
+    std::vector<char> block = std::vector<char>(blockBytes);
+    std::size_t pos = 0, size = 0;
+    bool ended = false;
+
+    // False at the end of the input.
+    bool fill() {
+        if (pos < size) return true;
+        pos = size = 0;
+        while (!ended) {
+            ssize_t const got = read(0, block.data(), blockBytes);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) fail("read error");
+            if (got == 0) ended = true;
+            size = static_cast<std::size_t>(got > 0 ? got : 0);
+            return got > 0;
+        }
+        return false;
+    }
+    int peek() { return fill() ? static_cast<unsigned char>(block[pos]) : -1; }
+};
+
+void skipSpace(Stream& in) {
+    for (int c = in.peek(); c >= 0 && isSpace(static_cast<char>(c)); c = in.peek()) ++in.pos;
+}
+
+bool readNumber(Stream& in, long& value) {
+    skipSpace(in);
+    int c = in.peek();
+    bool const negative = c == '-';
+    if (c == '-' || c == '+') {
+        ++in.pos;
+        c = in.peek();
+    }
+    if (c < '0' || c > '9') return false;
+    value = 0;
+    for (; c >= '0' && c <= '9'; c = in.peek()) {
+        value = value * 10 + (c - '0');
+        ++in.pos;
+    }
+    if (negative) value = -value;
+    return true;
+}
+
+void streamingMode(Clock& clock) {
+    Stream in;
+    long tasks = 0;
+    if (!readNumber(in, tasks)) fail("no task count");
+    hs_scratch_t* scratch = nullptr;
+    Patterns patterns;
+    std::string lines;  // the task's pattern lines, each ended by a newline
+    for (long task = 0; task < tasks; ++task) {
+        long m = 0;
+        if (readNumber(in, m)) {
+            if (m < 0) fail("negative pattern count");
+            skipSpace(in);
+        } else {
+            m = 0;
+        }
+        lines.clear();
+        for (long k = 0; k < m; ++k) {
+            for (;;) {
+                if (!in.fill()) fail("input ends in the pattern lines");
+                char const* const from = in.block.data() + in.pos;
+                auto const* newline = static_cast<char const*>(std::memchr(from, '\n', in.size - in.pos));
+                char const* const until = newline != nullptr ? newline + 1 : in.block.data() + in.size;
+                lines.append(from, until);
+                in.pos += static_cast<std::size_t>(until - from);
+                if (newline != nullptr) break;
+            }
+        }
+        // Pointers into `lines` only once it has stopped growing.
+        patterns.clear();
+        for (std::size_t from = 0; from < lines.size();) {
+            std::size_t const newline = lines.find('\n', from);
+            patterns.add(std::string_view(lines).substr(from, newline - from));
+            from = newline + 1;
+        }
+
+        Greedy greedy{&patterns.matchLengths};
+        hs_database_t* database = nullptr;
+        hs_stream_t* stream = nullptr;
+        if (!patterns.bytes.empty()) {
+            database = compile(patterns, HS_MODE_STREAM, scratch, clock);
+            double const started = cpuSeconds();
+            if (hs_open_stream(database, 0, &stream) != HS_SUCCESS) fail("cannot open a stream");
+            clock.compiling += cpuSeconds() - started;
+        }
+        double const started = cpuSeconds();
+        while (in.fill()) {
+            char const* const from = in.block.data() + in.pos;
+            char const* const end = in.block.data() + in.size;
+            char const* const stop = messageEnd(from, end);
+            if (stream != nullptr && stop != from &&
+                hs_scan_stream(stream, from, static_cast<unsigned>(stop - from), 0, scratch, onMatch,
+                               &greedy) != HS_SUCCESS)
+                fail("scan failed");
+            in.pos += static_cast<std::size_t>(stop - from);
+            if (stop != end) {
+                ++in.pos;
+                break;
+            }
+        }
+        if (stream != nullptr && hs_close_stream(stream, scratch, onMatch, &greedy) != HS_SUCCESS)
+            fail("cannot close the stream");
+        clock.scanning += cpuSeconds() - started;
+        if (database != nullptr) hs_free_database(database);
+        if (greedy.outOfOrder) fail("matches were reported out of order of their end");
+        std::printf("%lld\n", greedy.count);
+    }
+    hs_free_scratch(scratch);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool timing = false, streaming = false;
+    for (int k = 1; k < argc; ++k) {
+        if (std::strcmp(argv[k], "-t") == 0) {
+            timing = true;
+        } else if (std::strcmp(argv[k], "-s") == 0) {
+            streaming = true;
+        } else {
+            std::fprintf(stderr, "usage: bench_vectorscan_count [-s] [-t] < INPUT\n");
+            return 2;
+        }
+    }
+    Clock clock;
+    if (streaming) {
+        streamingMode(clock);
+    } else {
+        blockMode(clock);
+    }
+    if (timing) std::fprintf(stderr, "%.4f %.4f\n", clock.scanning, clock.compiling);
     return 0;
 }
