@@ -1,8 +1,10 @@
 // Deterministic benchmark inputs (fixed seeds): bench_generate SHAPE SCALE
-// writes one shape to standard output: 1-3 and 7-10 gemprobe; 4-6, 11-17 and
-// 21-27 motifscan. SCALE multiplies the number of points, sets, message bytes,
-// patterns or tasks.
+// writes one shape to standard output: 1-3 and 7-10 gemprobe; 4-6, 11-17,
+// 21-27 and 31-44 motifscan. SCALE multiplies the number of points, sets,
+// message bytes, patterns or tasks. The text shapes 37-39 take a third
+// argument, the corpus (bench/motif_peers.sh builds it).
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -353,11 +355,149 @@ void smallRandomTasks(long scale) {
     }
 }
 
+// Real-data motifscan shapes (31-44), for bench/motif_peers.sh. Messages are
+// built in memory first, so that half of the patterns can be taken from them.
+
+void printPatterns(std::vector<std::string> const& patterns) {
+    std::printf("1\n%zu\n", patterns.size());
+    for (std::string const& pattern : patterns) std::printf("%s\n", pattern.c_str());
+}
+
+void printText(std::string const& message) {
+    std::fwrite(message.data(), 1, message.size(), stdout);
+    std::printf("\n");
+}
+
+std::string overAlphabet(std::mt19937_64& rng, long length, std::string const& alphabet) {
+    std::string text(static_cast<std::size_t>(length), ' ');
+    for (char& c : text) c = alphabet[rng() % alphabet.size()];
+    return text;
+}
+
+// `count` patterns of `length` bases, the even-numbered ones copied from
+// random places of the message, the others random.
+std::vector<std::string> halfFromMessage(std::mt19937_64& rng, std::string const& message, long count,
+                                         long length) {
+    std::vector<std::string> patterns;
+    for (long k = 0; k < count; ++k) {
+        if (k % 2 == 0) {
+            std::size_t const at = rng() % (message.size() - static_cast<std::size_t>(length) + 1);
+            patterns.push_back(message.substr(at, static_cast<std::size_t>(length)));
+        } else {
+            patterns.push_back(overAlphabet(rng, length, "ACGT"));
+        }
+    }
+    return patterns;
+}
+
+// DNA: `count` patterns of `length` bases over a random message of `bytes`
+// bases. SCALE 0 prints the same patterns with an empty message, for
+// telling the message's scan from the work on the patterns.
+void dna(long count, long length, long bytes, unsigned seed, long scale) {
+    std::mt19937_64 rng(seed);
+    std::string const message = overAlphabet(rng, bytes, "ACGT");
+    printPatterns(halfFromMessage(rng, message, count, length));
+    for (long k = 0; k < scale; ++k) std::fwrite(message.data(), 1, message.size(), stdout);
+    std::printf("\n");
+}
+
+// Random messages over the 26 letters, `count` patterns of min..max letters.
+void letters(long count, long shortest, long longest, long bytes, unsigned seed, long scale) {
+    std::mt19937_64 rng(seed);
+    std::vector<std::string> patterns;
+    for (long k = 0; k < count; ++k)
+        patterns.push_back(lettersText(rng, shortest + static_cast<long>(rng() % (longest - shortest + 1))));
+    printPatterns(patterns);
+    printMessage(bytes * scale, rng, letterBlock);
+}
+
+// English-like text: CORPUS holds words of capital letters separated by
+// single '*'. The message is the corpus repeated to `bytes`; the patterns
+// are `count` words drawn uniformly, with replacement, from its distinct
+// words of 3 letters or more (the Python sources of one Debian system have
+// about 26,000 of them, fewer than the largest shape draws).
+void text(char const* corpusPath, long count, long bytes, unsigned seed) {
+    std::FILE* const file = std::fopen(corpusPath, "rb");
+    if (file == nullptr) {
+        std::perror(corpusPath);
+        std::exit(2);
+    }
+    std::string corpus;
+    char block[1 << 16];
+    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) corpus.append(block, got);
+    std::fclose(file);
+    std::vector<std::string> words;
+    for (std::size_t from = 0; from < corpus.size();) {
+        std::size_t end = corpus.find('*', from);
+        if (end == std::string::npos) end = corpus.size();
+        if (end - from >= 3) words.push_back(corpus.substr(from, end - from));
+        from = end + 1;
+    }
+    if (words.empty()) {
+        std::fprintf(stderr, "bench_generate: no words of 3 letters or more in the corpus\n");
+        std::exit(2);
+    }
+    std::sort(words.begin(), words.end());
+    words.erase(std::unique(words.begin(), words.end()), words.end());
+    std::mt19937_64 rng(seed);
+    std::vector<std::string> patterns;
+    for (long k = 0; k < count; ++k) patterns.push_back(words[rng() % words.size()]);
+    printPatterns(patterns);
+    for (long written = 0; written < bytes;) {
+        auto const piece =
+            static_cast<std::size_t>(std::min<long>(bytes - written, static_cast<long>(corpus.size())));
+        std::fwrite(corpus.data(), 1, piece, stdout);
+        written += static_cast<long>(piece);
+    }
+    std::printf("\n");
+}
+
+// Huge dictionaries over 10 MB messages; SCALE 0: an empty message.
+void hugeDna(long scale) { dna(200000, 21, 10000000, 40, scale); }
+
+void hugeWords(long scale) {
+    std::mt19937_64 rng(41);
+    std::vector<std::string> patterns;
+    for (long k = 0; k < 550000; ++k) patterns.push_back(lettersText(rng, 8));
+    printPatterns(patterns);
+    printMessage(10000000 * scale, rng, letterBlock);
+}
+
+// Adversarial messages for filters that look for a pattern's rare bytes.
+void longPatternOverA(long scale) {
+    std::printf("1\n1\nB%sAAAA\n", std::string(59, 'C').c_str());
+    printText(std::string(static_cast<std::size_t>(10000000 * scale), 'A'));
+}
+
+void copiesOverA(long scale) {
+    std::printf("1\n4096\n");
+    for (int k = 0; k < 4096; ++k) std::printf("BAAAA\n");
+    printText(std::string(static_cast<std::size_t>(300000 * scale), 'A'));
+}
+
+// 256 12-mers taken from random DNA, one ending in each of the 256 words of
+// four bases: every byte of the message ends a four-base suffix of some
+// pattern, so a filter on the patterns' last bytes passes them all.
+void everyByteACandidate(long scale) {
+    std::mt19937_64 rng(44);
+    std::string const message = overAlphabet(rng, 1000000, "ACGT");
+    std::vector<std::string> patterns;
+    for (unsigned suffix = 0; suffix < 256; ++suffix) {
+        std::string ending;
+        for (unsigned k = 0; k < 4; ++k) ending.push_back("ACGT"[(suffix >> (6 - 2 * k)) & 3]);
+        std::size_t at = message.find(ending, 8 + rng() % (message.size() / 2));
+        patterns.push_back(message.substr(at - 8, 12));
+    }
+    printPatterns(patterns);
+    for (long k = 0; k < scale; ++k) std::fwrite(message.data(), 1, message.size(), stdout);
+    std::printf("\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: bench_generate SHAPE SCALE\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: bench_generate SHAPE SCALE [CORPUS]\n");
         return 2;
     }
     int const shape = std::atoi(argv[1]);
@@ -434,6 +574,52 @@ int main(int argc, char** argv) {
             break;
         case 27:
             smallRandomTasks(scale);
+            break;
+        case 31:
+            letters(300, 4, 12, messageBytes, 31, scale);
+            break;
+        case 32:
+            letters(3000, 4, 16, messageBytes, 32, scale);
+            break;
+        case 33:
+            dna(1, 16, 60000000, 33, scale);
+            break;
+        case 34:
+            dna(20, 12, 60000000, 34, scale);
+            break;
+        case 35:
+            dna(1000, 12, 30000000, 35, scale);
+            break;
+        case 36:
+            dna(10000, 24, 30000000, 36, scale);
+            break;
+        case 37:
+        case 38:
+        case 39:
+            if (argc != 4) {
+                std::fprintf(stderr, "bench_generate: shape %d needs a corpus\\n", shape);
+                return 2;
+            }
+            text(argv[3],
+                 shape == 37   ? 30
+                 : shape == 38 ? 1000
+                               : 50000,
+                 (shape == 39 ? 30000000 : 60000000) * scale, static_cast<unsigned>(shape));
+            break;
+        case 40:
+            hugeDna(scale);
+            break;
+        case 41:
+            hugeWords(scale);
+            break;
+        case 42:
+            longPatternOverA(scale);
+            break;
+        case 43:
+            copiesOverA(scale);
+            break;
+        case 44:
+            everyByteACandidate(scale);
             break;
         default:
             std::fprintf(stderr, "bench_generate: no shape %d\n", shape);
