@@ -13,7 +13,7 @@
 # RUNS          (environment) runs per program and shape, default 5; the
 #               programs run in turn, and each takes its best (least) wall time.
 # PEER_HUGE_RUNS  (environment) runs of the peer on the huge dictionaries,
-#               default 2: each compiles its database for tens of seconds.
+#               default 3: each compiles its database for seconds to a minute.
 #
 # The generator, the peers (bench/vectorscan_count.cpp, in streaming mode -s
 # and block mode) and the straightforward program (motifscan_reference) are
@@ -29,7 +29,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 motifscan=$(realpath "${1:-$root/build/release/bin/motifscan}")
 filter=${2:-.}
 runs=${RUNS:-5}
-peer_huge_runs=${PEER_HUGE_RUNS:-2}
+peer_huge_runs=${PEER_HUGE_RUNS:-3}
 cd "$root"
 
 cmake --preset release >/dev/null

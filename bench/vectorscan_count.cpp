@@ -13,7 +13,9 @@
 // - streaming mode (-s), as a stream filter uses the engine: the patterns are
 //   compiled in HS_MODE_STREAM, the input is read in 256 KiB read() blocks
 //   into one buffer, and each block's share of the message goes to
-//   hs_scan_stream; the stream is closed where the message ends.
+//   hs_scan_stream; the stream is closed where the message ends. -b sets
+//   another block size, for checking that counts do not depend on where the
+//   blocks end.
 //
 // The count is a greedy pass over the occurrences in order of their end: an
 // occurrence is taken when it starts (end minus its length) at or after the
@@ -257,10 +259,11 @@ void blockMode(Clock& clock) {
     hs_free_scratch(scratch);
 }
 
-// Standard input through one 256 KiB buffer, refilled by read() when used up.
+// Standard input through one buffer of 256 KiB, refilled by read() when used
+// up.
 struct Stream {
-    static constexpr std::size_t blockBytes = 256 * 1024;
-    std::vector<char> block = std::vector<char>(blockBytes);
+    std::size_t blockBytes = 256 * 1024;
+    std::vector<char> block;
     std::size_t pos = 0, size = 0;
     bool ended = false;
 
@@ -303,8 +306,8 @@ bool readNumber(Stream& in, long& value) {
     return true;
 }
 
-void streamingMode(Clock& clock) {
-    Stream in;
+void streamingMode(Clock& clock, std::size_t blockBytes) {
+    Stream in{blockBytes, std::vector<char>(blockBytes)};
     long tasks = 0;
     if (!readNumber(in, tasks)) fail("no task count");
     hs_scratch_t* scratch = nullptr;
@@ -376,19 +379,22 @@ void streamingMode(Clock& clock) {
 
 int main(int argc, char** argv) {
     bool timing = false, streaming = false;
+    std::size_t blockBytes = 256 * 1024;
     for (int k = 1; k < argc; ++k) {
         if (std::strcmp(argv[k], "-t") == 0) {
             timing = true;
         } else if (std::strcmp(argv[k], "-s") == 0) {
             streaming = true;
+        } else if (std::strcmp(argv[k], "-b") == 0 && k + 1 < argc && std::atol(argv[k + 1]) > 0) {
+            blockBytes = static_cast<std::size_t>(std::atol(argv[++k]));
         } else {
-            std::fprintf(stderr, "usage: bench_vectorscan_count [-s] [-t] < INPUT\n");
+            std::fprintf(stderr, "usage: bench_vectorscan_count [-s [-b BLOCK_BYTES]] [-t] < INPUT\n");
             return 2;
         }
     }
     Clock clock;
     if (streaming) {
-        streamingMode(clock);
+        streamingMode(clock, blockBytes);
     } else {
         blockMode(clock);
     }
