@@ -5,7 +5,10 @@
 # bytes, runs the program on every shape at ten times the size, and writes
 # the table of medians, speed-ups and peak memory to docs/benchmarks.md; its
 # rows also go to build/bench/results.tsv, which bench/chart.sh draws as
-# docs/benchmarks.png (the format is described there).
+# docs/benchmarks.png (the format is described there). The sections below
+# append gemprobe's reading speed and huge solids, motifscan's pattern-heavy
+# shapes, its 100 MB messages and its real-data shapes against Vectorscan
+# (bench/motif_peers.sh).
 #
 #   bench/run.sh [RUNS]      (default 5)
 set -euo pipefail
@@ -355,7 +358,9 @@ if [ -n "$peer" ]; then
     # Its warnings about patterns of other bytes are expected here.
     "$bin/motifscan" <"$work/small.in" >"$work/small.program" 2>/dev/null
     "$peer" <"$work/small.in" >"$work/small.peer"
-    if ! cmp -s "$work/small.expected" "$work/small.program" || ! cmp -s "$work/small.expected" "$work/small.peer"; then
+    "$peer" -s <"$work/small.in" >"$work/small.stream"
+    if ! cmp -s "$work/small.expected" "$work/small.program" || ! cmp -s "$work/small.expected" "$work/small.peer" ||
+      ! cmp -s "$work/small.expected" "$work/small.stream"; then
       echo "small random tasks, seed $seed: counts differ" >&2
       exit 1
     fi
@@ -427,5 +432,20 @@ done
   printf '%s\n' "${message_rows[@]}"
 } >>docs/benchmarks.md
 # ==== end of the 100 MB message shapes ======================================
+
+# ==== motifscan on real data, against Vectorscan's streaming mode ===========
+# bench/motif_peers.sh on every shape it has (random letters, DNA, English-like
+# text, huge dictionaries, adversarial messages), RUNS runs each, best taken;
+# it checks the counts (and fails the suite when they differ) and prints the
+# tables this appends.
+RUNS=$runs bench/motif_peers.sh "$bin/motifscan" >"$work/motif_peers.tables"
+{
+  echo
+  echo "## motifscan on real data: Vectorscan streaming and block modes"
+  echo
+  echo "Produced by the same run, through \`bench/motif_peers.sh\`."
+  cat "$work/motif_peers.tables"
+} >>docs/benchmarks.md
+# ==== end of motifscan on real data =========================================
 
 bench/chart.sh "$results" docs/benchmarks.png
