@@ -14,6 +14,13 @@
 #               programs run in turn, and each takes its best (least) wall time.
 # PEER_HUGE_RUNS  (environment) runs of the peer on the huge dictionaries,
 #               default 3: each compiles its database for seconds to a minute.
+# COUNT=instructions  (environment) for a machine too busy for wall times:
+#               every program runs once under valgrind --tool=callgrind and
+#               the tables give millions of instructions instead of seconds
+#               (the huge dictionaries are left out). Instructions do not see
+#               page faults or cache misses, and valgrind offers no AVX-512,
+#               so programs that choose their code by the processor run their
+#               AVX2 paths.
 #
 # The generator, the peers (bench/vectorscan_count.cpp, in streaming mode -s
 # and block mode) and the straightforward program (motifscan_reference) are
@@ -33,6 +40,12 @@ motifscan=$(realpath "${1:-$root/build/release/bin/motifscan}")
 filter=${2:-.}
 runs=${RUNS:-5}
 peer_huge_runs=${PEER_HUGE_RUNS:-3}
+count=${COUNT:-seconds}
+unit=s
+if [ "$count" = instructions ]; then
+  runs=1 unit="M instructions"
+  command -v valgrind >/dev/null || { echo "COUNT=instructions needs valgrind" >&2; exit 2; }
+fi
 cd "$root"
 
 cmake --preset release >/dev/null
@@ -100,7 +113,13 @@ failed=0
 timed() {
   local name=$1 in=$2 line status=0
   shift 2
-  line=$("$measure" "$in" "$work/$name.out" "$@" 2>"$work/$name.err") || status=$?
+  if [ "$count" = instructions ]; then
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" <"$in" >"$work/$name.out" 2>"$work/$name.err" ||
+      status=$?
+    line=$(sed -n 's/.*Collected : \([0-9]*\).*/\1/p' "$work/$name.err" | awk '{printf "%.1f - -\n", $1 / 1e6}')
+  else
+    line=$("$measure" "$in" "$work/$name.out" "$@" 2>"$work/$name.err") || status=$?
+  fi
   if [ "$status" != 0 ]; then
     echo "$name: status $status: $(head -c 200 "$work/$name.err")" >&2
     failed=1
@@ -145,6 +164,10 @@ adversarial_rows=()
 for entry in "${shapes[@]}"; do
   IFS='|' read -r shape_key kind name <<<"$entry"
   wants "$shape_key" "$kind" "$name" || continue
+  if [ "$kind" = huge ] && [ "$count" = instructions ]; then
+    echo "shape $shape_key: left out when counting instructions" >&2
+    continue
+  fi
   if [[ $shape_key == 3[789] ]] && [ "$text_ok" != yes ]; then
     echo "shape $shape_key: no Python sources under /usr/lib/python3*: the text shapes are left out" >&2
     continue
@@ -223,8 +246,9 @@ done
   echo "Programs: motifscan \`$motifscan\`; the peer bench/vectorscan_count.cpp ($peer_version),"
   echo "in streaming mode (-s: HS_MODE_STREAM, 256 KiB read() blocks into one buffer,"
   echo "hs_scan_stream) and in block mode (the whole input read first, one hs_scan);"
-  echo "the straightforward program \`motifscan_reference\`. Wall-clock seconds of whole"
-  echo "processes, best of $runs runs, the programs in turn on the same file in the"
+  echo "the straightforward program \`motifscan_reference\`. $([ "$count" = instructions ] &&
+    echo "Millions of instructions (callgrind), one run of each" ||
+    echo "Wall-clock seconds of whole processes, best of $runs runs,") the programs in turn on the same file in the"
   echo "page cache; $(lscpu | sed -n 's/^Model name: *//p' | head -n 1), $(nproc) cores, $(date -u +%Y-%m-%d)."
   if [ ${#message_rows[@]} -gt 0 ]; then
     echo
@@ -237,7 +261,7 @@ done
     echo "read() is bench/read_loop.cpp, a plain read() loop over the same file (in"
     echo "turn with the others): the floor for any program that reads it."
     echo
-    echo "| shape | count | motifscan s | streaming s | block s | streaming / motifscan | block / motifscan | met | straightforward s | read() s |"
+    echo "| shape | count | motifscan $unit | streaming $unit | block $unit | streaming / motifscan | block / motifscan | met | straightforward $unit | read() $unit |"
     echo "|---|---:|---:|---:|---:|---:|---:|---|---:|---:|"
     printf '%s\n' "${message_rows[@]}"
   fi
@@ -262,7 +286,7 @@ done
     echo
     echo "Target: motifscan never slower than the straightforward program."
     echo
-    echo "| shape | count | motifscan s | straightforward s | straightforward / motifscan | streaming s | block s | met |"
+    echo "| shape | count | motifscan $unit | straightforward $unit | straightforward / motifscan | streaming $unit | block $unit | met |"
     echo "|---|---:|---:|---:|---:|---:|---:|---|"
     printf '%s\n' "${adversarial_rows[@]}"
   fi
