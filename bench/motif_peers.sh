@@ -17,10 +17,11 @@
 # COUNT=instructions  (environment) for a machine too busy for wall times:
 #               every program runs once under valgrind --tool=callgrind and
 #               the tables give millions of instructions instead of seconds
-#               (the huge dictionaries are left out). Instructions do not see
-#               page faults or cache misses, and valgrind offers no AVX-512,
-#               so programs that choose their code by the processor run their
-#               AVX2 paths.
+#               (the huge dictionaries, and the straightforward program except
+#               on the adversarial shapes, are left out). Instructions do not
+#               see page faults or cache misses, and valgrind offers no
+#               AVX-512, so programs that choose their code by the processor
+#               run their AVX2 paths.
 #
 # The generator, the peers (bench/vectorscan_count.cpp, in streaming mode -s
 # and block mode) and the straightforward program (motifscan_reference) are
@@ -188,7 +189,7 @@ for entry in "${shapes[@]}"; do
       done
       met=-
       [ -z "$peer" ] || same stream block || met="counts differ"
-      if [ "$kind" = message+ ]; then
+      if [ "$kind" = message+ ] && [ "$count" != instructions ]; then
         timed reference "$in" "$reference"
         same reference || met="counts differ"
       fi
