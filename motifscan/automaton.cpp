@@ -11,6 +11,7 @@ Engine engineOf(ScanChoice choice) {
         case ScanChoice::wideBitParallel:
             return Engine::wideBitParallel;
         case ScanChoice::denseTable:
+        case ScanChoice::sparseTable:
             return Engine::denseTable;
         case ScanChoice::fastest:
         case ScanChoice::compact:
@@ -34,15 +35,14 @@ bool tryEngine(Automaton& automaton, Engine engine, std::vector<std::string> con
             if (symbols > maxWideSymbols || !layOutWideBits(automaton.wideBits, patterns)) return false;
             break;
         case Engine::denseTable:
-            if (symbols > maxDenseSymbols) return false;
-            buildDenseTable(automaton.dense, patterns, symbols);
+            buildDenseTable(automaton.dense, patterns);
             break;
         case Engine::compact:
             buildCompactAutomaton(automaton.compact, patterns);
             // Hand over to the dense table where it may be built, unless the
             // tests asked for the compact automaton itself.
-            if (symbols <= maxDenseSymbols && maxShare < 1.0) {
-                automaton.compact.budget = denseAfterBytesPerSymbol * symbols;
+            if (symbols <= maxHandOverSymbols && maxShare < 1.0) {
+                automaton.compact.budget = symbols / symbolsPerCompactByte;
             }
             break;
     }
@@ -55,6 +55,7 @@ bool tryEngine(Automaton& automaton, Engine engine, std::vector<std::string> con
 void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patterns, ScanChoice choice) {
     PatternSizes const sizes = measurePatterns(patterns);
     automaton.patterns = &patterns;
+    automaton.dense.denseBudget = choice == ScanChoice::sparseTable ? 0 : defaultDenseBudget;
     automaton.symbols = sizes.symbols;
     if (choice != ScanChoice::fastest) {
         // The tests' choice: that engine wherever it can work at all.
@@ -66,9 +67,13 @@ void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patter
 }
 
 int podciagDenseAfterCompact(Input& in, Automaton& automaton) {
-    buildDenseTable(automaton.dense, *automaton.patterns, automaton.symbols);
+    buildDenseTable(automaton.dense, *automaton.patterns);
     automaton.engine = Engine::denseTable;
-    CompactState const state = automaton.compact.handedOver;
-    std::uint32_t const row = rowAfter(automaton.dense, textOf(automaton.compact, state), state.depth);
-    return podciagDenseTable(in, automaton.dense, row);
+    CompactState const handedOver = automaton.compact.handedOver;
+    std::uint32_t const state =
+        stateAfter(automaton.dense, textOf(automaton.compact, handedOver), handedOver.depth);
+    // Long messages come with large sets too: what the compact automaton
+    // learnt goes before the table's scan.
+    automaton.compact = CompactAutomaton();
+    return podciagDenseTable(in, automaton.dense, state);
 }

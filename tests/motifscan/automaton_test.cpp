@@ -129,6 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ScanParameters{defaultInputCapacity, ScanChoice::wideBitParallel, "wideBitParallel"},
                     ScanParameters{1, ScanChoice::denseTable, "denseTable_1"},
                     ScanParameters{defaultInputCapacity, ScanChoice::denseTable, "denseTable"},
+                    ScanParameters{1, ScanChoice::sparseTable, "sparseTable_1"},
+                    ScanParameters{defaultInputCapacity, ScanChoice::sparseTable, "sparseTable"},
                     ScanParameters{1, ScanChoice::compact, "compact_1"},
                     ScanParameters{defaultInputCapacity, ScanChoice::compact, "compact"}),
     [](testing::TestParamInfo<ScanParameters> const& info) { return std::string(info.param.name); });
@@ -230,11 +232,12 @@ std::vector<std::string> structuredPatterns(std::mt19937& random, int kind, std:
 
 TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
     std::mt19937 random(99);
-    ScanChoice const engines[] = {ScanChoice::fastest, ScanChoice::endFilter, ScanChoice::wideBitParallel,
-                                  ScanChoice::denseTable, ScanChoice::compact};
+    ScanChoice const engines[] = {ScanChoice::fastest,         ScanChoice::endFilter,
+                                  ScanChoice::wideBitParallel, ScanChoice::denseTable,
+                                  ScanChoice::sparseTable,     ScanChoice::compact};
     std::size_t const sizes[] = {
         maxBitParallelSymbols, maxBitParallelSymbols + 1, maxWideSymbols, maxWideSymbols + 1, 3000,
-        maxDenseSymbols,       maxDenseSymbols + 1};
+        std::size_t{1} << 17};
     Automaton automaton;
     for (std::size_t symbols : sizes) {
         for (int kind = 0; kind < 4; ++kind) {
@@ -274,15 +277,15 @@ TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
     buildAutomaton(automaton, {"A", std::string(maxWideSymbols - 1, 'B')});
     EXPECT_EQ(automaton.engine, Engine::wideBitParallel);
     // Above that, the compact automaton first, and the dense table once the
-    // message is four bytes per pattern symbol long (up to 2^17 symbols).
+    // message has one byte per 32 pattern symbols (up to 2^23 symbols).
     std::vector<std::string> const midSet = {"A", std::string(1000, 'B')};
     buildAutomaton(automaton, midSet);
     EXPECT_EQ(automaton.engine, Engine::compact);
-    std::string const message = std::string(4000, 'C') + std::string(1000, 'B') + "\n";
+    std::string const message = std::string(20, 'C') + std::string(1000, 'B') + "\n";
     ScanResult const handedOver = scanMessage(automaton, midSet, message, 7, ScanChoice::fastest);
     EXPECT_EQ(automaton.engine, Engine::denseTable);
     EXPECT_EQ(handedOver.count, 1);  // the B run started before the hand-over
-    buildAutomaton(automaton, {"A", std::string(maxDenseSymbols, 'B')});
+    buildAutomaton(automaton, {"A", std::string(maxHandOverSymbols, 'B')});
     EXPECT_EQ(automaton.engine, Engine::compact);
     EXPECT_EQ(automaton.compact.budget, UINT64_MAX);
 }
@@ -342,10 +345,14 @@ TEST(MotifscanAutomaton, OnlyPatternsOfMessageSymbolsCanComplete) {
 TEST(MotifscanAutomaton, StatesGrowOnlyWithPatternsThatCanComplete) {
     Automaton automaton;
     buildAutomaton(automaton, {std::string(1000, 'a'), "", "A?"}, ScanChoice::denseTable);
-    EXPECT_EQ(automaton.dense.patternEndsAt.size(), 1u);  // trie nodes: the start state only
-    // A pattern that a shorter one prefixes is never reached.
-    buildAutomaton(automaton, {"A", std::string(1000, 'A')}, ScanChoice::denseTable);
-    EXPECT_EQ(automaton.dense.patternEndsAt.size(), 2u);
+    EXPECT_EQ(automaton.dense.rows.size(), automaton.dense.width);  // the start state only
+    // A pattern that a shorter one prefixes is never reached, and states that
+    // complete are not stored.
+    buildAutomaton(automaton, {"A", std::string(1000, 'A')}, ScanChoice::sparseTable);
+    EXPECT_EQ(automaton.dense.rows.size(), automaton.dense.width);
+    EXPECT_TRUE(automaton.dense.sparse.empty());
+    buildAutomaton(automaton, {"B", std::string(1000, 'A')}, ScanChoice::sparseTable);
+    EXPECT_EQ(automaton.dense.sparse.size(), 2 * 999u);
 }
 
 }  // namespace

@@ -99,9 +99,9 @@ inline RunResult runInMemory(std::string const& input, std::size_t capacity = de
 }
 
 // Every engine, for tests that run the whole program with each.
-inline constexpr ScanChoice everyEngine[] = {ScanChoice::fastest,    ScanChoice::bitParallel,
-                                             ScanChoice::endFilter,  ScanChoice::wideBitParallel,
-                                             ScanChoice::denseTable, ScanChoice::compact};
+inline constexpr ScanChoice everyEngine[] = {
+    ScanChoice::fastest,    ScanChoice::bitParallel, ScanChoice::endFilter, ScanChoice::wideBitParallel,
+    ScanChoice::denseTable, ScanChoice::sparseTable, ScanChoice::compact};
 
 // Bytes of `in` consumed so far, out of the `total` it was created with.
 inline std::size_t consumedBytes(Input const& in, std::size_t total) {
