@@ -42,7 +42,8 @@ bool tryEngine(Automaton& automaton, Engine engine, std::vector<std::string> con
             // Hand over to the dense table where it may be built, unless the
             // tests asked for the compact automaton itself.
             if (symbols <= maxHandOverSymbols && maxShare < 1.0) {
-                automaton.compact.budget = symbols / symbolsPerCompactByte;
+                automaton.compact.budget =
+                    std::min<std::uint64_t>(symbols / symbolsPerCompactByte, maxCompactBytes);
             }
             break;
     }
@@ -67,13 +68,13 @@ void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patter
 }
 
 int podciagDenseAfterCompact(Input& in, Automaton& automaton) {
+    // The handed-over state's text lies in a pattern, not in the automaton.
+    CompactState const handedOver = automaton.compact.handedOver;
+    char const* const text = textOf(automaton.compact, handedOver);
+    // Long messages come with large sets too: what the compact automaton
+    // learnt goes before the table is built.
+    automaton.compact = CompactAutomaton();
     buildDenseTable(automaton.dense, *automaton.patterns);
     automaton.engine = Engine::denseTable;
-    CompactState const handedOver = automaton.compact.handedOver;
-    std::uint32_t const state =
-        stateAfter(automaton.dense, textOf(automaton.compact, handedOver), handedOver.depth);
-    // Long messages come with large sets too: what the compact automaton
-    // learnt goes before the table's scan.
-    automaton.compact = CompactAutomaton();
-    return podciagDenseTable(in, automaton.dense, state);
+    return podciagDenseTable(in, automaton.dense, stateAfter(automaton.dense, text, handedOver.depth));
 }

@@ -46,6 +46,7 @@ enum class Engine { bitParallel, endFilter, wideBitParallel, denseTable, compact
 constexpr double maxCandidateShare = 0.02;
 
 constexpr std::uint64_t symbolsPerCompactByte = 32;
+constexpr std::uint64_t maxCompactBytes = std::uint64_t{1} << 16;
 constexpr std::size_t maxHandOverSymbols = std::size_t{1} << 23;
 
 struct Automaton {
