@@ -8,6 +8,9 @@
 #include "automaton.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <ostream>
@@ -353,6 +356,31 @@ TEST(MotifscanAutomaton, StatesGrowOnlyWithPatternsThatCanComplete) {
     EXPECT_TRUE(automaton.dense.sparse.empty());
     buildAutomaton(automaton, {"B", std::string(1000, 'A')}, ScanChoice::sparseTable);
     EXPECT_EQ(automaton.dense.sparse.size(), 2 * 999u);
+}
+
+// The patterns X^j AB for j = 0..3000 over the message X^3000 AB: every link
+// of the deepest chain needs the one before it. Run in a child process whose
+// stack may not grow past 256 KiB, which a recursion over those links
+// overflows; every engine that takes the set runs there.
+TEST(MotifscanAutomaton, DeepLinksNeedNoDeepStack) {
+    std::string input = "1\n3001\n";
+    for (int j = 0; j <= 3000; ++j) input += std::string(j, 'X') + "AB\n";
+    input += std::string(3000, 'X') + "AB\n";
+    pid_t const child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rlimit const limit{256 << 10, 256 << 10};
+        int failures = ::setrlimit(RLIMIT_STACK, &limit) == 0 ? 0 : 100;
+        for (ScanChoice engine : {ScanChoice::fastest, ScanChoice::compact, ScanChoice::sparseTable}) {
+            RunResult const run = runInMemory(input, 4096, engine);
+            failures += run.finished && run.output == "1\n" ? 0 : 1;
+        }
+        ::_exit(failures);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
