@@ -35,13 +35,13 @@ bool tryEngine(Automaton& automaton, Engine engine, std::vector<std::string> con
             if (symbols > maxWideSymbols || !layOutWideBits(automaton.wideBits, patterns)) return false;
             break;
         case Engine::denseTable:
-            buildDenseTable(automaton.dense, patterns);
+            buildDenseTable(automaton.dense, patterns, symbols);
             break;
         case Engine::compact:
             buildCompactAutomaton(automaton.compact, patterns);
             // Hand over to the dense table where it may be built, unless the
             // tests asked for the compact automaton itself.
-            if (symbols <= maxHandOverSymbols && maxShare < 1.0) {
+            if (symbols <= maxDenseSymbols && maxShare < 1.0) {
                 automaton.compact.budget =
                     std::min<std::uint64_t>(symbols / symbolsPerCompactByte, maxCompactBytes);
             }
@@ -74,7 +74,7 @@ int podciagDenseAfterCompact(Input& in, Automaton& automaton) {
     // Long messages come with large sets too: what the compact automaton
     // learnt goes before the table is built.
     automaton.compact = CompactAutomaton();
-    buildDenseTable(automaton.dense, *automaton.patterns);
+    buildDenseTable(automaton.dense, *automaton.patterns, automaton.symbols);
     automaton.engine = Engine::denseTable;
-    return podciagDenseTable(in, automaton.dense, stateAfter(automaton.dense, text, handedOver.depth));
+    return podciagDenseTable(in, automaton.dense, rowAfter(automaton.dense, text, handedOver.depth));
 }

@@ -37,8 +37,7 @@
 // compact automaton takes a few hundred nanoseconds a byte on sets of
 // millions of symbols, the table's build some tens a symbol: the hand-over
 // comes when the compact automaton has cost about what the build will.
-// Above maxHandOverSymbols the compact automaton runs to the end, as the
-// table's memory would outgrow the patterns'.
+// Above maxDenseSymbols the compact automaton runs to the end.
 enum class Engine { bitParallel, endFilter, wideBitParallel, denseTable, compact };
 
 // The most candidate ends, as a share of random message bytes, for which the
@@ -47,7 +46,6 @@ constexpr double maxCandidateShare = 0.02;
 
 constexpr std::uint64_t symbolsPerCompactByte = 32;
 constexpr std::uint64_t maxCompactBytes = std::uint64_t{1} << 16;
-constexpr std::size_t maxHandOverSymbols = std::size_t{1} << 23;
 
 struct Automaton {
     Engine engine = Engine::bitParallel;

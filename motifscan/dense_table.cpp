@@ -8,13 +8,11 @@ namespace {
 
 // A column per message symbol that some pattern holds, in symbol order, then
 // one for the other message symbols (when there are any), then the end of the
-// message. Returns the number of pattern symbols.
-std::size_t assignClasses(DenseTable& dense, std::vector<std::string> const& patterns) {
+// message.
+void assignClasses(DenseTable& dense, std::vector<std::string> const& patterns) {
     std::uint32_t used = 0;
-    std::size_t symbols = 0;
     for (std::uint32_t const index : dense.order) {
         std::string const& pattern = patterns[index];
-        symbols += pattern.size();
         for (unsigned char const byte : pattern) used |= std::uint32_t{1} << symbolClassOf[byte];
     }
     auto const distinct = static_cast<std::uint32_t>(std::popcount(used));
@@ -27,7 +25,6 @@ std::size_t assignClasses(DenseTable& dense, std::vector<std::string> const& pat
     }
     column[terminatorClass] = static_cast<std::uint8_t>(dense.width - 1);
     for (int byte = 0; byte < 256; ++byte) dense.classOf[byte] = column[symbolClassOf[byte]];
-    return symbols;
 }
 
 std::uint32_t edgeWord(std::uint32_t symbol, std::uint32_t target) {
@@ -138,14 +135,14 @@ struct Builder {
 
 }  // namespace
 
-void buildDenseTable(DenseTable& dense, std::vector<std::string> const& patterns) {
+void buildDenseTable(DenseTable& dense, std::vector<std::string> const& patterns, std::size_t symbols) {
     dense.order.clear();
     for (std::size_t index = 0; index < patterns.size(); ++index) {
         // Depths and pattern indices are 32-bit.
         if (patterns[index].size() >= completesOccurrence) throw std::bad_alloc();
         if (canComplete(patterns[index])) dense.order.push_back(static_cast<std::uint32_t>(index));
     }
-    std::size_t const symbols = assignClasses(dense, patterns);
+    assignClasses(dense, patterns);
     dense.scratch.resize(dense.order.size());
     dense.rows.clear();
     dense.sparse.clear();
@@ -186,7 +183,7 @@ void buildDenseTable(DenseTable& dense, std::vector<std::string> const& patterns
     }
 }
 
-std::uint32_t stateAfter(DenseTable const& dense, char const* bytes, std::size_t length) {
+std::uint32_t rowAfter(DenseTable const& dense, char const* bytes, std::size_t length) {
     std::uint32_t state = 0;
     for (std::size_t k = 0; k < length; ++k) {
         state = stepDense(dense, state, dense.classOf[static_cast<unsigned char>(bytes[k])]);

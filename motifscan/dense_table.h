@@ -81,9 +81,15 @@ struct DenseTable {
     std::vector<Pending> level, nextLevel;  // ids follow on from the level's first
 };
 
-// Builds the table for the patterns that can complete. Memory grows with the
-// patterns; dense rows take at most dense.denseBudget bytes (at least one row).
-void buildDenseTable(DenseTable& dense, std::vector<std::string> const& patterns);
+// The largest pattern sets (in symbols) for which the other engines build the
+// table in the middle of a scan: its memory, 8 to 13 bytes per state deeper
+// than the dense rows, may be several times the patterns' own.
+constexpr std::size_t maxDenseSymbols = std::size_t{1} << 23;
+
+// Builds the table for the patterns that can complete, whose lengths add up
+// to `symbols`. Memory grows with the patterns; dense rows take at most
+// dense.denseBudget bytes (at least one row).
+void buildDenseTable(DenseTable& dense, std::vector<std::string> const& patterns, std::size_t symbols);
 
 inline std::uint32_t edgeTarget(std::uint32_t edge) {
     std::uint32_t const target = edge & edgeTargetMask;
@@ -109,8 +115,8 @@ inline std::uint32_t stepDense(DenseTable const& dense, std::uint32_t state, std
 }
 
 // The state reached from the start on `length` pattern bytes, none of which
-// completes an occurrence.
-std::uint32_t stateAfter(DenseTable const& dense, char const* bytes, std::size_t length);
+// completes an occurrence: a row offset or a sparse state's id.
+std::uint32_t rowAfter(DenseTable const& dense, char const* bytes, std::size_t length);
 
 // Scans the bytes [next, end) on from `state`; stops after a byte that leads
 // to a marker, which is then left in `state`. Returns where it stopped. Any

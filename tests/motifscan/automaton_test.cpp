@@ -288,7 +288,7 @@ TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
     ScanResult const handedOver = scanMessage(automaton, midSet, message, 7, ScanChoice::fastest);
     EXPECT_EQ(automaton.engine, Engine::denseTable);
     EXPECT_EQ(handedOver.count, 1);  // the B run started before the hand-over
-    buildAutomaton(automaton, {"A", std::string(maxHandOverSymbols, 'B')});
+    buildAutomaton(automaton, {"A", std::string(maxDenseSymbols, 'B')});
     EXPECT_EQ(automaton.engine, Engine::compact);
     EXPECT_EQ(automaton.compact.budget, UINT64_MAX);
 }
@@ -356,6 +356,70 @@ TEST(MotifscanAutomaton, StatesGrowOnlyWithPatternsThatCanComplete) {
     EXPECT_TRUE(automaton.dense.sparse.empty());
     buildAutomaton(automaton, {"B", std::string(1000, 'A')}, ScanChoice::sparseTable);
     EXPECT_EQ(automaton.dense.sparse.size(), 2 * 999u);
+}
+
+// The table over patterns of 1, 4, 26 and 27 symbols, with messages that
+// hold other symbols too, all dense, dense near the start only, and sparse
+// but for the start; then the same sets handed over from the compact
+// automaton in the middle of a message. Blocks of 1, 7 and 4096 bytes.
+TEST(MotifscanAutomaton, ByteClassTablesCountAsTheModel) {
+    struct Alphabet {
+        std::string symbols;
+        std::uint32_t width;
+    };
+    Alphabet const alphabets[] = {
+        {"A", 3}, {"ACGT", 6}, {"ABCDEFGHIJKLMNOPQRSTUVWXYZ", 28}, {"ABCDEFGHIJKLMNOPQRSTUVWXYZ*", 28}};
+    std::mt19937 random(1818);
+    for (Alphabet const& alphabet : alphabets) {
+        for (int trial = 0; trial < 24; ++trial) {
+            std::string const others = alphabet.symbols.size() < 27 ? "*Z" : "";
+            std::string message;
+            while (message.size() < 1500) {
+                message += randomWord(random, alphabet.symbols, 30);
+                if (!others.empty() && random() % 4 == 0) message += randomWord(random, others, 2);
+            }
+            std::vector<std::string> patterns;
+            int const count = 1 + static_cast<int>(random() % (trial % 2 == 0 ? 8 : 120));
+            while (static_cast<int>(patterns.size()) < count) {
+                std::size_t const length = 1 + random() % (trial % 3 == 0 ? 3 : 14);
+                std::string pattern = random() % 2 == 0 ? message.substr(random() % message.size(), length)
+                                                        : randomWord(random, alphabet.symbols, 14);
+                for (char& c : pattern) {
+                    if (alphabet.symbols.find(c) == std::string::npos) c = alphabet.symbols[0];
+                }
+                patterns.push_back(pattern);
+            }
+            if (alphabet.symbols.size() > 1) patterns.push_back(alphabet.symbols);  // every symbol in use
+            int const expected = mostDisjointOccurrences(patterns, message);
+            SCOPED_TRACE(testing::Message() << alphabet.symbols.size() << " symbols, trial " << trial);
+            std::string const input = message + "\n";
+            for (std::size_t budget : {std::size_t{0}, std::size_t{300}, defaultDenseBudget}) {
+                for (std::size_t capacity : {std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
+                    DenseTable dense;
+                    dense.denseBudget = budget;
+                    buildDenseTable(dense, patterns, measurePatterns(patterns).symbols);
+                    EXPECT_EQ(dense.width, alphabet.width);
+                    Input in = inputFromMemory(input, capacity);
+                    int counted = 0;
+                    while (podciagDenseTable(in, dense) == 1) ++counted;
+                    EXPECT_EQ(counted, expected) << "budget " << budget << ", capacity " << capacity;
+                    EXPECT_EQ(consumedBytes(in, input.size()), input.size());
+                }
+            }
+            // Above 255 symbols: the compact automaton, then the table. A
+            // one-symbol pattern keeps the filter away.
+            std::vector<std::string> large = patterns;
+            large.push_back("*");
+            large.push_back(std::string(300, alphabet.symbols[0]) + "?");  // never completes, never counts
+            large.push_back(std::string(300, alphabet.symbols.back()) + message.substr(0, 9));
+            Automaton automaton;
+            for (std::size_t capacity : {std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
+                ScanResult const result = scanMessage(automaton, large, input, capacity, ScanChoice::fastest);
+                EXPECT_EQ(automaton.engine, Engine::denseTable);
+                EXPECT_EQ(result.count, mostDisjointOccurrences(large, message)) << "capacity " << capacity;
+            }
+        }
+    }
 }
 
 // The patterns X^j AB for j = 0..3000 over the message X^3000 AB: every link
