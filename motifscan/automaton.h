@@ -47,6 +47,13 @@ constexpr double maxCandidateShare = 0.02;
 constexpr std::uint64_t symbolsPerCompactByte = 32;
 constexpr std::uint64_t maxCompactBytes = std::uint64_t{1} << 16;
 
+// A task's engines. bits, filter, wideBits and dense are compiled from the
+// patterns by buildAutomaton and only read by the scans (the dense table's
+// scan state is one state id, and resumes across blocks of any size: see
+// scanDense). The compact automaton is learnt by the scan as it goes, and its
+// hand-over builds `dense` and switches `engine` mid-scan: that part belongs
+// to the scan, and moves into a scan state of its own once several scans share
+// one set of patterns.
 struct Automaton {
     Engine engine = Engine::bitParallel;
     BitParallel bits;
