@@ -11,6 +11,7 @@ Engine engineOf(ScanChoice choice) {
         case ScanChoice::wideBitParallel:
             return Engine::wideBitParallel;
         case ScanChoice::denseTable:
+        case ScanChoice::sparseTable:
             return Engine::denseTable;
         case ScanChoice::fastest:
         case ScanChoice::compact:
@@ -34,7 +35,6 @@ bool tryEngine(Automaton& automaton, Engine engine, std::vector<std::string> con
             if (symbols > maxWideSymbols || !layOutWideBits(automaton.wideBits, patterns)) return false;
             break;
         case Engine::denseTable:
-            if (symbols > maxDenseSymbols) return false;
             buildDenseTable(automaton.dense, patterns, symbols);
             break;
         case Engine::compact:
@@ -42,7 +42,8 @@ bool tryEngine(Automaton& automaton, Engine engine, std::vector<std::string> con
             // Hand over to the dense table where it may be built, unless the
             // tests asked for the compact automaton itself.
             if (symbols <= maxDenseSymbols && maxShare < 1.0) {
-                automaton.compact.budget = denseAfterBytesPerSymbol * symbols;
+                automaton.compact.budget =
+                    std::min<std::uint64_t>(symbols / symbolsPerCompactByte, maxCompactBytes);
             }
             break;
     }
@@ -55,6 +56,7 @@ bool tryEngine(Automaton& automaton, Engine engine, std::vector<std::string> con
 void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patterns, ScanChoice choice) {
     PatternSizes const sizes = measurePatterns(patterns);
     automaton.patterns = &patterns;
+    automaton.dense.denseBudget = choice == ScanChoice::sparseTable ? 0 : defaultDenseBudget;
     automaton.symbols = sizes.symbols;
     if (choice != ScanChoice::fastest) {
         // The tests' choice: that engine wherever it can work at all.
@@ -66,9 +68,13 @@ void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patter
 }
 
 int podciagDenseAfterCompact(Input& in, Automaton& automaton) {
+    // The handed-over state's text lies in a pattern, not in the automaton.
+    CompactState const handedOver = automaton.compact.handedOver;
+    char const* const text = textOf(automaton.compact, handedOver);
+    // Long messages come with large sets too: what the compact automaton
+    // learnt goes before the table is built.
+    automaton.compact = CompactAutomaton();
     buildDenseTable(automaton.dense, *automaton.patterns, automaton.symbols);
     automaton.engine = Engine::denseTable;
-    CompactState const state = automaton.compact.handedOver;
-    std::uint32_t const row = rowAfter(automaton.dense, textOf(automaton.compact, state), state.depth);
-    return podciagDenseTable(in, automaton.dense, row);
+    return podciagDenseTable(in, automaton.dense, rowAfter(automaton.dense, text, handedOver.depth));
 }

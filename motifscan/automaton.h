@@ -26,21 +26,34 @@
 //                    patterns of at most     candidates confirmed by comparison
 //                    4096 symbols
 //   wideBitParallel  at most 255 symbols     Shift-And in four words
-//   denseTable       at most 2^17 symbols    full Aho-Corasick table, 112 B per state
+//   denseTable       any number              Aho-Corasick over byte classes, dense
+//                                            rows near the start, sparse deeper
 //   compact          any number              lazily built Aho-Corasick automaton
 // Above 255 symbols a task starts with the compact automaton, which costs
 // next to nothing to set up, and builds the dense table only once the message
-// has proven long: after denseAfterBytesPerSymbol message bytes per pattern
-// symbol, in the middle of a scan if need be. Short messages then cost what
-// reading the patterns costs, long ones run at the dense table's speed.
+// has proven long: after one message byte per symbolsPerCompactByte pattern
+// symbols, in the middle of a scan if need be. Short messages then cost what
+// reading the patterns costs, long ones run at the dense table's speed. The
+// compact automaton takes a few hundred nanoseconds a byte on sets of
+// millions of symbols, the table's build some tens a symbol: the hand-over
+// comes when the compact automaton has cost about what the build will.
+// Above maxDenseSymbols the compact automaton runs to the end.
 enum class Engine { bitParallel, endFilter, wideBitParallel, denseTable, compact };
 
 // The most candidate ends, as a share of random message bytes, for which the
 // filter is chosen over the automata.
 constexpr double maxCandidateShare = 0.02;
 
-constexpr std::uint64_t denseAfterBytesPerSymbol = 4;
+constexpr std::uint64_t symbolsPerCompactByte = 32;
+constexpr std::uint64_t maxCompactBytes = std::uint64_t{1} << 16;
 
+// A task's engines. bits, filter, wideBits and dense are compiled from the
+// patterns by buildAutomaton and only read by the scans (the dense table's
+// scan state is one state id, and resumes across blocks of any size: see
+// scanDense). The compact automaton is learnt by the scan as it goes, and its
+// hand-over builds `dense` and switches `engine` mid-scan: that part belongs
+// to the scan, and moves into a scan state of its own once several scans share
+// one set of patterns.
 struct Automaton {
     Engine engine = Engine::bitParallel;
     BitParallel bits;
@@ -58,7 +71,9 @@ int podciagDenseAfterCompact(Input& in, Automaton& automaton);
 
 // Which engine a task gets: the fastest one that takes its patterns, or, for
 // the tests, the given one wherever it can take them (else the next bigger).
-enum class ScanChoice { fastest, bitParallel, endFilter, wideBitParallel, denseTable, compact };
+// sparseTable is the dense table with a single dense row, the start state, so
+// that every other state takes the sparse path.
+enum class ScanChoice { fastest, bitParallel, endFilter, wideBitParallel, denseTable, compact, sparseTable };
 
 // Rebuilds the automaton for the patterns, reusing its memory. Patterns that
 // cannot complete are left out. The patterns must stay unchanged while the

@@ -101,21 +101,94 @@ bool childOf(CompactAutomaton& compact, CompactState state, unsigned char byte, 
     return true;
 }
 
-void ensureSuffix(CompactAutomaton& compact, CompactState state);
+bool linkKnown(CompactAutomaton const& compact, CompactState state) {
+    CompactNode const& node = compact.nodes[state.node];
+    return state.depth - node.first < node.suffix.size();
+}
+
+// With the completion flag.
+CompactState knownLink(CompactAutomaton const& compact, CompactState state) {
+    CompactNode const& node = compact.nodes[state.node];
+    return node.suffix[state.depth - node.first];
+}
+
+// Computes the suffix links of the node's states in depth order, up to depth
+// `upTo`, as far as the links they need are known: the link of the state
+// after symbol c is the state reached from the link of its parent on c,
+// falling back along links. Returns false at the first link it needs that is
+// not known, in `missing`: always a shallower state than the one it was
+// computing, so the caller can settle that one first and try again.
+bool extendSuffixes(CompactAutomaton& compact, std::uint32_t id, std::uint32_t upTo, CompactState& missing) {
+    CompactNode& node = compact.nodes[id];  // nodes never move
+    if (node.suffix.empty()) node.suffix.reserve(node.last - node.first + 1);
+    for (auto depth = static_cast<std::uint32_t>(node.first + node.suffix.size()); depth <= upTo; ++depth) {
+        CompactState link;  // the start state
+        if (depth > 1) {
+            CompactState const parent =
+                depth == node.first ? CompactState{node.parent, depth - 1} : CompactState{id, depth - 1};
+            if (!linkKnown(compact, parent)) {
+                missing = parent;
+                return false;
+            }
+            auto const byte = static_cast<unsigned char>(node.text[depth - 1]);
+            CompactState fallback = withoutFlag(knownLink(compact, parent));
+            while (!childOf(compact, fallback, byte, link)) {
+                if (fallback.depth == 0) {
+                    link = fallback;
+                    break;
+                }
+                if (!linkKnown(compact, fallback)) {
+                    missing = fallback;
+                    return false;
+                }
+                fallback = withoutFlag(knownLink(compact, fallback));
+            }
+            CompactNode const& linked = compact.nodes[link.node];
+            bool completes = linked.terminal && link.depth == linked.last;
+            if (!completes && link.depth > 0) {
+                if (!linkKnown(compact, link)) {
+                    missing = link;
+                    return false;
+                }
+                completes = (knownLink(compact, link).depth & completesBit) != 0;
+            }
+            if (completes) link.depth |= completesBit;
+        }
+        node.suffix.push_back(link);
+    }
+    return true;
+}
+
+// Makes the suffix link of a state (depth 1 or more) known, and the links it
+// needs before it, with a stack of its own: the chain of links needed can be
+// as deep as the longest pattern.
+void ensureSuffix(CompactAutomaton& compact, CompactState state) {
+    if (linkKnown(compact, state)) return;
+    std::vector<CompactState>& pending = compact.pending;
+    pending.clear();
+    pending.push_back(state);
+    while (!pending.empty()) {
+        CompactState const top = pending.back();
+        CompactState missing;
+        if (linkKnown(compact, top) || extendSuffixes(compact, top.node, top.depth, missing)) {
+            pending.pop_back();
+        } else {
+            pending.push_back(missing);
+        }
+    }
+}
 
 CompactState suffixLink(CompactAutomaton& compact, CompactState state) {
     ensureSuffix(compact, state);
-    CompactNode const& node = compact.nodes[state.node];
-    return withoutFlag(node.suffix[state.depth - node.first]);
+    return withoutFlag(knownLink(compact, state));
 }
 
 bool reachingCompletes(CompactAutomaton& compact, CompactState state) {
     CompactNode const& node = compact.nodes[state.node];
     if (node.terminal && state.depth == node.last) return true;
     if (state.depth == 0) return false;
-    std::size_t const index = state.depth - node.first;
-    if (index >= node.suffix.size()) ensureSuffix(compact, state);
-    return (node.suffix[index].depth & completesBit) != 0;
+    ensureSuffix(compact, state);
+    return (knownLink(compact, state).depth & completesBit) != 0;
 }
 
 // The state reached from `state` on `byte`: its child, or its suffix link's,
@@ -127,59 +200,6 @@ CompactState follow(CompactAutomaton& compact, CompactState state, unsigned char
         if (state.depth == 0) return state;
         state = suffixLink(compact, state);
     }
-}
-
-// Computes the suffix links of the node's states in depth order, up to depth
-// `upTo`. The links it needs belong to shallower states. Along a chain the
-// link of one state mostly leads on to the next symbol of the link's own
-// chain, as in the failure function of a single pattern; that case is tried
-// first, without the general walk.
-void extendSuffixes(CompactAutomaton& compact, std::uint32_t id, std::uint32_t upTo) {
-    CompactNode& node = compact.nodes[id];  // nodes never move
-    if (node.suffix.empty()) node.suffix.reserve(node.last - node.first + 1);
-    auto depth = static_cast<std::uint32_t>(node.first + node.suffix.size());
-    if (depth > upTo) return;
-    CompactState parentLink;  // the start state
-    if (depth > 1) {
-        parentLink = suffixLink(compact, depth == node.first ? CompactState{node.parent, depth - 1}
-                                                             : CompactState{id, depth - 1});
-    }
-    for (; depth <= upTo; ++depth) {
-        CompactState link;  // the start state
-        if (depth > 1) {
-            auto const byte = static_cast<unsigned char>(node.text[depth - 1]);
-            CompactNode const& linked = compact.nodes[parentLink.node];
-            if (parentLink.depth < linked.last &&
-                static_cast<unsigned char>(linked.text[parentLink.depth]) == byte) {
-                link = {parentLink.node, parentLink.depth + 1};
-            } else {
-                link = follow(compact, parentLink, byte);
-            }
-            parentLink = link;
-            if (reachingCompletes(compact, link)) link.depth |= completesBit;
-        }
-        node.suffix.push_back(link);
-    }
-}
-
-void ensureSuffix(CompactAutomaton& compact, CompactState state) {
-    CompactNode const& node = compact.nodes[state.node];
-    if (state.depth - node.first < node.suffix.size()) return;
-    if (node.suffix.empty() && state.node != 0) {
-        // The first state's link needs the parent's last one: settle the
-        // ancestors that lack it from the top down, without recursing.
-        std::vector<std::uint32_t> pending;
-        for (std::uint32_t up = node.parent;; up = compact.nodes[up].parent) {
-            CompactNode const& ancestor = compact.nodes[up];
-            if (ancestor.suffix.size() > ancestor.last - ancestor.first) break;
-            pending.push_back(up);
-            if (up == 0) break;
-        }
-        for (auto up = pending.rbegin(); up != pending.rend(); ++up) {
-            extendSuffixes(compact, *up, compact.nodes[*up].last);
-        }
-    }
-    extendSuffixes(compact, state.node, state.depth);
 }
 
 }  // namespace

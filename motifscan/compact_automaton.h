@@ -25,7 +25,9 @@
 // pattern; they are allocated once per task.
 //
 // Suffix links are computed lazily too, per chain and in order of depth, the
-// first time the scan (or another suffix link) needs them: the link of the
+// first time the scan (or another suffix link) needs them, with a stack of
+// the links still waiting rather than recursion (a chain of needed links is
+// as deep as the longest pattern): the link of the
 // state after symbol c is the state reached from the link of its parent on c,
 // falling back along links as usual. Each entry also records whether some
 // pattern ends at a suffix of the state (then reaching the state completes an
@@ -81,7 +83,8 @@ struct CompactAutomaton {
     std::vector<std::uint32_t> length;
     std::vector<std::uint32_t> order;
     std::vector<std::uint32_t> scratch;
-    std::vector<CompactNode> nodes;  // node 0 holds the start state at depth 0
+    std::vector<CompactNode> nodes;     // node 0 holds the start state at depth 0
+    std::vector<CompactState> pending;  // links waiting for shallower ones
 };
 
 // Sets up the start node over the patterns that can complete. The patterns

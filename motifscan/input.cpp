@@ -42,7 +42,6 @@ Input inputFromMemory(std::string_view data, std::size_t capacity) {
 bool refill(Input& in) {
     if (in.atEnd) return false;
     if (in.flushBeforeRead != nullptr) flush(*in.flushBeforeRead);
-    if (in.mapped.window != 0) return refillMapped(in);
     char* const block = in.buffer.get();
     std::size_t filled = 0;
     if (in.memory != nullptr) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -14,42 +13,20 @@ struct Output;
 // where the previous one stopped; nothing is read ahead of what the C library's
 // scanf, std::getline and getchar would have consumed, except into the buffer.
 //
-// A regular file read through a window of it mapped into memory, one window
-// at a time: each refill unmaps the window behind the scan and maps the next,
-// so at most one window is resident. Where the file ends as its size said at
-// the start, reading goes on with read(). See input_mapped.cpp.
-struct MappedFile {
-    std::uint64_t next = 0;   // file offset of the first byte after the window
-    std::uint64_t limit = 0;  // the file's size when it was opened
-    std::size_t window = 0;   // bytes per window; 0 when the input is not mapped
-    char* base = nullptr;     // the current mapping (window pages and a guard page)
-    std::size_t length = 0;
-
-    MappedFile() = default;
-    MappedFile(MappedFile&& other) noexcept;
-    MappedFile& operator=(MappedFile&& other) noexcept;
-    ~MappedFile();
-};
-
-// The source is a file descriptor, read with read() or through a mapped
-// window, or a memory block; the memory form copies at most `capacity` bytes
-// per refill, so tests can make every count, line and message straddle a
-// refill by choosing a capacity of 1 (the mapped form does the same with a
-// window of 1).
+// The source is a file descriptor, read with read(), or a memory block; both
+// take at most `capacity` bytes per refill, so tests can make every count,
+// line and message straddle a refill by choosing a capacity of 1.
 struct Input {
     int fd = 0;  // read from here unless memory is set
     char const* memory = nullptr;
     std::size_t memoryLeft = 0;
-    MappedFile mapped;
 
     std::size_t capacity = 0;
     std::unique_ptr<char[]> buffer;
     char const* pos = nullptr;  // next unread byte
     char const* end = nullptr;  // end of the bytes in the buffer
     bool atEnd = false;         // the source has no more bytes
-    // errno of a failed read; the input then ends. A mapped file that shrinks
-    // under its window sets it from a signal handler, hence the type.
-    volatile std::sig_atomic_t readError = 0;
+    int readError = 0;          // errno of a failed read; the input then ends
 
     long line = 1;                      // line of the next unread byte
     bool readEndsWithNewline = false;   // the last byte read from the source is '\n'
@@ -61,20 +38,7 @@ struct Input {
 
 constexpr std::size_t defaultInputCapacity = 1 << 16;
 
-// Bytes per mapped window: large enough that each window's mmap and munmap
-// cost little beside its page faults, small enough to keep the resident set
-// modest.
-constexpr std::size_t defaultMappedWindow = std::size_t{16} << 20;
-
-// Standard input as the program reads it: the one place that chooses between
-// reading and mapping (see input_mapped.cpp).
-Input inputFromStandardInput(int fd = 0);
-
 Input inputFromFd(int fd, std::size_t capacity = defaultInputCapacity);
-// Maps the regular file open on fd from its current offset, `window` bytes
-// at a time (any size from 1; tests use tiny windows), and reads it with
-// read() when it cannot be mapped.
-Input inputFromMappedFile(int fd, std::size_t window = defaultMappedWindow);
 // The block must outlive the Input.
 Input inputFromMemory(std::string_view data, std::size_t capacity = defaultInputCapacity);
 
@@ -82,11 +46,6 @@ Input inputFromMemory(std::string_view data, std::size_t capacity = defaultInput
 // at the end of the input (or after a read error, kept in readError). Flushes
 // flushBeforeRead first, because the read may block.
 bool refill(Input& in);
-// refill for a mapped input (input_mapped.cpp), after the flush.
-bool refillMapped(Input& in);
-// Whether a mapped input's file is now shorter than what was mapped of it;
-// if so the input has failed (readError EIO). False for other inputs.
-bool mappedFileShrank(Input& in);
 
 enum class CountStatus {
     read,        // value holds the number

@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     if (request == Request::usageError) return 2;
     if (request != Request::run) return answer(request);
 
-    Input in = inputFromStandardInput();
+    Input in = inputFromFd(0);
     in.flushBeforeRead = &out;
     bool finished = false;
     try {
@@ -92,11 +92,6 @@ int main(int argc, char** argv) {
         flush(out);
         std::fputs("motifscan: out of memory\n", stderr);
         return 1;
-    }
-    // A mapped file cut inside a page reads as zero bytes there, with no fault.
-    if (finished && mappedFileShrank(in)) {
-        finished = false;
-        in.error = std::string("read error: ") + std::strerror(in.readError);
     }
     flush(out);
     if (out.writeError != 0) {

@@ -8,6 +8,9 @@
 #include "automaton.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <ostream>
@@ -129,6 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ScanParameters{defaultInputCapacity, ScanChoice::wideBitParallel, "wideBitParallel"},
                     ScanParameters{1, ScanChoice::denseTable, "denseTable_1"},
                     ScanParameters{defaultInputCapacity, ScanChoice::denseTable, "denseTable"},
+                    ScanParameters{1, ScanChoice::sparseTable, "sparseTable_1"},
+                    ScanParameters{defaultInputCapacity, ScanChoice::sparseTable, "sparseTable"},
                     ScanParameters{1, ScanChoice::compact, "compact_1"},
                     ScanParameters{defaultInputCapacity, ScanChoice::compact, "compact"}),
     [](testing::TestParamInfo<ScanParameters> const& info) { return std::string(info.param.name); });
@@ -230,11 +235,12 @@ std::vector<std::string> structuredPatterns(std::mt19937& random, int kind, std:
 
 TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
     std::mt19937 random(99);
-    ScanChoice const engines[] = {ScanChoice::fastest, ScanChoice::endFilter, ScanChoice::wideBitParallel,
-                                  ScanChoice::denseTable, ScanChoice::compact};
+    ScanChoice const engines[] = {ScanChoice::fastest,         ScanChoice::endFilter,
+                                  ScanChoice::wideBitParallel, ScanChoice::denseTable,
+                                  ScanChoice::sparseTable,     ScanChoice::compact};
     std::size_t const sizes[] = {
         maxBitParallelSymbols, maxBitParallelSymbols + 1, maxWideSymbols, maxWideSymbols + 1, 3000,
-        maxDenseSymbols,       maxDenseSymbols + 1};
+        std::size_t{1} << 17};
     Automaton automaton;
     for (std::size_t symbols : sizes) {
         for (int kind = 0; kind < 4; ++kind) {
@@ -274,11 +280,11 @@ TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
     buildAutomaton(automaton, {"A", std::string(maxWideSymbols - 1, 'B')});
     EXPECT_EQ(automaton.engine, Engine::wideBitParallel);
     // Above that, the compact automaton first, and the dense table once the
-    // message is four bytes per pattern symbol long (up to 2^17 symbols).
+    // message has one byte per 32 pattern symbols (up to 2^23 symbols).
     std::vector<std::string> const midSet = {"A", std::string(1000, 'B')};
     buildAutomaton(automaton, midSet);
     EXPECT_EQ(automaton.engine, Engine::compact);
-    std::string const message = std::string(4000, 'C') + std::string(1000, 'B') + "\n";
+    std::string const message = std::string(20, 'C') + std::string(1000, 'B') + "\n";
     ScanResult const handedOver = scanMessage(automaton, midSet, message, 7, ScanChoice::fastest);
     EXPECT_EQ(automaton.engine, Engine::denseTable);
     EXPECT_EQ(handedOver.count, 1);  // the B run started before the hand-over
@@ -342,10 +348,103 @@ TEST(MotifscanAutomaton, OnlyPatternsOfMessageSymbolsCanComplete) {
 TEST(MotifscanAutomaton, StatesGrowOnlyWithPatternsThatCanComplete) {
     Automaton automaton;
     buildAutomaton(automaton, {std::string(1000, 'a'), "", "A?"}, ScanChoice::denseTable);
-    EXPECT_EQ(automaton.dense.patternEndsAt.size(), 1u);  // trie nodes: the start state only
-    // A pattern that a shorter one prefixes is never reached.
-    buildAutomaton(automaton, {"A", std::string(1000, 'A')}, ScanChoice::denseTable);
-    EXPECT_EQ(automaton.dense.patternEndsAt.size(), 2u);
+    EXPECT_EQ(automaton.dense.rows.size(), automaton.dense.width);  // the start state only
+    // A pattern that a shorter one prefixes is never reached, and states that
+    // complete are not stored.
+    buildAutomaton(automaton, {"A", std::string(1000, 'A')}, ScanChoice::sparseTable);
+    EXPECT_EQ(automaton.dense.rows.size(), automaton.dense.width);
+    EXPECT_TRUE(automaton.dense.sparse.empty());
+    buildAutomaton(automaton, {"B", std::string(1000, 'A')}, ScanChoice::sparseTable);
+    EXPECT_EQ(automaton.dense.sparse.size(), 2 * 999u);
+}
+
+// The table over patterns of 1, 4, 26 and 27 symbols, with messages that
+// hold other symbols too, all dense, dense near the start only, and sparse
+// but for the start; then the same sets handed over from the compact
+// automaton in the middle of a message. Blocks of 1, 7 and 4096 bytes.
+TEST(MotifscanAutomaton, ByteClassTablesCountAsTheModel) {
+    struct Alphabet {
+        std::string symbols;
+        std::uint32_t width;
+    };
+    Alphabet const alphabets[] = {
+        {"A", 3}, {"ACGT", 6}, {"ABCDEFGHIJKLMNOPQRSTUVWXYZ", 28}, {"ABCDEFGHIJKLMNOPQRSTUVWXYZ*", 28}};
+    std::mt19937 random(1818);
+    for (Alphabet const& alphabet : alphabets) {
+        for (int trial = 0; trial < 24; ++trial) {
+            std::string const others = alphabet.symbols.size() < 27 ? "*Z" : "";
+            std::string message;
+            while (message.size() < 1500) {
+                message += randomWord(random, alphabet.symbols, 30);
+                if (!others.empty() && random() % 4 == 0) message += randomWord(random, others, 2);
+            }
+            std::vector<std::string> patterns;
+            int const count = 1 + static_cast<int>(random() % (trial % 2 == 0 ? 8 : 120));
+            while (static_cast<int>(patterns.size()) < count) {
+                std::size_t const length = 1 + random() % (trial % 3 == 0 ? 3 : 14);
+                std::string pattern = random() % 2 == 0 ? message.substr(random() % message.size(), length)
+                                                        : randomWord(random, alphabet.symbols, 14);
+                for (char& c : pattern) {
+                    if (alphabet.symbols.find(c) == std::string::npos) c = alphabet.symbols[0];
+                }
+                patterns.push_back(pattern);
+            }
+            if (alphabet.symbols.size() > 1) patterns.push_back(alphabet.symbols);  // every symbol in use
+            int const expected = mostDisjointOccurrences(patterns, message);
+            SCOPED_TRACE(testing::Message() << alphabet.symbols.size() << " symbols, trial " << trial);
+            std::string const input = message + "\n";
+            for (std::size_t budget : {std::size_t{0}, std::size_t{300}, defaultDenseBudget}) {
+                for (std::size_t capacity : {std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
+                    DenseTable dense;
+                    dense.denseBudget = budget;
+                    buildDenseTable(dense, patterns, measurePatterns(patterns).symbols);
+                    EXPECT_EQ(dense.width, alphabet.width);
+                    Input in = inputFromMemory(input, capacity);
+                    int counted = 0;
+                    while (podciagDenseTable(in, dense) == 1) ++counted;
+                    EXPECT_EQ(counted, expected) << "budget " << budget << ", capacity " << capacity;
+                    EXPECT_EQ(consumedBytes(in, input.size()), input.size());
+                }
+            }
+            // Above 255 symbols: the compact automaton, then the table. A
+            // one-symbol pattern keeps the filter away.
+            std::vector<std::string> large = patterns;
+            large.push_back("*");
+            large.push_back(std::string(300, alphabet.symbols[0]) + "?");  // never completes, never counts
+            large.push_back(std::string(300, alphabet.symbols.back()) + message.substr(0, 9));
+            Automaton automaton;
+            for (std::size_t capacity : {std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
+                ScanResult const result = scanMessage(automaton, large, input, capacity, ScanChoice::fastest);
+                EXPECT_EQ(automaton.engine, Engine::denseTable);
+                EXPECT_EQ(result.count, mostDisjointOccurrences(large, message)) << "capacity " << capacity;
+            }
+        }
+    }
+}
+
+// The patterns X^j AB for j = 0..3000 over the message X^3000 AB: every link
+// of the deepest chain needs the one before it. Run in a child process whose
+// stack may not grow past 256 KiB, which a recursion over those links
+// overflows; every engine that takes the set runs there.
+TEST(MotifscanAutomaton, DeepLinksNeedNoDeepStack) {
+    std::string input = "1\n3001\n";
+    for (int j = 0; j <= 3000; ++j) input += std::string(j, 'X') + "AB\n";
+    input += std::string(3000, 'X') + "AB\n";
+    pid_t const child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rlimit const limit{256 << 10, 256 << 10};
+        int failures = ::setrlimit(RLIMIT_STACK, &limit) == 0 ? 0 : 100;
+        for (ScanChoice engine : {ScanChoice::fastest, ScanChoice::compact, ScanChoice::sparseTable}) {
+            RunResult const run = runInMemory(input, 4096, engine);
+            failures += run.finished && run.output == "1\n" ? 0 : 1;
+        }
+        ::_exit(failures);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace

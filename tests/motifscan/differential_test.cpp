@@ -158,10 +158,11 @@ void compareWithReference(std::string const& input) {
     for (auto [source, engine] :
          {std::pair{Source{false, defaultInputCapacity}, ScanChoice::fastest},
           std::pair{Source{false, 1}, ScanChoice::fastest},
-          std::pair{Source{true, defaultMappedWindow}, ScanChoice::fastest},
+          std::pair{Source{true, defaultInputCapacity}, ScanChoice::fastest},
           std::pair{Source{true, 1}, ScanChoice::fastest}, std::pair{Source{false, 3}, ScanChoice::endFilter},
           std::pair{Source{false, 2}, ScanChoice::wideBitParallel},
           std::pair{Source{false, defaultInputCapacity}, ScanChoice::denseTable},
+          std::pair{Source{false, 5}, ScanChoice::sparseTable},
           std::pair{Source{false, 1}, ScanChoice::compact}}) {
         SCOPED_TRACE(testing::Message() << source << ", engine " << static_cast<int>(engine));
         RunResult const result = runFrom(input, source, engine);

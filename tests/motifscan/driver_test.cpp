@@ -84,7 +84,7 @@ class MotifscanProgram : public testing::TestWithParam<Source> {};
 INSTANTIATE_TEST_SUITE_P(Readers, MotifscanProgram,
                          testing::Values(Source{false, 1}, Source{false, 3},
                                          Source{false, defaultInputCapacity}, Source{true, 1},
-                                         Source{true, 3}, Source{true, defaultMappedWindow}),
+                                         Source{true, 3}, Source{true, defaultInputCapacity}),
                          [](testing::TestParamInfo<Source> const& info) { return sourceName(info.param); });
 
 TEST_P(MotifscanProgram, Cases) {

@@ -23,7 +23,7 @@ class MotifscanReader : public testing::TestWithParam<Source> {};
 INSTANTIATE_TEST_SUITE_P(Readers, MotifscanReader,
                          testing::Values(Source{false, 1}, Source{false, 2}, Source{false, 7},
                                          Source{false, defaultInputCapacity}, Source{true, 1},
-                                         Source{true, 7}, Source{true, defaultMappedWindow}),
+                                         Source{true, 7}, Source{true, defaultInputCapacity}),
                          [](testing::TestParamInfo<Source> const& info) { return sourceName(info.param); });
 
 struct CountCase {

@@ -16,32 +16,32 @@
 #include <string_view>
 
 // Where a test's input comes from: memory, copied `size` bytes per refill, or
-// a file in memory mapped `size` bytes per window (read() takes over at its
-// end). Every reader and program test runs against both readers.
+// a file in memory read with read(), `size` bytes at most per call. Every
+// reader and program test runs against both.
 struct Source {
-    bool mapped = false;
+    bool file = false;
     std::size_t size = defaultInputCapacity;
 };
 
-// A stable name for parameterised tests: Read1, Mapped65536, ...
+// A stable name for parameterised tests: Memory1, File65536, ...
 inline std::string sourceName(Source const& source) {
-    return (source.mapped ? "Mapped" : "Read") + std::to_string(source.size);
+    return (source.file ? "File" : "Memory") + std::to_string(source.size);
 }
 
 inline std::ostream& operator<<(std::ostream& stream, Source const& source) {
-    return stream << (source.mapped ? "mapped, window " : "read, capacity ") << source.size;
+    return stream << (source.file ? "file, capacity " : "memory, capacity ") << source.size;
 }
 
-// An Input over `data` from the given source. The mapped form writes the data
-// after a few bytes that are not part of it and maps from there, as the
-// program maps standard input from its current offset.
+// An Input over `data` from the given source. The file form writes the data
+// after a few bytes that are not part of it and reads from there, as the
+// program reads standard input from its current offset.
 struct TestInput {
     static constexpr char const* skipped = "9\n";
     Input in;
     int fd = -1;
 
     TestInput(std::string_view data, Source source) {
-        if (!source.mapped) {
+        if (!source.file) {
             in = inputFromMemory(data, source.size);
             return;
         }
@@ -52,12 +52,11 @@ struct TestInput {
             std::perror("motifscan tests: a file in memory");
             std::abort();
         }
-        in = inputFromMappedFile(fd, source.size);
+        in = inputFromFd(fd, source.size);
     }
     TestInput(TestInput const&) = delete;
     TestInput& operator=(TestInput const&) = delete;
     ~TestInput() {
-        in.mapped = MappedFile();  // unmaps before the file goes
         if (fd >= 0) ::close(fd);
     }
 
@@ -65,9 +64,7 @@ struct TestInput {
     std::size_t consumed(std::size_t total) const {
         auto const buffered = static_cast<std::size_t>(in.end - in.pos);
         if (fd < 0) return total - in.memoryLeft - buffered;
-        std::uint64_t const taken =
-            in.mapped.window != 0 ? in.mapped.next : static_cast<std::uint64_t>(::lseek(fd, 0, SEEK_CUR));
-        return static_cast<std::size_t>(taken) - std::strlen(skipped) - buffered;
+        return static_cast<std::size_t>(::lseek(fd, 0, SEEK_CUR)) - std::strlen(skipped) - buffered;
     }
 };
 
@@ -99,9 +96,9 @@ inline RunResult runInMemory(std::string const& input, std::size_t capacity = de
 }
 
 // Every engine, for tests that run the whole program with each.
-inline constexpr ScanChoice everyEngine[] = {ScanChoice::fastest,    ScanChoice::bitParallel,
-                                             ScanChoice::endFilter,  ScanChoice::wideBitParallel,
-                                             ScanChoice::denseTable, ScanChoice::compact};
+inline constexpr ScanChoice everyEngine[] = {
+    ScanChoice::fastest,    ScanChoice::bitParallel, ScanChoice::endFilter, ScanChoice::wideBitParallel,
+    ScanChoice::denseTable, ScanChoice::sparseTable, ScanChoice::compact};
 
 // Bytes of `in` consumed so far, out of the `total` it was created with.
 inline std::size_t consumedBytes(Input const& in, std::size_t total) {
