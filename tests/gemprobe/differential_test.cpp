@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -239,19 +240,14 @@ TEST(Differential, MatchesTheReferenceOnRandomInputs) {
         std::string const input = generateInput(seed);
         std::string const expected = referenceOutput(input);
         std::size_t const capacity = seed % 4 == 0 ? 1 : seed % 4 == 1 ? 97 : defaultInputCapacity;
-        // Every engine of the point loop, on one thread, split between two
-        // and in a pipeline.
         for (pointEngineKind const kind : everyPointEngineKind) {
             if (!pointEngineRuns(kind)) continue;
             usePointEngine(kind);
-            for (threadMode const mode : everyPointEngine) {
-                RunResult const actual = runInMemory(input, capacity, mode);
-                ASSERT_TRUE(actual.finished) << "seed " << seed << ": " << actual.error << "\n" << input;
-                ASSERT_EQ(actual.output, expected)
-                    << "seed " << seed << " buffer " << capacity << " engine " << static_cast<int>(kind)
-                    << " split " << mode.splitFrom << " pipeline " << mode.pipelineBlock << "\n"
-                    << input;
-            }
+            RunResult const actual = runInMemory(input, capacity);
+            ASSERT_TRUE(actual.finished) << "seed " << seed << ": " << actual.error << "\n" << input;
+            ASSERT_EQ(actual.output, expected)
+                << "seed " << seed << " buffer " << capacity << " engine " << static_cast<int>(kind) << "\n"
+                << input;
         }
         verdicts += static_cast<int>(std::count(expected.begin(), expected.end(), 'K'));
     }
@@ -284,7 +280,7 @@ TEST(Differential, HugeExponentsKeepTheirValue) {
     for (std::string const& number : {huge, tiny}) {
         std::string const input = tetrahedron + "2\n" + number + " 0.1 0.1\n0.1 0.1 " + number + "\n";
         for (std::size_t capacity : {std::size_t{1} << 12, defaultInputCapacity}) {
-            RunResult const actual = runInMemory(input, capacity, splitEveryBlock);
+            RunResult const actual = runInMemory(input, capacity);
             ASSERT_TRUE(actual.finished) << actual.error;
             EXPECT_EQ(actual.output, referenceOutput(input)) << number.substr(number.size() - 12);
         }

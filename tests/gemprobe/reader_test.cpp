@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -28,7 +30,7 @@ std::string bitsOf(long double v) {
 }
 
 std::size_t consumed(Input const& in, std::string const&) {
-    return static_cast<std::size_t>(in.offset) - static_cast<std::size_t>(in.end - in.pos);
+    return in.memoryOffset - static_cast<std::size_t>(in.end - in.pos);
 }
 
 struct ReadResult {
