@@ -505,3 +505,115 @@ TEST(NumberReader, CommonSpellingsMatchTheCLibraryAtEveryBlockOffset) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// The spellings that programs write, against strtold: value bit for bit and
+// extent, whole in a block and cut by small refills.
+
+void expectLikeStrtold(std::string const& token, std::size_t capacity) {
+    std::string const data = token + " ";
+    char* end = nullptr;
+    long double const expected = std::strtold(data.c_str(), &end);
+    ReadResult const r = readOne(data, capacity);
+    ASSERT_TRUE(r.ok) << token << ": " << r.error;
+    ASSERT_EQ(bitsOf(r.value), bitsOf(expected)) << '"' << token << "\" buffer " << capacity;
+    ASSERT_EQ(r.consumed, static_cast<std::size_t>(end - data.c_str())) << token;
+}
+
+TEST(NumberReader, PrintedSpellingsMatchTheCLibrary) {
+    std::mt19937_64 rng(17);
+    char text[128];
+    for (int i = 0; i < 30000; ++i) {
+        // Mostly moderate magnitudes, where the fast paths serve; some of any.
+        double const v = i % 8 == 0 ? std::bit_cast<double>(rng() & ~(std::uint64_t{0x7ff} << 52 & rng()))
+                                    : std::ldexp(static_cast<double>(rng() >> 11) * 0x1p-53 - 0.5,
+                                                 static_cast<int>(rng() % 140) - 90);
+        if (!std::isfinite(v)) continue;
+        std::size_t const capacity = i % 5 == 0 ? 1 + rng() % 24 : defaultInputCapacity;
+        int const n = 1 + i % 21;
+        std::snprintf(text, sizeof text, "%.*g", n, v);
+        expectLikeStrtold(text, capacity);
+        std::snprintf(text, sizeof text, "%.*e", n - 1, v);
+        expectLikeStrtold(text, capacity);
+        std::snprintf(text, sizeof text, "%.*Lg", n, static_cast<long double>(v) * (1 + 0x1p-60L));
+        expectLikeStrtold(text, capacity);
+        if (std::fabs(v) < 1e6) {
+            std::snprintf(text, sizeof text, "%.*f", n + 9, v);  // leading and trailing zeros
+            expectLikeStrtold(text, capacity);
+        }
+        char* const end = std::to_chars(text, text + sizeof text, v).ptr;
+        expectLikeStrtold(std::string(text, end), capacity);
+        std::string const zeros = std::string(text, end).insert(v < 0 ? 1 : 0, std::string(1 + i % 30, '0'));
+        expectLikeStrtold(zeros, capacity);
+    }
+}
+
+// m 2^q + 2^(q-1), halfway between m 2^q and its upper neighbour, in
+// decimal: (2m + 1) 5^(1-q) / 10^(1-q) for q < 1.
+std::string halfwayAbove(std::uint64_t m, int q) {
+    std::vector<int> digits;  // least significant first
+    for (unsigned __int128 v = static_cast<unsigned __int128>(m) * 2 + 1; v != 0; v /= 10)
+        digits.push_back(static_cast<int>(v % 10));
+    for (int k = 0; k < 1 - q; ++k) {
+        int carry = 0;
+        for (int& d : digits) {
+            int const p = d * 5 + carry;
+            d = p % 10;
+            carry = p / 10;
+        }
+        if (carry != 0) digits.push_back(carry);
+    }
+    while (static_cast<int>(digits.size()) <= 1 - q) digits.push_back(0);
+    std::string text;
+    for (std::size_t k = digits.size(); k-- > 0;) {
+        text.push_back(static_cast<char>('0' + digits[k]));
+        if (static_cast<int>(k) == 1 - q) text.push_back('.');
+    }
+    return text;
+}
+
+TEST(NumberReader, HalfwayCasesAndTheirNeighboursMatchTheCLibrary) {
+    std::mt19937_64 rng(18);
+    for (int i = 0; i < 3000; ++i) {
+        std::uint64_t const m = rng() | std::uint64_t{1} << 63;
+        int const q = -63 - static_cast<int>(rng() % 70);  // values of 1 down to 2^-70
+        std::string const half = halfwayAbove(m, q);
+        std::size_t const first = half.find_first_not_of("0.");
+        expectLikeStrtold(half, defaultInputCapacity);
+        expectLikeStrtold(half + "00001", defaultInputCapacity);
+        // Cut to 19, 20, 21 and 25 significant digits: just below halfway.
+        for (std::size_t significant : {19, 20, 21, 25}) {
+            std::size_t cut = first;
+            for (std::size_t taken = 0; cut < half.size() && taken < significant; ++cut)
+                taken += half[cut] != '.' ? 1 : 0;
+            expectLikeStrtold(half.substr(0, cut), i % 7 == 0 ? 9 : defaultInputCapacity);
+            std::string negative(1, '-');
+            negative.append(half, 0, cut).append("9e-3");
+            expectLikeStrtold(negative, defaultInputCapacity);
+        }
+    }
+}
+
+// Each path's edges: the reciprocal (10^-26), the x87 division (10^-27), the
+// product (10^27), and the exact excess of 10^27 up to 10^35, with 1 to 20
+// significant digits.
+TEST(NumberReader, ScalesAtEveryPathsEdgeMatchTheCLibrary) {
+    std::mt19937_64 rng(19);
+    for (int scale : {-29, -28, -27, -26, -25, -1, 0, 1, 26, 27, 28, 34, 35, 36, 37}) {
+        for (int digits = 1; digits <= 20; ++digits) {
+            for (int i = 0; i < 20; ++i) {
+                std::string const d = randomDigits(rng, digits, i == 0 ? "9" : "0123456789");
+                int const point = static_cast<int>(rng() % static_cast<unsigned>(digits + 1));
+                std::string const token = d.substr(0, static_cast<std::size_t>(point)) + "." +
+                                          d.substr(static_cast<std::size_t>(point)) + "e" +
+                                          std::to_string(scale + digits - point);
+                expectLikeStrtold(token, defaultInputCapacity);
+                expectLikeStrtold("0.000" + d + "e" + std::to_string(scale + digits + 3), 11);
+            }
+        }
+    }
+}
+
+}  // namespace
