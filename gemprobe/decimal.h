@@ -117,9 +117,15 @@ inline constexpr std::array<reciprocalOfPowerOfFive, maxReciprocalPowerOfTen + 1
         return table;
     }();
 
-// w / 10^k, correctly rounded, for w > 0 and 1 <= k <= maxReciprocalPowerOfTen
-// (the derivation is above).
-inline void storeQuotient(long double& value, std::uint64_t w, int k, unsigned signBit) {
+// w / 10^k, correctly rounded to 80 bits, for w > 0 and 1 <= k <=
+// maxReciprocalPowerOfTen (the derivation is above): its significand, and
+// its biased exponent.
+struct extendedParts {
+    std::uint64_t significand;
+    unsigned biasedExponent;
+};
+
+__attribute__((always_inline)) inline extendedParts quotientParts(std::uint64_t w, int k) {
     reciprocalOfPowerOfFive const& r = reciprocalsOfPowersOfFive[k];
     int const c = __builtin_clzll(w);
     std::uint64_t const normalized = w << c;
@@ -139,7 +145,12 @@ inline void storeQuotient(long double& value, std::uint64_t w, int k, unsigned s
         significand = std::uint64_t{1} << 63;
         ++exponent;
     }
-    storeExtended(value, significand, exponent, signBit);
+    return {significand, exponent};
+}
+
+inline void storeQuotient(long double& value, std::uint64_t w, int k, unsigned signBit) {
+    extendedParts const q = quotientParts(w, k);
+    storeExtended(value, q.significand, q.biasedExponent, signBit);
 }
 
 // significand * 10^scale when that is one exact operation or a quotient

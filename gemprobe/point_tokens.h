@@ -231,6 +231,20 @@ __attribute__((always_inline)) inline unsigned convertTokens(char const* base, t
     return count;
 }
 
+// w / 10^k rounded to 80 bits and then to double, for w > 0 and 1 <= k <=
+// maxReciprocalPowerOfTen: toCertifiedDouble of storeQuotient's value (such
+// a value lies between 10^-26 and 2^64, inside the certified range), with
+// the same rounding of the 64-bit significand to 53 bits, from registers.
+__attribute__((always_inline)) inline double roundedQuotient(std::uint64_t w, int k, bool negative) {
+    extendedParts const q = quotientParts(w, k);
+    std::uint64_t const kept = q.significand >> 11;
+    std::uint64_t const up = ((q.significand & 0x7ffu) + (kept & 1) + 0x3ffu) >> 11;
+    std::uint64_t const bits =
+        (static_cast<std::uint64_t>(negative) << 63) +
+        (static_cast<std::uint64_t>(q.biasedExponent - extendedExponentBias + 1023 - 1) << 52) + kept + up;
+    return std::bit_cast<double>(bits);
+}
+
 // Bit m set when byte m of the sixteen at p is c.
 inline unsigned byteMaskOfSixteen(char const* p, char c) {
     __m128i const bytes = _mm_loadu_si128(reinterpret_cast<__m128i const*>(p));

@@ -273,9 +273,13 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char c
         if (q == exponentStart) return nullptr;
         scale += negativeExponent ? -exponent : exponent;
     }
+    if (!isBlank(*q)) return nullptr;
+    if (significand != 0 && scale < 0 && scale >= -maxReciprocalPowerOfTen) {
+        rounded = roundedQuotient(significand, static_cast<int>(-scale), (sign & 2) != 0);
+        return q;
+    }
     long double value;
-    if (!isBlank(*q) || !scaleExactly(significand, scale, (sign & 2) != 0, value) ||
-        !toCertifiedDouble(value, rounded))
+    if (!scaleExactly(significand, scale, (sign & 2) != 0, value) || !toCertifiedDouble(value, rounded))
         return nullptr;
     return q;
 }
