@@ -127,13 +127,13 @@ int main(int argc, char** argv) {
         out += std::to_string(points) + "\n";
         writePoints(points, -0.25, 1.25);
     } else {
-        // Every point lies in [-1, 1]^3 (times 10^6 for f3e6), deep inside.
-        out +=
-            "1\n4\n"
-            "3\n-1e12 -1e12 -1e12\n1e12 -1e12 -1e12\n-1e12 1e12 -1e12\n"
-            "3\n-1e12 -1e12 -1e12\n-1e12 1e12 -1e12\n-1e12 -1e12 1e12\n"
-            "3\n-1e12 -1e12 -1e12\n-1e12 -1e12 1e12\n1e12 -1e12 -1e12\n"
-            "3\n1e12 -1e12 -1e12\n-1e12 1e12 -1e12\n-1e12 -1e12 1e12\n";
+        // A regular tetrahedron about the origin, whose inner ball holds
+        // every point of [-1, 1]^3 (times 10^6 for f3e6) many times over.
+        out += "1\n4\n"
+               "3\n1e12 1e12 1e12\n1e12 -1e12 -1e12\n-1e12 1e12 -1e12\n"
+               "3\n1e12 1e12 1e12\n-1e12 1e12 -1e12\n-1e12 -1e12 1e12\n"
+               "3\n1e12 1e12 1e12\n-1e12 -1e12 1e12\n1e12 -1e12 -1e12\n"
+               "3\n1e12 -1e12 -1e12\n-1e12 1e12 -1e12\n-1e12 -1e12 1e12\n";
         out += std::to_string(points) + "\n";
         writePoints(points, -1, 1);
     }
