@@ -201,7 +201,7 @@ echo "appended gemprobe reading and huge-solid table (every target met: $gp_all_
   echo
   echo "Targets: at least 10x the straightforward program's speed on every spelling;"
   echo "at most 5x the read loop for %.3f and %.6f and 8x for the others; small sets"
-  echo "at least 10x (6 decimals) and 6x (17 digits) faster. Medians of $runs runs."
+  echo "at least 10x (6 decimals) and 6x (17 digits) faster. Best of $runs runs."
   echo
   bench/spellings.sh "$runs" "$work/spellings.md" && cat "$work/spellings.md"
 } >>docs/benchmarks.md
