@@ -119,7 +119,7 @@ echo "wrote docs/benchmarks.md (every target met: $all_met)" >&2
 # ---- gemprobe: reading speed and huge solids ---------------------------------
 # Shapes 7-10 against the read() loop (the floor for reading a file) and the
 # baseline, with the ratios the targets use: program / read loop wall time
-# (at most 4), speed-up over the baseline (at least 500 at 20,480 walls) and
+# (at most 5, aiming for 3; one thread), speed-up over the baseline (at least 500 at 20,480 walls) and
 # the growth from 20,480 to 81,920 walls (no more than the input's). Inputs
 # of about 100 MB go to build/bench and are made again only when the
 # generator changes. The baseline runs once per shape (seconds to tens of
@@ -160,8 +160,8 @@ for shape in 7 8 9 10; do
   over_loop=$(awk -v p="$t_program" -v l="$t_loop" 'BEGIN {printf "%.1f", p / l}')
   speedup=$(awk -v b="$t_baseline" -v p="$t_program" 'BEGIN {printf "%.0f", b / p}')
   case $shape in
-    7 | 8) target="program <= 4x read loop"
-      met=$(awk -v r="$over_loop" 'BEGIN {print (r <= 4) ? "yes" : "no"}') ;;
+    7 | 8) target="program <= 5x read loop"
+      met=$(awk -v r="$over_loop" 'BEGIN {print (r <= 5) ? "yes" : "no"}') ;;
     9) target="speed-up >= 500x"
       met=$(awk -v s="$speedup" 'BEGIN {print (s >= 500) ? "yes" : "no"}') ;;
     *) target="growth from shape 9 <= input growth"
@@ -186,8 +186,8 @@ done
   echo "the floor for any filter that reads it), one run of the baseline, whose"
   echo "output matched the program's byte for byte on every shape. Memory is the"
   echo "program's peak resident set in KiB. Shape 3 (many small sets, target 10x)"
-  echo "is in the first table. The program judges many points with two threads,"
-  echo "so its CPU time (user and system, median) exceeds its wall time. The read"
+  echo "is in the first table. The program runs on one thread; its CPU time is"
+  echo "user and system time, median. The read"
   echo "loop's own time depends on the state of the page cache: the same file read"
   echo "in 0.011 to 0.024 s on this machine from one minute to the next."
   echo
@@ -198,6 +198,16 @@ done
   echo "From 20,480 to 81,920 walls the program's time grew ${gp_growth}x for ${gp_input_growth}x the input."
 } >>docs/benchmarks.md
 echo "appended gemprobe reading and huge-solid table (every target met: $gp_all_met)" >&2
+{
+  echo
+  echo "## gemprobe: every decimal spelling (bench/spellings.sh)"
+  echo
+  echo "Targets: at least 10x the straightforward program's speed on every spelling;"
+  echo "at most 5x the read loop for %.3f and %.6f and 8x for the others; small sets"
+  echo "at least 10x (6 decimals) and 6x (17 digits) faster. Best of $runs runs."
+  echo
+  bench/spellings.sh "$runs" "$work/spellings.md" && cat "$work/spellings.md"
+} >>docs/benchmarks.md
 # ---- end of gemprobe: reading speed and huge solids --------------------------
 
 # ==== motifscan, pattern-heavy shapes (11-17) ===============================

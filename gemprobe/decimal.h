@@ -117,9 +117,15 @@ inline constexpr std::array<reciprocalOfPowerOfFive, maxReciprocalPowerOfTen + 1
         return table;
     }();
 
-// w / 10^k, correctly rounded, for w > 0 and 1 <= k <= maxReciprocalPowerOfTen
-// (the derivation is above).
-inline void storeQuotient(long double& value, std::uint64_t w, int k, unsigned signBit) {
+// w / 10^k, correctly rounded to 80 bits, for w > 0 and 1 <= k <=
+// maxReciprocalPowerOfTen (the derivation is above): its significand, and
+// its biased exponent.
+struct extendedParts {
+    std::uint64_t significand;
+    unsigned biasedExponent;
+};
+
+__attribute__((always_inline)) inline extendedParts quotientParts(std::uint64_t w, int k) {
     reciprocalOfPowerOfFive const& r = reciprocalsOfPowersOfFive[k];
     int const c = __builtin_clzll(w);
     std::uint64_t const normalized = w << c;
@@ -139,7 +145,12 @@ inline void storeQuotient(long double& value, std::uint64_t w, int k, unsigned s
         significand = std::uint64_t{1} << 63;
         ++exponent;
     }
-    storeExtended(value, significand, exponent, signBit);
+    return {significand, exponent};
+}
+
+inline void storeQuotient(long double& value, std::uint64_t w, int k, unsigned signBit) {
+    extendedParts const q = quotientParts(w, k);
+    storeExtended(value, q.significand, q.biasedExponent, signBit);
 }
 
 // significand * 10^scale when that is one exact operation or a quotient
@@ -295,20 +306,119 @@ __attribute__((always_inline)) inline char const* parseCommonDecimal(char const*
     return q;
 }
 
+// Up to maxFastDigits - count more digits of the run at p go into
+// `significand` (count counts them); the digits past those only count, in
+// `dropped`, and `nonzeroDropped` says whether any of them is not 0. Returns
+// the end of the run. Reads up to seven bytes past it, which the buffers pad.
+inline char const* takeSignificantDigits(char const* p, std::uint64_t& significand, int& count, long& dropped,
+                                         bool& nonzeroDropped) {
+    for (;;) {
+        std::uint64_t const v = loadEightBytes(p);
+        int const run = leadingDigitCount(v);
+        int const room = maxFastDigits - count;
+        if (run <= room) {
+            if (run == 0) return p;
+            significand = significand * powersOfTenUpTo8[run] + valueOfDigits(v, run);
+            count += run;
+            p += run;
+            if (run < 8) return p;
+            continue;
+        }
+        if (room > 0) significand = significand * powersOfTenUpTo8[room] + valueOfDigits(v, room);
+        count = maxFastDigits;
+        p += room;
+        for (; isDecimalDigit(*p); ++p, ++dropped) nonzeroDropped |= *p != '0';
+        return p;
+    }
+}
+
+// The value of a decimal of any length: the significand of its first 19
+// significant digits (leading zeros, before or after the point, only move
+// the point), scaled by a power of ten that counts the digits dropped after
+// them, the fraction digits and the exponent. Returns false when the value
+// is left to strtold.
+//
+// Why each case is the correctly rounded value of the whole text, x:
+// - No nonzero digit dropped: x = significand * 10^scale exactly, and
+//   scaleExactly rounds that once (its own comment says why).
+// - A nonzero digit dropped: the significand d has 19 digits and
+//   d 10^scale < x < (d + 1) 10^scale (the dropped digits add more than
+//   nothing and less than one unit of the last digit kept; d + 1 <= 10^19
+//   still fits 64 bits). Rounding to nearest is monotonic, so RN(x) lies
+//   between RN(d 10^scale) and RN((d + 1) 10^scale), both correctly rounded
+//   by scaleExactly; when they are equal, RN(x) is that value. When they
+//   differ, x lies near a rounding boundary and the dropped digits decide:
+//   strtold reads them all.
+// - A scale above 10^27 whose excess 10^(scale - 27) still leaves the
+//   significand below 2^64 is the exact integer d 10^(scale - 27) times
+//   10^27: again one rounding of exact operands.
+inline bool scaleDecimal(std::uint64_t significand, long scale, bool nonzeroDropped, bool negative,
+                         long double& value) {
+    if (scale > maxExactPowerOfTen && scale - maxExactPowerOfTen <= 8 && !nonzeroDropped) {
+        std::uint64_t const excess = powersOfTenUpTo8[scale - maxExactPowerOfTen];
+        if (__builtin_mul_overflow(significand, excess, &significand)) return false;
+        scale = maxExactPowerOfTen;
+    }
+    if (!scaleExactly(significand, scale, negative, value)) return false;
+    if (!nonzeroDropped) return true;
+    long double above;
+    return scaleExactly(significand + 1, scale, negative, above) && above == value;
+}
+
+// A decimal number at p without its sign, digits [. digits] [e [sign]
+// digits] with at least one digit before the exponent, that ends before
+// `end` (*end must be a byte that is not part of a number, such as a NUL;
+// bytes after it up to the padding are read). Returns its end, or nullptr
+// (nothing consumed) for hexadecimal, an exponent of more than six digits,
+// a value left to strtold (see scaleDecimal), text that is not such a
+// number, or a number that reaches `end` and so may go on in the next block.
+__attribute__((always_inline)) inline char const* parseUnsignedDecimal(char const* p, char const* end,
+                                                                       bool negative, long double& value) {
+    char const* const start = p;
+    while (*p == '0') ++p;  // not significant
+    std::uint64_t significand = 0;
+    int count = 0;
+    long scale = 0;  // integer digits dropped: each one a power of ten
+    bool nonzeroDropped = false;
+    p = takeSignificantDigits(p, significand, count, scale, nonzeroDropped);
+    bool digits = p != start;
+    if (*p == '.') {
+        char const* const fractionStart = ++p;
+        if (count == 0) {
+            while (*p == '0') ++p;  // still leading zeros: they only scale
+        }
+        long droppedFraction = 0;  // digits after the kept ones: they do not scale
+        p = takeSignificantDigits(p, significand, count, droppedFraction, nonzeroDropped);
+        scale -= (p - fractionStart) - droppedFraction;
+        digits |= p != fractionStart;
+    } else if ((*p | 0x20) == 'x') {
+        return nullptr;  // hexadecimal
+    }
+    if (!digits) return nullptr;
+    if ((*p | 0x20) == 'e') {
+        ++p;
+        bool const negativeExponent = *p == '-';
+        if (*p == '-' || *p == '+') ++p;
+        char const* const exponentStart = p;
+        long exponent = 0;
+        while (isDecimalDigit(*p) && p - exponentStart < 6) exponent = exponent * 10 + (*p++ - '0');
+        if (p == exponentStart || isDecimalDigit(*p)) return nullptr;
+        scale += negativeExponent ? -exponent : exponent;
+    }
+    if (p == end) return nullptr;
+    if (!scaleDecimal(significand, scale, nonzeroDropped, negative, value)) return nullptr;
+    return p;
+}
+
 // Parses a decimal number at p, [sign] digits [. digits] [e [sign] digits],
 // that lies wholly before `end` (*end must be a byte that is not part of a
 // number, such as a NUL, and the 16 bytes from any position up to end must
 // be readable). Returns the position after it, or nullptr (nothing consumed)
-// for anything the fast conversion does not cover: hexadecimal, inf, nan,
-// more than 19 digits (leading zeros included: the general reader strips
-// them), a scale beyond 10^+-27, text that is not a number at all, or a
-// number that reaches `end` and so may go on in the next block. The general
-// reader handles those.
+// for anything the fast conversion does not cover (see
+// parseUnsignedDecimal): the general reader handles those.
 //
 // The common spellings take parseCommonDecimal; the others are read again
-// from the sign, the digits eight at a time. With at most 19 digits the
-// significand is below 10^19 < 2^64, so the modular arithmetic of takeDigits
-// never wrapped, and scaleExactly gives the correctly rounded value.
+// from the sign by parseUnsignedDecimal, the digits eight at a time.
 __attribute__((always_inline)) inline char const* parseShortDecimal(char const* p, char const* end,
                                                                     long double& value) {
     // Without branches: the signs of coordinates are as good as random. The
@@ -318,37 +428,15 @@ __attribute__((always_inline)) inline char const* parseShortDecimal(char const* 
     unsigned const first = static_cast<unsigned char>(*p);
     unsigned const minus = ((first ^ '-') - 1) >> 31;  // 1 exactly when first is '-'
     unsigned const plus = ((first ^ '+') - 1) >> 31;
-    bool const negative = minus != 0;
     unsigned const signBit = minus << 15;
     unsigned const signLength = minus | plus;
     if (char const* after = parseCommonDecimal(p, signLength, end, signBit, value)) return after;
-    p += signLength;
-    std::uint64_t significand = 0;
-    char const* const wholeStart = p;
-    p = takeDigits(p, significand);
-    long digits = p - wholeStart;
-    long fractionDigits = 0;
-    if (*p == '.') {
-        char const* const fractionStart = ++p;
-        p = takeDigits(p, significand);
-        fractionDigits = p - fractionStart;
-        digits += fractionDigits;
-        if (digits == 0) return nullptr;  // a point alone
-    } else if (digits == 0 || (*p | 0x20) == 'x') {
-        return nullptr;  // no digits, or hexadecimal
-    }
-    if (digits > maxFastDigits) return nullptr;  // the significand may have wrapped
-    long exponent = 0;
-    if ((*p | 0x20) == 'e') {
-        ++p;
-        bool const negativeExponent = *p == '-';
-        if (*p == '-' || *p == '+') ++p;
-        char const* const exponentStart = p;
-        while (isDecimalDigit(*p) && p - exponentStart < 6) exponent = exponent * 10 + (*p++ - '0');
-        if (p == exponentStart || isDecimalDigit(*p)) return nullptr;
-        if (negativeExponent) exponent = -exponent;
-    }
-    if (p == end) return nullptr;
-    if (!scaleExactly(significand, exponent - fractionDigits, negative, value)) return nullptr;
-    return p;
+    return parseUnsignedDecimal(p + signLength, end, minus != 0, value);
+}
+
+// The same for a number whose sign has not been looked at, without trying
+// the common spellings first (the caller has).
+inline char const* parseLongDecimal(char const* p, char const* end, long double& value) {
+    bool const negative = *p == '-';
+    return parseUnsignedDecimal(p + (negative || *p == '+' ? 1 : 0), end, negative, value);
 }

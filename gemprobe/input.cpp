@@ -3,7 +3,6 @@
 #include "decimal.h"
 #include "output.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
@@ -29,24 +28,11 @@ std::size_t readInOrder(Input& in, char* block, std::size_t size) {
     }
 }
 
-// Fills the block from the offset, the back part on another thread when one
-// is set to do it. Bytes of the back part count only after a whole front
-// part: anything shorter is the end of the source (or an error), and the
-// back part is read again, or its error found, by the next refill.
-std::size_t readPositional(Input& in, char* block, std::size_t size) {
-    std::size_t const front = in.backPart != nullptr ? size / 2 : size;
-    if (in.backPart != nullptr)
-        in.backPart->start(in.backPart->context, block + front, size - front, in.offset + front);
-    int error = 0;
-    std::size_t filled = readAt(in, block, front, in.offset, error);
-    if (in.backPart != nullptr) {
-        int backError = 0;
-        std::size_t const back = in.backPart->finish(in.backPart->context, backError);
-        if (filled == front && error == 0) filled += back;
-    }
-    if (error != 0) in.readError = error;
-    in.offset += static_cast<long long>(filled);
-    if (in.memory == nullptr && filled > 0) ::lseek(in.fd, in.offset, SEEK_SET);
+// Copies the next block of a memory source.
+std::size_t readFromMemory(Input& in, char* block, std::size_t size) {
+    std::size_t const filled = std::min(size, in.memorySize - in.memoryOffset);
+    std::memcpy(block, in.memory + in.memoryOffset, filled);
+    in.memoryOffset += filled;
     return filled;
 }
 
@@ -55,13 +41,13 @@ bool refill(Input& in) {
     if (in.flushBeforeRead != nullptr) flush(*in.flushBeforeRead);
     if (in.pos != in.buffer.get()) in.lastConsumed = in.pos[-1];
     char* const block = in.buffer.get();
-    // The first block is small: a long section of points in a file goes to
-    // the pipeline, which reads for itself, and the rest of a whole first
-    // block would be memory touched for nothing (fresh pages cost about
-    // 12 microseconds each on some virtual machines).
+    // The first block is small: a small input would otherwise touch the
+    // fresh pages of a whole block for nothing (they cost about 12
+    // microseconds each on some virtual machines).
     std::size_t const size = in.readBefore ? in.capacity : std::min(in.capacity, firstBlockSize);
     in.readBefore = true;
-    std::size_t const filled = in.positional ? readPositional(in, block, size) : readInOrder(in, block, size);
+    std::size_t const filled =
+        in.memory != nullptr ? readFromMemory(in, block, size) : readInOrder(in, block, size);
     in.pos = block;
     in.end = block + filled;
     std::memset(block + filled, 0, blockPadding);
@@ -126,40 +112,8 @@ Input inputFromFd(int fd, std::size_t capacity) {
     return in;
 }
 
-void readAtOffsetsIfRegular(Input& in) {
-    struct stat status;
-    if (in.memory != nullptr || fstat(in.fd, &status) != 0 || !S_ISREG(status.st_mode)) return;
-    off_t const start = ::lseek(in.fd, 0, SEEK_CUR);
-    if (start < 0) return;
-    in.positional = true;
-    in.offset = start;
-}
-
-std::size_t readAt(Input const& in, char* destination, std::size_t size, long long offset, int& error) {
-    if (in.memory != nullptr) {
-        std::size_t const start = static_cast<std::size_t>(offset);
-        std::size_t const filled = start >= in.memorySize ? 0 : std::min(size, in.memorySize - start);
-        std::memcpy(destination, in.memory + start, filled);
-        return filled;
-    }
-    std::size_t filled = 0;
-    while (filled < size) {
-        ssize_t const got = ::pread(in.fd, destination + filled, size - filled,
-                                    static_cast<off_t>(offset + static_cast<long long>(filled)));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            error = errno;
-            return 0;
-        }
-        if (got == 0) break;
-        filled += static_cast<std::size_t>(got);
-    }
-    return filled;
-}
-
 Input inputFromMemory(std::string_view data, std::size_t capacity) {
     Input in = inputFromFd(-1, capacity);
-    in.positional = true;
     in.memory = data.data();
     in.memorySize = data.size();
     return in;

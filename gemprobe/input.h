@@ -11,16 +11,6 @@
 
 struct Output;
 
-// Another thread's read of the back part of the next block: `start` asks it
-// to read `size` bytes at `offset` into `destination`; `finish` waits for it
-// (or does the read itself if the other thread has not begun) and returns
-// the bytes read, or 0 with the error in `error`.
-struct backPartReader {
-    void* context;
-    void (*start)(void* context, char* destination, std::size_t size, long long offset);
-    std::size_t (*finish)(void* context, int& error);
-};
-
 // Buffered standard input, read in large blocks. The readers below consume
 // exactly the characters that scanf's "%d" and "%Lf" would for well-formed
 // input, so that a count or a coordinate ends where the C library's would.
@@ -31,7 +21,8 @@ struct backPartReader {
 struct Input {
     int fd = 0;  // read from here unless memory is set
     char const* memory = nullptr;
-    std::size_t memorySize = 0;  // read at offsets: it is never consumed
+    std::size_t memorySize = 0;
+    std::size_t memoryOffset = 0;  // where the next block of the memory starts
 
     std::size_t capacity = 0;
     std::unique_ptr<char[]> buffer;
@@ -44,15 +35,6 @@ struct Input {
     long line = 1;                      // line of the next unread byte
     char lastConsumed = 0;              // last byte of the previous block
     Output* flushBeforeRead = nullptr;  // answers go out before input may block
-
-    // A regular file (or memory) is read at explicit offsets, so that two
-    // threads can read the two parts of a block at once; `offset` is where
-    // the next block starts, and the descriptor's own offset is kept there
-    // too, as read() would have left it. Pipes and terminals are read in
-    // order with read().
-    bool positional = false;
-    long long offset = 0;
-    backPartReader const* backPart = nullptr;  // reads the back part of each block, when set
 
     std::string token;  // text of the number being read
     std::string error;  // "line N: expected ..., found ..." once a read failed
@@ -72,15 +54,6 @@ template <class Temporary>
 requires std::is_same_v<Temporary, std::string> Input
 inputFromMemory(Temporary&& dangling, std::size_t capacity = defaultInputCapacity)
 = delete;
-
-// Makes a descriptor that is a regular file be read at offsets, from where
-// it stands.
-void readAtOffsetsIfRegular(Input& in);
-
-// Reads `size` bytes of the source at `offset` (positional sources only):
-// the bytes read, or 0 with the error in `error`. Safe to call from another
-// thread while nothing else reads the Input.
-std::size_t readAt(Input const& in, char* destination, std::size_t size, long long offset, int& error);
 
 // Both readers skip whitespace (blank, \t, \n, \v, \f, \r) first. On failure they
 // return false and leave a message in in.error; `what` names the expected item

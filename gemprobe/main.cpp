@@ -92,25 +92,25 @@ int main(int argc, char** argv) {
     if (request != Request::run) return answer(request);
 
     useExtendedPrecisionRoundToNearest();
-    Input in = inputFromFd(0);
-    readAtOffsetsIfRegular(in);
-    in.flushBeforeRead = &out;
-    bool finished = false;
+    // Every allocation, the input's block and the error message included,
+    // happens inside: out of memory anywhere keeps the answers judged so far.
     try {
-        finished = runGemprobe(in, out);
+        Input in = inputFromFd(0);
+        in.flushBeforeRead = &out;
+        bool const finished = runGemprobe(in, out);
+        bool const written = flush(out);
+        if (!written || out.writeError != 0) {
+            std::fprintf(stderr, "gemprobe: write error: %s\n", std::strerror(out.writeError));
+            return 1;
+        }
+        if (!finished) {
+            std::fprintf(stderr, "gemprobe: %s\n", in.error.c_str());
+            return 1;
+        }
+        return 0;
     } catch (std::bad_alloc const&) {
         flush(out);
         std::fputs("gemprobe: out of memory\n", stderr);
         return 1;
     }
-    bool const written = flush(out);
-    if (!written || out.writeError != 0) {
-        std::fprintf(stderr, "gemprobe: write error: %s\n", std::strerror(out.writeError));
-        return 1;
-    }
-    if (!finished) {
-        std::fprintf(stderr, "gemprobe: %s\n", in.error.c_str());
-        return 1;
-    }
-    return 0;
 }

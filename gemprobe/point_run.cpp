@@ -17,10 +17,13 @@
 // overlaps the conversions of neighbouring numbers; in a byte-by-byte reader
 // each number's start waits for the end of the number before it.
 //
-// The second stage takes only a token that is a plain decimal from start to
-// blank (sign, one to seven integer digits, optionally a point and up to seven
-// fraction digits): anything else, such as "1e5" or "1-2" or a token that
-// reaches the end of the block, sends that point through the general
+// The second stage takes a token that is a decimal from start to blank: the
+// engines take the plain ones (sign, one to seven integer digits, optionally
+// a point and up to seven fraction digits) their own way, and every other
+// spelling that the number reader's fast conversion takes ("1e5",
+// "-0.0018796984676084534") follows in the loop shared by all engines.
+// Anything else, such as "1-2", a huge exponent or a token that reaches the
+// end of the block, sends that point through the general
 // one-number-at-a-time path below, which takes what the program's number
 // reader would take and stops the run otherwise.
 
@@ -66,13 +69,6 @@ unsigned pointsBefore(tokenList const& list, char const* base, unsigned points, 
     unsigned count = 0;
     while (count < points && base + list.starts[3 * count] < limit) ++count;
     return count;
-}
-
-// The decimal of a token the second stage converted, read again.
-plainDecimal decimalAt(char const* base, tokenList const& list, unsigned token) {
-    plainDecimal decimal{};
-    takePlainToken(base + list.starts[token], decimal);
-    return decimal;
 }
 
 pointEngine const* bestEngine() {
@@ -124,9 +120,9 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
             int side = filteredSide(filter, rounded[0], rounded[1], rounded[2]);
             if (side == 0) {
                 vec3 q;
-                storeValue(decimalAt(base, list, 3 * taken), q.x);
-                storeValue(decimalAt(base, list, 3 * taken + 1), q.y);
-                storeValue(decimalAt(base, list, 3 * taken + 2), q.z);
+                q.x = extendedValueOf(base + list.starts[3 * taken]);
+                q.y = extendedValueOf(base + list.starts[3 * taken + 1]);
+                q.z = extendedValueOf(base + list.starts[3 * taken + 2]);
                 side = containsUndecided(filter, planes, q, rounded[0], rounded[1], rounded[2]) ? 1 : -1;
             }
             if (side < 0) std::memcpy(verdicts + 4 * (run.points + taken), &nieText, 4);

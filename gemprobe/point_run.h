@@ -18,10 +18,10 @@ struct pointRun {
 // Reads whole points (x y z) from p on and writes each one's verdict, "TAK\n"
 // or "NIE\n", as four bytes at `verdicts`, at most `maxPoints` of them. Stops
 // before a point that does not start before `limit`, or that has a number
-// the fast reader does not take (anything but a plain decimal lying wholly
-// before `blockEnd`): the general reader goes on from there. The block must
-// be the input's, NUL-terminated at blockEnd and padded after it; limit is at
-// most blockEnd.
+// the fast reader does not take (anything but a decimal, of any spelling
+// that parseShortDecimal takes, lying wholly before `blockEnd`): the general
+// reader goes on from there. The block must be the input's, NUL-terminated
+// at blockEnd and padded after it; limit is at most blockEnd.
 pointRun scanPoints(char const* p, char const* limit, char const* blockEnd, std::size_t maxPoints,
                     pointFilter const& filter, std::vector<plane> const& planes, char* verdicts);
 

@@ -9,6 +9,7 @@
 #include "filter.h"
 #include "input.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -230,7 +231,125 @@ __attribute__((always_inline)) inline unsigned convertTokens(char const* base, t
     return count;
 }
 
-// An engine: the first stage, and the second stage's conversion.
+// w / 10^k rounded to 80 bits and then to double, for w > 0 and 1 <= k <=
+// maxReciprocalPowerOfTen: toCertifiedDouble of storeQuotient's value (such
+// a value lies between 10^-26 and 2^64, inside the certified range), with
+// the same rounding of the 64-bit significand to 53 bits, from registers.
+__attribute__((always_inline)) inline double roundedQuotient(std::uint64_t w, int k, bool negative) {
+    extendedParts const q = quotientParts(w, k);
+    std::uint64_t const kept = q.significand >> 11;
+    std::uint64_t const up = ((q.significand & 0x7ffu) + (kept & 1) + 0x3ffu) >> 11;
+    std::uint64_t const bits =
+        (static_cast<std::uint64_t>(negative) << 63) +
+        (static_cast<std::uint64_t>(q.biasedExponent - extendedExponentBias + 1023 - 1) << 52) + kept + up;
+    return std::bit_cast<double>(bits);
+}
+
+// Bit m set when byte m of the sixteen at p is c.
+inline unsigned byteMaskOfSixteen(char const* p, char c) {
+    __m128i const bytes = _mm_loadu_si128(reinterpret_cast<__m128i const*>(p));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
+}
+
+// The value of the n digits at p (n < 32, all digits), appended to w:
+// w 10^n + their value, modulo 2^64, eight at a time.
+__attribute__((always_inline)) inline std::uint64_t appendDigits(std::uint64_t w, char const* p, unsigned n) {
+    for (; n >= 8; n -= 8, p += 8) w = w * powersOfTenUpTo8[8] + valueOfDigits(loadEightBytes(p), 8);
+    return n == 0 ? w : w * powersOfTenUpTo8[n] + valueOfDigits(loadEightBytes(p), static_cast<int>(n));
+}
+
+// A token of any decimal spelling that the number reader's fast conversion
+// takes, followed by a blank, with a value in the filter's certified range:
+// its value rounded to double, as toCertifiedDouble gives it, and the
+// position of the blank; nullptr otherwise. A token that reaches the end of
+// the block ends in its NUL, which is not a blank, so it is never taken.
+//
+// Digits, point and blanks of the 32 bytes after the sign come from two
+// sixteen-byte compares, so the digits are taken eight at a time with no
+// byte examined alone. Every digit goes into the significand, leading zeros
+// too: they add nothing to it, so it stays exact as long as there are at
+// most 19 significant digits (below 10^19 < 2^64), and then scaleExactly
+// gives the correctly rounded value of the whole token. A longer one, or one
+// that does not end within the 32 bytes, goes to parseLongDecimal, which
+// decides whether the digits after the nineteenth matter.
+__attribute__((always_inline)) inline char const* takeLongToken(char const* s, double& rounded) {
+    unsigned const first = static_cast<unsigned char>(*s);
+    unsigned const minus = ((first ^ '-') - 1) >> 31;
+    unsigned const plus = ((first ^ '+') - 1) >> 31;
+    char const* const p = s + (minus | plus);
+    std::uint64_t const nonDigits =
+        ~(digitMaskOfSixteen(p) | std::uint64_t{digitMaskOfSixteen(p + 16)} << 16);
+    unsigned const whole = static_cast<unsigned>(__builtin_ctzll(nonDigits));
+    unsigned fraction = 0;
+    unsigned end = whole;
+    if (p[whole] == '.') {
+        fraction = static_cast<unsigned>(__builtin_ctzll(nonDigits >> (whole + 1)));
+        end = whole + 1 + fraction;
+    }
+    unsigned const digits = whole + fraction;
+    unsigned significant = digits;
+    if (digits > maxFastDigits) {
+        // Leading zeros, before the point and after it, are not significant.
+        std::uint64_t const nonZeros =
+            ~(byteMaskOfSixteen(p, '0') | std::uint64_t{byteMaskOfSixteen(p + 16, '0')} << 16);
+        unsigned zeros = std::min(static_cast<unsigned>(__builtin_ctzll(nonZeros)), whole);
+        if (zeros == whole && fraction > 0)
+            zeros += std::min(static_cast<unsigned>(__builtin_ctzll(nonZeros >> (whole + 1))), fraction);
+        significant = digits - zeros;
+    }
+    long double value;
+    if (significant > maxFastDigits || end >= 32 || digits == 0) {
+        char const* const after = parseLongDecimal(s, nullptr, value);
+        if (after == nullptr || !isBlank(*after) || !toCertifiedDouble(value, rounded)) return nullptr;
+        return after;
+    }
+    std::uint64_t significand = appendDigits(0, p, whole);
+    significand = appendDigits(significand, p + whole + 1, fraction);
+    char const* q = p + end;
+    long scale = -static_cast<long>(fraction);
+    if ((*q | 0x20) == 'e') {
+        ++q;
+        bool const negativeExponent = *q == '-';
+        if (*q == '-' || *q == '+') ++q;
+        char const* const exponentStart = q;
+        long exponent = 0;
+        while (isDecimalDigit(*q) && q - exponentStart < 6) exponent = exponent * 10 + (*q++ - '0');
+        if (q == exponentStart) return nullptr;
+        scale += negativeExponent ? -exponent : exponent;
+    }
+    if (!isBlank(*q) || !scaleExactly(significand, scale, minus != 0, value) ||
+        !toCertifiedDouble(value, rounded))
+        return nullptr;
+    return q;
+}
+
+// The extended value of a token that the second stage converted.
+inline long double extendedValueOf(char const* s) {
+    long double value;
+    plainDecimal decimal;
+    if (takePlainToken(s, decimal) != nullptr) {
+        storeValue(decimal, value);
+    } else {
+        parseLongDecimal(s, nullptr, value);
+    }
+    return value;
+}
+
+// The engines take the plain tokens their own way; this goes on from the
+// first token they left, up to `count`, with tokens of any spelling, so that
+// a batch of long numbers stays in the loop. Stops at a token that neither
+// takes. Returns how many tokens of the list are converted.
+inline unsigned convertLongTokens(char const* base, tokenList const& list, unsigned first, unsigned count,
+                                  tokenValues& values) {
+    for (unsigned i = first; i < count; ++i)
+        if (takeLongToken(base + list.starts[i], values.rounded[i]) == nullptr) return i;
+    return count;
+}
+
+// An engine: the first stage, and the second stage's conversion, which
+// converts the tokens from the first on, up to `count`, that takePlainToken
+// or takeLongToken takes, to the same doubles, and stops at one that neither
+// takes.
 struct pointEngine {
     void (*listTokens)(char const* base, char const* blockEnd, unsigned wanted, tokenList& list);
     unsigned (*convertTokens)(char const* base, tokenList const& list, unsigned count, tokenValues& values);

@@ -203,14 +203,109 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertAn
     return taken;
 }
 
+// takeLongToken's result for a token of up to 31 digits and a point, at
+// most 19 of the digits significant, with no digit taken alone: its
+// digits are gathered right-aligned into 32 bytes (two loads that end at
+// its last digit, the one from before the point and the one after it, so
+// that selecting by position skips the point), the bytes before its first
+// digit cleared, and their value summed by multiply-adds in eight-digit
+// groups. The first thirteen of the 32 places hold leading zeros at most
+// (19 significant digits), so the sum of the last three groups modulo 2^64
+// is the exact significand. The loads start up to 31 bytes before the
+// token's end: `floor` is the first byte they may read. Returns the end, or
+// nullptr for anything else (takeLongToken then decides).
+__attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char const* takeLongTokenGathered(
+    char const* s, char const* floor, double& rounded) {
+    unsigned const sign = signOfFirstByte[static_cast<unsigned char>(*s)];
+    char const* const p = s + (sign & 1);
+    __m256i const bytes = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(p));
+    __m256i const values = _mm256_sub_epi8(bytes, _mm256_set1_epi8('0'));
+    __m256i const nine = _mm256_set1_epi8(9);
+    auto const digitMask = static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(values, nine), values)));
+    std::uint64_t const nonDigits = ~std::uint64_t{digitMask};
+    unsigned const whole = static_cast<unsigned>(_tzcnt_u64(nonDigits));
+    unsigned fraction = 0;
+    unsigned end = whole;
+    if (p[whole] == '.') {
+        fraction = static_cast<unsigned>(_tzcnt_u64(nonDigits >> (whole + 1)));
+        end = whole + 1 + fraction;
+    }
+    unsigned const digits = whole + fraction;
+    if (digits == 0 || end >= 32 || static_cast<std::size_t>(p - floor) + digits < 32) return nullptr;
+    // Place i of the 32 holds digit k = digits - 32 + i: before the point
+    // it lies at p + k, after it at p + k + 1.
+    char const* const last = p + end - 32;
+    __m256i const before = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(last - (end - digits) + 0));
+    __m256i const after = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(last));
+    __m256i const places = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18,
+                                            19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+    // k < whole: i < whole + 32 - digits; k < 0: i < 32 - digits.
+    __m256i const fromBefore =
+        _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(whole + 32 - digits)), places);
+    __m256i const inNumber = _mm256_cmpgt_epi8(places, _mm256_set1_epi8(static_cast<char>(31 - digits)));
+    __m256i const gathered = _mm256_blendv_epi8(after, before, fromBefore);
+    __m256i const digitValues = _mm256_and_si256(_mm256_sub_epi8(gathered, _mm256_set1_epi8('0')), inNumber);
+    __m256i const pairs = _mm256_maddubs_epi16(digitValues, _mm256_set1_epi16(10 | 1 << 8));
+    __m256i const quads = _mm256_madd_epi16(pairs, _mm256_set1_epi32(100 | 1 << 16));
+    __m256i const eights =
+        _mm256_madd_epi16(_mm256_packus_epi32(quads, quads), _mm256_set1_epi32(10000 | 1 << 16));
+    // Lane 0: places 0-7 and 8-15; lane 1: 16-23 and 24-31. A value below
+    // 10^19 has at most 19 significant digits, and conversely.
+    if (_mm256_extract_epi32(eights, 0) != 0) return nullptr;
+    auto const second =
+        static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_extract_epi32(eights, 1)));
+    auto const third =
+        static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_extract_epi32(eights, 4)));
+    auto const fourth =
+        static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_extract_epi32(eights, 5)));
+    if (second >= 1000) return nullptr;
+    std::uint64_t const significand = (second * 100000000 + third) * 100000000 + fourth;
+    char const* q = p + end;
+    long scale = -static_cast<long>(fraction);
+    if ((*q | 0x20) == 'e') {
+        ++q;
+        bool const negativeExponent = *q == '-';
+        if (*q == '-' || *q == '+') ++q;
+        char const* const exponentStart = q;
+        long exponent = 0;
+        while (isDecimalDigit(*q) && q - exponentStart < 6) exponent = exponent * 10 + (*q++ - '0');
+        if (q == exponentStart) return nullptr;
+        scale += negativeExponent ? -exponent : exponent;
+    }
+    if (!isBlank(*q)) return nullptr;
+    if (significand != 0 && scale < 0 && scale >= -maxReciprocalPowerOfTen) {
+        rounded = roundedQuotient(significand, static_cast<int>(-scale), (sign & 2) != 0);
+        return q;
+    }
+    long double value;
+    if (!scaleExactly(significand, scale, (sign & 2) != 0, value) || !toCertifiedDouble(value, rounded))
+        return nullptr;
+    return q;
+}
+
+// The tokens from `taken` on that the short loops left: gathered where the
+// token allows it, by takeLongToken otherwise.
+__attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertLongTokensAvx2(
+    char const* base, tokenList const& list, unsigned taken, unsigned count, tokenValues& values) {
+    for (; taken < count; ++taken) {
+        char const* const s = base + list.starts[taken];
+        if (takeLongTokenGathered(s, base, values.rounded[taken]) == nullptr &&
+            takeLongToken(s, values.rounded[taken]) == nullptr)
+            break;
+    }
+    return taken;
+}
+
 }  // namespace
 
 unsigned convertTokensAvx2(char const* base, tokenList const& list, unsigned count, tokenValues& values) {
     bool wideFound = false;
     unsigned const taken = convertShortFractions(base, list, count, values, wideFound);
     // A value of five to seven fraction digits: the rest of the batch in the
-    // loop that takes them.
-    return wideFound ? convertAnyFractions(base, list, taken, count, values) : taken;
+    // loop that takes them; any other spelling in the loop for long ones.
+    unsigned const plain = wideFound ? convertAnyFractions(base, list, taken, count, values) : taken;
+    return plain < count ? convertLongTokensAvx2(base, list, plain, count, values) : plain;
 }
 
 pointEngine const avx2Engine = {listTokensAvx2, convertTokensAvx2};

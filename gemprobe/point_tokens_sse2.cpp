@@ -43,7 +43,8 @@ void listTokensSse2(char const* base, char const* blockEnd, unsigned wanted, tok
 }
 
 unsigned convertTokensSse2(char const* base, tokenList const& list, unsigned count, tokenValues& values) {
-    return convertTokens(base, list, count, values, takePlainToken);
+    unsigned const plain = convertTokens(base, list, count, values, takePlainToken);
+    return plain < count ? convertLongTokens(base, list, plain, count, values) : plain;
 }
 
 }  // namespace

@@ -234,6 +234,39 @@ TEST(Faults, RunningOutOfMemoryKeepsTheAnswersSoFar) {
     }
 }
 
+// gemprobe under every address-space limit from where it cannot start to
+// where it has room: it ends with every answer, or with the answers judged
+// so far and "out of memory" (exit status 1), never by a signal.
+TEST(Faults, GemprobeUnderAnyMemoryLimitEndsCleanly) {
+    if (sanitized) GTEST_SKIP() << "the sanitizers reserve more address space than the limit allows";
+    std::string input =
+        "3\n4\n3 0 0 0 1 0 0 0 1 0\n3 0 0 0 0 1 0 0 0 1\n3 0 0 0 0 0 1 1 0 0\n"
+        "3 1 0 0 0 1 0 0 0 1\n2\n0.1 0.1 0.1\n1 1 1\n";
+    input += "0\n2\n0 0 0\n1 1 1\n2\n";
+    input += std::to_string(1 << 20);  // a wall that outgrows most limits
+    for (int i = 0; i < (1 << 20); ++i) input += "\n1.5 2.5 3.5";
+    input += "\n3 0 0 0 1 0 0 0 1 0\n1\n0 0 0\n";
+    std::string const full = "TAK\nNIE\n\nTAK\nTAK\n\nTAK\n\n";
+    bool sawOutOfMemory = false;
+    for (std::size_t megabytes = 2; megabytes <= 160; megabytes += megabytes < 16 ? 1 : 8) {
+        RunLimits limits;
+        limits.addressSpaceBytes = megabytes << 20;
+        ProgramRun const run = runProgram(GEMPROBE_PATH, input, limits);
+        ASSERT_EQ(run.signal, 0) << megabytes << " MiB: " << run.error;
+        if (run.exitStatus == 0) {
+            EXPECT_EQ(run.output, full) << megabytes << " MiB";
+            continue;
+        }
+        if (run.error.starts_with("gemprobe:")) {  // not the loader's refusal to start
+            EXPECT_EQ(run.exitStatus, 1) << megabytes << " MiB";
+            EXPECT_EQ(run.error, "gemprobe: out of memory\n") << megabytes << " MiB";
+            EXPECT_TRUE(full.starts_with(run.output)) << megabytes << " MiB: " << run.output;
+            sawOutOfMemory = true;
+        }
+    }
+    EXPECT_TRUE(sawOutOfMemory);
+}
+
 // A pattern of 30 million symbols with itself as the message walks through
 // every state of the automaton, in memory proportional to the pattern.
 TEST(Faults, LongPatternFitsInHalfAGigabyte) {

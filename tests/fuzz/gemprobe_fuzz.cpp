@@ -4,8 +4,7 @@
 //  - a run ends with every answer or with a one-line error, and prints
 //    nothing but verdict lines and empty lines;
 //  - the size of the read buffer changes nothing (a small buffer makes
-//    tokens straddle refills), nor does splitting every block of points
-//    between two threads or judging them in a pipeline of small blocks;
+//    tokens straddle refills);
 //  - on input it can process, the answers equal the literal program's.
 
 #include "fuzz_checks.h"
@@ -18,8 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     std::string_view const input(reinterpret_cast<char const*>(data), size);
     RunResult const run = runInMemory(input);
     checkSameRun(run, runInMemory(input, 1 + size % 5));
-    checkSameRun(run, runInMemory(input, 16 + size % 200, splitEveryBlock));
-    checkSameRun(run, runInMemory(input, 16 + size % 200, threadMode{0, 1 + size % 300}));
+    checkSameRun(run, runInMemory(input, 16 + size % 200));
     checkAnswerLines(run.output,
                      [](std::string_view line) { return line == "TAK" || line == "NIE" || line.empty(); });
     if (!run.finished) {

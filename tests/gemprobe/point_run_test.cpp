@@ -68,6 +68,17 @@ struct Layout {
         unsigned const sign = below(6);
         if (sign < 2) text += '-';
         if (sign == 2) text += '+';
+        if (below(3) == 0) {
+            // Longer spellings: up to 31 digits around the point, leading
+            // zeros, exponents.
+            if (below(3) == 0) text += std::string(below(12), '0');
+            digits(below(14));
+            text += '.';
+            if (below(3) == 0) text += std::string(below(12), '0');
+            digits(below(21));
+            if (below(2) == 0) text += (below(2) == 0 ? "e-" : "E") + std::to_string(below(40));
+            return;
+        }
         digits(below(3) == 0 ? 1 + below(9) : 1 + below(2));
         if (below(5) != 0) {
             text += '.';
@@ -195,11 +206,14 @@ TEST(PointRun, EngineStagesMatchScalarModels) {
             unsigned const converted = engine->convertTokens(base, list, count, values);
             for (unsigned i = 0; i <= converted && i < count; ++i) {
                 plainDecimal d{};
-                bool const taken = takePlainToken(base + list.starts[i], d) != nullptr;
+                double expected = 0;
+                bool const plain = takePlainToken(base + list.starts[i], d) != nullptr;
+                if (plain) expected = roundedValue(d);
+                bool const taken = plain || takeLongToken(base + list.starts[i], expected) != nullptr;
                 ASSERT_EQ(taken, i < converted) << input << " token " << i;
                 if (taken) {
                     ASSERT_EQ(std::bit_cast<std::uint64_t>(values.rounded[i]),
-                              std::bit_cast<std::uint64_t>(roundedValue(d)))
+                              std::bit_cast<std::uint64_t>(expected))
                         << input << " token " << i;
                 }
             }

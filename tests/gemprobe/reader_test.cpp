@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -28,7 +30,7 @@ std::string bitsOf(long double v) {
 }
 
 std::size_t consumed(Input const& in, std::string const&) {
-    return static_cast<std::size_t>(in.offset) - static_cast<std::size_t>(in.end - in.pos);
+    return in.memoryOffset - static_cast<std::size_t>(in.end - in.pos);
 }
 
 struct ReadResult {
@@ -419,8 +421,12 @@ TEST(NumberReader, FastPathLimitsMatchTheCLibrary) {
         below.back() = static_cast<char>(below.back() - 1);
         tokens.push_back(below + "9999999999999999999999");
     }
-    for (std::string scale : {"e27", "e28", "e-27", "e-28", "e99999", "e-99999", "e100000", "e999999"})
-        tokens.push_back("1234567" + scale);
+    // Each path's edges: the reciprocal (10^-26), the x87 division (10^-27),
+    // the product (10^27), and the exact excess of 10^27 up to 10^35.
+    for (std::string scale : {"e27", "e28", "e-27", "e-28", "e99999", "e-99999", "e100000", "e999999", "e-26",
+                              "e-29", "e34", "e35", "e36", "e37"})
+        for (char const* digits : {"1234567", "9", "9999999999999999999", "0.00001234567890123456789"})
+            tokens.push_back(digits + scale);
 
     for (std::string const& token : tokens) {
         std::string const data = token + " ";
@@ -498,6 +504,98 @@ TEST(NumberReader, CommonSpellingsMatchTheCLibraryAtEveryBlockOffset) {
                     }
                 }
             }
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// The spellings that programs write, against strtold: value bit for bit and
+// extent, whole in a block and cut by small refills.
+
+void expectLikeStrtold(std::string const& token, std::size_t capacity) {
+    std::string const data = token + " ";
+    char* end = nullptr;
+    long double const expected = std::strtold(data.c_str(), &end);
+    ReadResult const r = readOne(data, capacity);
+    ASSERT_TRUE(r.ok) << token << ": " << r.error;
+    ASSERT_EQ(bitsOf(r.value), bitsOf(expected)) << '"' << token << "\" buffer " << capacity;
+    ASSERT_EQ(r.consumed, static_cast<std::size_t>(end - data.c_str())) << token;
+}
+
+TEST(NumberReader, PrintedSpellingsMatchTheCLibrary) {
+    std::mt19937_64 rng(17);
+    char text[128];
+    for (int i = 0; i < 30000; ++i) {
+        // Mostly moderate magnitudes, where the fast paths serve; some of any.
+        double const v = i % 8 == 0 ? std::bit_cast<double>(rng() & ~(std::uint64_t{0x7ff} << 52 & rng()))
+                                    : std::ldexp(static_cast<double>(rng() >> 11) * 0x1p-53 - 0.5,
+                                                 static_cast<int>(rng() % 140) - 90);
+        if (!std::isfinite(v)) continue;
+        std::size_t const capacity = i % 5 == 0 ? 1 + rng() % 24 : defaultInputCapacity;
+        int const n = 1 + i % 21;
+        std::snprintf(text, sizeof text, "%.*g", n, v);
+        expectLikeStrtold(text, capacity);
+        std::snprintf(text, sizeof text, "%.*e", n - 1, v);
+        expectLikeStrtold(text, capacity);
+        std::snprintf(text, sizeof text, "%.*Lg", n, static_cast<long double>(v) * (1 + 0x1p-60L));
+        expectLikeStrtold(text, capacity);
+        if (std::fabs(v) < 1e6) {
+            std::snprintf(text, sizeof text, "%.*f", n + 9, v);  // leading and trailing zeros
+            expectLikeStrtold(text, capacity);
+        }
+        char* const end = std::to_chars(text, text + sizeof text, v).ptr;
+        expectLikeStrtold(std::string(text, end), capacity);
+        std::string const zeros = std::string(text, end).insert(v < 0 ? 1 : 0, std::string(1 + i % 30, '0'));
+        expectLikeStrtold(zeros, capacity);
+    }
+}
+
+// m 2^q + 2^(q-1), halfway between m 2^q and its upper neighbour, in
+// decimal: (2m + 1) 5^(1-q) / 10^(1-q) for q < 1.
+std::string halfwayAbove(std::uint64_t m, int q) {
+    std::vector<int> digits;  // least significant first
+    for (unsigned __int128 v = static_cast<unsigned __int128>(m) * 2 + 1; v != 0; v /= 10)
+        digits.push_back(static_cast<int>(v % 10));
+    for (int k = 0; k < 1 - q; ++k) {
+        int carry = 0;
+        for (int& d : digits) {
+            int const p = d * 5 + carry;
+            d = p % 10;
+            carry = p / 10;
+        }
+        if (carry != 0) digits.push_back(carry);
+    }
+    while (static_cast<int>(digits.size()) <= 1 - q) digits.push_back(0);
+    std::string text;
+    for (std::size_t k = digits.size(); k-- > 0;) {
+        text.push_back(static_cast<char>('0' + digits[k]));
+        if (static_cast<int>(k) == 1 - q) text.push_back('.');
+    }
+    return text;
+}
+
+TEST(NumberReader, HalfwayCasesAndTheirNeighboursMatchTheCLibrary) {
+    std::mt19937_64 rng(18);
+    for (int i = 0; i < 3000; ++i) {
+        std::uint64_t const m = rng() | std::uint64_t{1} << 63;
+        int const q = -63 - static_cast<int>(rng() % 70);  // values of 1 down to 2^-70
+        std::string const half = halfwayAbove(m, q);
+        std::size_t const first = half.find_first_not_of("0.");
+        expectLikeStrtold(half, defaultInputCapacity);
+        expectLikeStrtold(half + "00001", defaultInputCapacity);
+        // Cut to 19, 20, 21 and 25 significant digits: just below halfway.
+        for (std::size_t significant : {19, 20, 21, 25}) {
+            std::size_t cut = first;
+            for (std::size_t taken = 0; cut < half.size() && taken < significant; ++cut)
+                taken += half[cut] != '.' ? 1 : 0;
+            expectLikeStrtold(half.substr(0, cut), i % 7 == 0 ? 9 : defaultInputCapacity);
+            std::string negative(1, '-');
+            negative.append(half, 0, cut).append("9e-3");
+            expectLikeStrtold(negative, defaultInputCapacity);
         }
     }
 }
