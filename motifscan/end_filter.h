@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dense_table.h"
 #include "input.h"
 #include "symbols.h"
 
@@ -23,8 +24,10 @@
 // The end of the message is found 16 bytes at a time with vector compares.
 //
 // It pays when candidates are rare, that is when the patterns' last w bytes
-// are few beside the 27^w possible ones; buildAutomaton estimates that rate
-// and leaves sets with frequent candidates to the automata. Patterns longer
+// are few beside the 27^w possible ones. The build refuses sets whose rate
+// would be high even over random bytes; the rate a message really gives is
+// measured as the scan goes (see FilterScan), and where candidates turn out
+// frequent the scan hands over to a dense table. Patterns longer
 // than maxFilterPatternLength go to the automata too, because a confirmation
 // may need that many bytes from before the current input block, which the
 // filter keeps in a history of its own. The same bound holds for all the
@@ -44,7 +47,8 @@ struct SuffixSlot {
 };
 
 struct EndFilter {
-    unsigned window = 4;  // w
+    std::uint64_t builds = 0;  // tells a scan state that the patterns changed
+    unsigned window = 4;       // w
     unsigned hashShift = 17;
     std::vector<std::uint64_t> candidateBits;
     std::vector<SuffixSlot> slots;        // power-of-two size, at most half full
@@ -53,14 +57,47 @@ struct EndFilter {
     std::vector<std::uint32_t> length;
     std::vector<std::uint32_t> nextPattern;
     std::size_t longest = 0;
-    std::string history;     // bytes of the current call from earlier blocks (the last longest-1)
+    std::vector<std::string> const* patterns = nullptr;  // for the dense table of a hand-over
+    std::size_t symbols = 0;
     bool vectorPath = true;  // AVX2 where the processor has it; the tests turn it off too
 };
 
+// What a scan learns as it goes, kept apart from the filter so that several
+// scans could share one. Candidates cost their confirmation; the scan earns
+// credit with every byte it passes and spends it on candidates, and when the
+// credit runs out it hands over, in the middle of a call if need be, to a
+// dense table of the same patterns (built then, once per task), whose cost
+// per byte does not depend on the message. After probeAfterBytes bytes the
+// filter is tried again with a small credit, and keeps the scan if the
+// message has turned kinder. The filter's work is so bounded by a constant
+// per byte plus one confirmation per probe: its worst case stays within a
+// small factor of the table's. A hand-over never changes a count: the table
+// is entered in the state its own scan would have reached, found by walking
+// it over the last longest-1 bytes of the call, in which no occurrence ends.
+struct FilterScan {
+    EndFilter const* filter = nullptr;  // what the state below was learnt for
+    std::uint64_t builds = 0;
+    std::int64_t credit = 0;
+    bool onTable = false;
+    std::uint64_t tableLeft = 0;  // bytes the table scans before the filter's next probe
+    bool tableBuilt = false;
+    DenseTable table;
+    std::string history;  // bytes of the current call from earlier blocks (the last longest-1)
+    std::string walk;     // scratch: the bytes the table is walked over at a hand-over
+};
+
+// Credit in units of about one dense-table step.
+constexpr std::int64_t startCredit = 1 << 14;
+constexpr std::int64_t probeCredit = 1 << 11;
+constexpr std::int64_t mostCredit = 1 << 16;
+constexpr std::uint64_t probeAfterBytes = 1 << 18;
+
 // Builds the filter for the patterns that can complete. Returns false, leaving
-// it unusable, when some pattern is longer than maxFilterPatternLength or the
-// estimated share of candidate bytes in a random message exceeds maxShare.
+// it unusable, when some pattern is longer than maxFilterPatternLength, the
+// patterns are too many for a dense table to take over, or the estimated
+// share of candidate bytes in a random message exceeds maxShare. The patterns
+// must stay unchanged while the filter is used.
 bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
                     double maxShare);
 
-int podciagEndFilter(Input& in, EndFilter& filter);
+int podciagEndFilter(Input& in, EndFilter const& filter, FilterScan& scan);
