@@ -204,6 +204,11 @@ bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns,
             if (entry.firstPattern != UINT32_MAX) filter.suffixes.push_back(entry.suffix);
         }
     }
+    bool const teddy = buildTeddy(filter.teddy, filter.text, filter.length, sizes.shortest);
+    filter.path = !processorHasAvx2()        ? FilterPath::scalar
+                  : teddy                    ? FilterPath::teddy
+                  : !filter.suffixes.empty() ? FilterPath::compared
+                                             : FilterPath::hashed;
     // About 512 bits per suffix, so that hash collisions add a fraction of a
     // percent to the candidates (with 1,000 patterns, 64 bits per suffix made
     // 1.5% of all bytes candidates and cost a third of the scan).
@@ -264,7 +269,10 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
     unsigned const dropBits = 8 * (4 - filter.window);
     unsigned const hashShift = filter.hashShift;
     std::uint64_t const* const candidateBits = filter.candidateBits.data();
-    bool const avx2 = filter.vectorPath && processorHasAvx2();
+    FilterPath const path = filter.path;
+    // Bytes the vector paths read before a position.
+    std::ptrdiff_t const reach =
+        path == FilterPath::teddy ? std::max<std::ptrdiff_t>(3, filter.teddy.reach - 1) : 3;
     char const* earnedTo = next;  // credit is earned for the bytes up to here
     auto earn = [&](char const* to) {
         scan.credit = std::min(scan.credit + (to - earnedTo), mostCredit);
@@ -272,13 +280,14 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
     };
     while (next != end) {
         bool single = false;  // only the byte at next needs a look
-        if (avx2 && next - first >= 3) {
+        if (path != FilterPath::scalar && next - first >= reach) {
             char const* const stop =
-                filter.suffixes.empty()
-                    ? skipToCandidateAvx2(next, end, reinterpret_cast<std::uint32_t const*>(candidateBits),
-                                          4 - filter.window, hashShift)
-                    : skipToSuffixAvx2(next, end, filter.suffixes.data(),
-                                       static_cast<unsigned>(filter.suffixes.size()), 4 - filter.window);
+                path == FilterPath::teddy ? skipToTeddyAvx2(next, end, filter.teddy)
+                : path == FilterPath::compared
+                    ? skipToSuffixAvx2(next, end, filter.suffixes.data(),
+                                       static_cast<unsigned>(filter.suffixes.size()), 4 - filter.window)
+                    : skipToCandidateAvx2(next, end, reinterpret_cast<std::uint32_t const*>(candidateBits),
+                                          4 - filter.window, hashShift);
             single = end - stop >= 32;
             next = stop;
             if (next == end) break;

@@ -2,6 +2,7 @@
 
 #include "dense_table.h"
 #include "input.h"
+#include "literal_prefilter.h"
 #include "symbols.h"
 
 #include <cstdint>
@@ -40,6 +41,13 @@ constexpr std::size_t maxFilterPatternLength = 4096;
 // window with each of them instead of hashing.
 constexpr std::size_t maxComparedSuffixes = 16;
 
+// How the scan finds candidates: one byte at a time, hashing its window
+// (every processor); or, 32 positions at a time with AVX2, hashing and
+// gathering bitmap words, comparing with each of a few distinct suffixes, or
+// with the literal prefilter. The build picks the last one it could build;
+// the tests pick each in turn.
+enum class FilterPath { scalar, hashed, compared, teddy };
+
 struct SuffixSlot {
     std::uint32_t suffix = 0;                 // the last w bytes, little-endian
     std::uint32_t firstPattern = UINT32_MAX;  // chain through EndFilter::nextPattern
@@ -59,7 +67,8 @@ struct EndFilter {
     std::size_t longest = 0;
     std::vector<std::string> const* patterns = nullptr;  // for the dense table of a hand-over
     std::size_t symbols = 0;
-    bool vectorPath = true;  // AVX2 where the processor has it; the tests turn it off too
+    Teddy teddy;
+    FilterPath path = FilterPath::scalar;
 };
 
 // What a scan learns as it goes, kept apart from the filter so that several

@@ -314,7 +314,7 @@ TEST(MotifscanAutomaton, FilterPathsCountAlike) {
                  {std::size_t{1}, std::size_t{37}, std::size_t{4096}, defaultInputCapacity}) {
                 buildAutomaton(automaton, patterns, ScanChoice::endFilter);
                 ASSERT_EQ(automaton.engine, Engine::endFilter);
-                automaton.filter.vectorPath = vectorPath;
+                if (!vectorPath) automaton.filter.path = FilterPath::scalar;
                 std::string const input = message + "\n";
                 Input in = inputFromMemory(input, capacity);
                 int counted = 0;

@@ -1,0 +1,102 @@
+#include "literal_prefilter.h"
+
+#include "symbols.h"
+
+#include <immintrin.h>
+#include <algorithm>
+#include <bit>
+#include <string_view>
+
+bool buildTeddy(Teddy& teddy, std::vector<char const*> const& text, std::vector<std::uint32_t> const& length,
+                std::size_t shortest) {
+    teddy.reach = 0;
+    if (text.empty() || shortest == 0) return false;
+    unsigned const most = static_cast<unsigned>(std::min<std::size_t>(shortest, mostTeddyReach));
+    // The distinct endings of `most` bytes, sorted from their last byte back,
+    // so that endings sharing their last bytes share a bucket.
+    std::vector<std::string_view> endings;
+    endings.reserve(text.size());
+    for (std::size_t k = 0; k < text.size(); ++k) endings.emplace_back(text[k] + length[k] - most, most);
+    auto const fromTheEnd = [](std::string_view a, std::string_view b) {
+        return std::lexicographical_compare(a.rbegin(), a.rend(), b.rbegin(), b.rend());
+    };
+    std::sort(endings.begin(), endings.end(), fromTheEnd);
+    endings.erase(std::unique(endings.begin(), endings.end()), endings.end());
+    if (endings.size() > mostTeddyEndings) return false;
+
+    bool used[256] = {};
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        for (std::uint32_t i = 0; i < length[k]; ++i) used[static_cast<unsigned char>(text[k][i])] = true;
+    }
+    int const symbols = static_cast<int>(std::count(std::begin(used), std::end(used), true));
+
+    teddy.low.assign(most, {});
+    teddy.high.assign(most, {});
+    double falseRate[teddyBuckets];
+    std::fill(std::begin(falseRate), std::end(falseRate), 1.0);
+    std::size_t const count = endings.size();
+    for (unsigned offset = 0; offset < most; ++offset) {
+        std::array<std::uint8_t, 32>& low = teddy.low[offset];
+        std::array<std::uint8_t, 32>& high = teddy.high[offset];
+        for (std::size_t e = 0; e < count; ++e) {
+            auto const bucket = static_cast<unsigned>(e * teddyBuckets / count);
+            auto const byte = static_cast<unsigned char>(endings[e][most - 1 - offset]);
+            auto const bit = static_cast<std::uint8_t>(1u << bucket);
+            low[byte & 15] |= bit;
+            low[16 + (byte & 15)] |= bit;
+            high[byte >> 4] |= bit;
+            high[16 + (byte >> 4)] |= bit;
+        }
+        double total = 0;
+        for (int bucket = 0; bucket < teddyBuckets; ++bucket) {
+            int accepted = 0;
+            for (int byte = 0; byte < 256; ++byte) {
+                if (used[byte] && (low[byte & 15] & high[byte >> 4] & (1 << bucket)) != 0) ++accepted;
+            }
+            falseRate[bucket] *= static_cast<double>(accepted) / symbols;
+            total += falseRate[bucket];
+        }
+        if (total <= targetFalseRate || offset + 1 == most) {
+            teddy.reach = offset + 1;
+            teddy.low.resize(teddy.reach);
+            teddy.high.resize(teddy.reach);
+            break;
+        }
+    }
+    return true;
+}
+
+__attribute__((target("avx2"))) char const* skipToTeddyAvx2(char const* at, char const* end,
+                                                            Teddy const& teddy) {
+    unsigned const reach = teddy.reach;
+    __m256i const nibble = _mm256_set1_epi8(15);
+    __m256i const zero = _mm256_setzero_si256();
+    auto const* const low = reinterpret_cast<__m256i const*>(teddy.low.data());
+    auto const* const high = reinterpret_cast<__m256i const*>(teddy.high.data());
+    while (end - at >= 32) {
+        __m256i const block = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(at));
+        __m256i const offset = _mm256_sub_epi8(block, _mm256_set1_epi8('A'));
+        __m256i const letter = _mm256_cmpeq_epi8(_mm256_min_epu8(offset, _mm256_set1_epi8(25)), offset);
+        __m256i const star = _mm256_cmpeq_epi8(block, _mm256_set1_epi8('*'));
+        __m256i buckets =
+            _mm256_and_si256(_mm256_shuffle_epi8(_mm256_loadu_si256(low), _mm256_and_si256(block, nibble)),
+                             _mm256_shuffle_epi8(_mm256_loadu_si256(high),
+                                                 _mm256_and_si256(_mm256_srli_epi16(block, 4), nibble)));
+        for (unsigned k = 1; k < reach; ++k) {
+            __m256i const bytes = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(at - k));
+            __m256i const found = _mm256_and_si256(
+                _mm256_shuffle_epi8(_mm256_loadu_si256(low + k), _mm256_and_si256(bytes, nibble)),
+                _mm256_shuffle_epi8(_mm256_loadu_si256(high + k),
+                                    _mm256_and_si256(_mm256_srli_epi16(bytes, 4), nibble)));
+            buckets = _mm256_and_si256(buckets, found);
+        }
+        // A candidate has a bucket left; a byte that ends the message is no
+        // letter and no star.
+        __m256i const quiet =
+            _mm256_and_si256(_mm256_cmpeq_epi8(buckets, zero), _mm256_or_si256(letter, star));
+        auto const interesting = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(quiet));
+        if (interesting != 0) return at + std::countr_zero(interesting);
+        at += 32;
+    }
+    return at;
+}
