@@ -275,7 +275,7 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
         path == FilterPath::teddy ? std::max<std::ptrdiff_t>(3, filter.teddy.reach - 1) : 3;
     char const* earnedTo = next;  // credit is earned for the bytes up to here
     auto earn = [&](char const* to) {
-        scan.credit = std::min(scan.credit + (to - earnedTo), mostCredit);
+        scan.credit = std::min(scan.credit + (to - earnedTo), scan.tuning.mostCredit);
         earnedTo = to;
     };
     while (next != end) {
@@ -328,7 +328,7 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
             if (scan.credit < 0) {
                 next = at + 1;
                 scan.onTable = true;
-                scan.tableLeft = probeAfterBytes;
+                scan.tableLeft = scan.tuning.probeAfterBytes;
                 return Outcome::goOn;
             }
         }
@@ -385,7 +385,7 @@ Outcome tableBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallByt
     next = view.pos;
     if (scan.tableLeft == 0) {
         scan.onTable = false;
-        scan.credit = probeCredit;
+        scan.credit = scan.tuning.probeCredit;
     }
     return Outcome::goOn;
 }
@@ -396,7 +396,7 @@ int podciagEndFilter(Input& in, EndFilter const& filter, FilterScan& scan) {
     if (scan.filter != &filter || scan.builds != filter.builds) {
         scan.filter = &filter;
         scan.builds = filter.builds;
-        scan.credit = startCredit;
+        scan.credit = scan.tuning.startCredit;
         scan.onTable = false;
         scan.tableBuilt = false;
     }

@@ -83,7 +83,17 @@ struct EndFilter {
 // small factor of the table's. A hand-over never changes a count: the table
 // is entered in the state its own scan would have reached, found by walking
 // it over the last longest-1 bytes of the call, in which no occurrence ends.
+// Credit is in units of about one dense-table step; a byte passed earns one.
+// The tests make every number tiny so that hand-overs come every few bytes.
+struct FilterTuning {
+    std::int64_t startCredit = 1 << 14;  // for a task's first message bytes
+    std::int64_t probeCredit = 1 << 11;  // for a probe after the table
+    std::int64_t mostCredit = 1 << 16;   // credit saved up on a quiet stretch
+    std::uint64_t probeAfterBytes = 1 << 18;
+};
+
 struct FilterScan {
+    FilterTuning tuning;
     EndFilter const* filter = nullptr;  // what the state below was learnt for
     std::uint64_t builds = 0;
     std::int64_t credit = 0;
@@ -94,12 +104,6 @@ struct FilterScan {
     std::string history;  // bytes of the current call from earlier blocks (the last longest-1)
     std::string walk;     // scratch: the bytes the table is walked over at a hand-over
 };
-
-// Credit in units of about one dense-table step.
-constexpr std::int64_t startCredit = 1 << 14;
-constexpr std::int64_t probeCredit = 1 << 11;
-constexpr std::int64_t mostCredit = 1 << 16;
-constexpr std::uint64_t probeAfterBytes = 1 << 18;
 
 // Builds the filter for the patterns that can complete. Returns false, leaving
 // it unusable, when some pattern is longer than maxFilterPatternLength, the
