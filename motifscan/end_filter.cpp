@@ -204,7 +204,7 @@ bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns,
             if (entry.firstPattern != UINT32_MAX) filter.suffixes.push_back(entry.suffix);
         }
     }
-    bool const teddy = buildTeddy(filter.teddy, filter.text, filter.length, sizes.shortest);
+    bool const teddy = buildTeddy(filter.teddy, filter.text, filter.length);
     filter.path = !processorHasAvx2()        ? FilterPath::scalar
                   : teddy                    ? FilterPath::teddy
                   : !filter.suffixes.empty() ? FilterPath::compared

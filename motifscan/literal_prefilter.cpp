@@ -7,20 +7,25 @@
 #include <bit>
 #include <string_view>
 
-bool buildTeddy(Teddy& teddy, std::vector<char const*> const& text, std::vector<std::uint32_t> const& length,
-                std::size_t shortest) {
+bool buildTeddy(Teddy& teddy, std::vector<char const*> const& text,
+                std::vector<std::uint32_t> const& length) {
     teddy.reach = 0;
-    if (text.empty() || shortest == 0) return false;
-    unsigned const most = static_cast<unsigned>(std::min<std::size_t>(shortest, mostTeddyReach));
-    // The distinct endings of `most` bytes, sorted from their last byte back,
-    // so that endings sharing their last bytes share a bucket.
+    if (text.empty()) return false;
+    // The distinct endings, each the last mostTeddyReach bytes of a pattern or
+    // the whole of a shorter one, sorted by length and then from their last
+    // byte back: the short endings, which pass more false candidates, share
+    // the first buckets, and endings that share their last bytes share a
+    // bucket.
     std::vector<std::string_view> endings;
     endings.reserve(text.size());
-    for (std::size_t k = 0; k < text.size(); ++k) endings.emplace_back(text[k] + length[k] - most, most);
-    auto const fromTheEnd = [](std::string_view a, std::string_view b) {
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        std::uint32_t const kept = std::min<std::uint32_t>(length[k], mostTeddyReach);
+        endings.emplace_back(text[k] + length[k] - kept, kept);
+    }
+    std::sort(endings.begin(), endings.end(), [](std::string_view a, std::string_view b) {
+        if (a.size() != b.size()) return a.size() < b.size();
         return std::lexicographical_compare(a.rbegin(), a.rend(), b.rbegin(), b.rend());
-    };
-    std::sort(endings.begin(), endings.end(), fromTheEnd);
+    });
     endings.erase(std::unique(endings.begin(), endings.end()), endings.end());
     if (endings.size() > mostTeddyEndings) return false;
 
@@ -28,41 +33,55 @@ bool buildTeddy(Teddy& teddy, std::vector<char const*> const& text, std::vector<
     for (std::size_t k = 0; k < text.size(); ++k) {
         for (std::uint32_t i = 0; i < length[k]; ++i) used[static_cast<unsigned char>(text[k][i])] = true;
     }
-    int const symbols = static_cast<int>(std::count(std::begin(used), std::end(used), true));
+    std::vector<int> symbols;
+    for (int byte = 0; byte < 256; ++byte) {
+        if (used[byte]) symbols.push_back(byte);
+    }
 
-    teddy.low.assign(most, {});
-    teddy.high.assign(most, {});
+    std::size_t const count = endings.size();
+    auto const longest = static_cast<unsigned>(endings.back().size());
+    teddy.low.assign(longest, {});
+    teddy.high.assign(longest, {});
     double falseRate[teddyBuckets];
     std::fill(std::begin(falseRate), std::end(falseRate), 1.0);
-    std::size_t const count = endings.size();
-    for (unsigned offset = 0; offset < most; ++offset) {
+    double lastTotal = teddyBuckets;
+    for (unsigned offset = 0; offset < longest; ++offset) {
         std::array<std::uint8_t, 32>& low = teddy.low[offset];
         std::array<std::uint8_t, 32>& high = teddy.high[offset];
         for (std::size_t e = 0; e < count; ++e) {
-            auto const bucket = static_cast<unsigned>(e * teddyBuckets / count);
-            auto const byte = static_cast<unsigned char>(endings[e][most - 1 - offset]);
-            auto const bit = static_cast<std::uint8_t>(1u << bucket);
-            low[byte & 15] |= bit;
-            low[16 + (byte & 15)] |= bit;
-            high[byte >> 4] |= bit;
-            high[16 + (byte >> 4)] |= bit;
+            auto const bit = static_cast<std::uint8_t>(1u << (e * teddyBuckets / count));
+            std::string_view const ending = endings[e];
+            // An ending shorter than the offset takes any byte there.
+            unsigned const lowNibbles =
+                offset < ending.size() ? 1u << (ending[ending.size() - 1 - offset] & 15) : 0xffffu;
+            unsigned const highNibbles =
+                offset < ending.size()
+                    ? 1u << (static_cast<unsigned char>(ending[ending.size() - 1 - offset]) >> 4)
+                    : 0xffffu;
+            for (int nibble = 0; nibble < 16; ++nibble) {
+                if ((lowNibbles >> nibble & 1) != 0) low[nibble] = low[16 + nibble] |= bit;
+                if ((highNibbles >> nibble & 1) != 0) high[nibble] = high[16 + nibble] |= bit;
+            }
         }
         double total = 0;
         for (int bucket = 0; bucket < teddyBuckets; ++bucket) {
             int accepted = 0;
-            for (int byte = 0; byte < 256; ++byte) {
-                if (used[byte] && (low[byte & 15] & high[byte >> 4] & (1 << bucket)) != 0) ++accepted;
+            for (int byte : symbols) {
+                if ((low[byte & 15] & high[byte >> 4] & (1 << bucket)) != 0) ++accepted;
             }
-            falseRate[bucket] *= static_cast<double>(accepted) / symbols;
+            falseRate[bucket] *= static_cast<double>(accepted) / static_cast<double>(symbols.size());
             total += falseRate[bucket];
         }
-        if (total <= targetFalseRate || offset + 1 == most) {
+        // Each offset costs a few instructions per 32 positions; it is worth
+        // them while it makes candidates noticeably rarer.
+        if (total <= targetFalseRate || lastTotal - total < targetFalseRate || offset + 1 == longest) {
             teddy.reach = offset + 1;
-            teddy.low.resize(teddy.reach);
-            teddy.high.resize(teddy.reach);
             break;
         }
+        lastTotal = total;
     }
+    teddy.low.resize(teddy.reach);
+    teddy.high.resize(teddy.reach);
     return true;
 }
 

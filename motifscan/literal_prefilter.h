@@ -17,14 +17,17 @@
 // order of position; the earliest confirmed end is then the earliest end,
 // as the counting rule wants.
 //
+// A pattern shorter than the reach takes any byte at the offsets before its
+// start, so the reach is not bounded by the shortest pattern; the shortest
+// endings share the first buckets, and only those pass more false candidates.
 // Over DNA the low nibbles of A, C, G and T differ, so every offset tests a
-// base exactly and eight offsets make a 16-base fingerprint. The reach is
-// chosen as the fewest offsets whose estimated false-candidate rate, for
-// bytes drawn evenly from the symbols the patterns use, is below
-// targetFalseRate (and at most the shortest pattern).
+// base exactly and eight offsets make a 16-bit fingerprint. The reach is
+// the fewest offsets whose estimated false-candidate rate, for bytes drawn
+// evenly from the symbols the patterns use, is below targetFalseRate, or
+// after which one more offset would gain less than that.
 constexpr int teddyBuckets = 8;
 constexpr unsigned mostTeddyReach = 16;
-constexpr double targetFalseRate = 1.0 / 2048;
+constexpr double targetFalseRate = 1.0 / 1024;
 
 // Above this many distinct endings the buckets mix so many that candidates
 // come too often; the hashed filter takes those sets.
@@ -36,10 +39,9 @@ struct Teddy {
     std::vector<std::array<std::uint8_t, 32>> low, high;
 };
 
-// Builds the prefilter for the patterns (text, length), none shorter than
-// `shortest` (at least 1). False when their distinct endings are too many.
-bool buildTeddy(Teddy& teddy, std::vector<char const*> const& text, std::vector<std::uint32_t> const& length,
-                std::size_t shortest);
+// Builds the prefilter for the patterns (text, length; none empty). False
+// when their distinct endings are too many.
+bool buildTeddy(Teddy& teddy, std::vector<char const*> const& text, std::vector<std::uint32_t> const& length);
 
 // The first byte from `at` that is a candidate end or ends the message (any
 // byte but "A".."Z" and "*"); or where fewer than 32 bytes are left. The

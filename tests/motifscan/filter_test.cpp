@@ -149,7 +149,7 @@ TEST(MotifscanFilter, EveryPathAndHandOverCountsAsTheLiteralScan) {
 }
 
 // Teddy takes up to 64 distinct endings, one per bucket up to 8; its reach
-// is at most the shortest pattern and at most 16.
+// is at most 16 and at most the longest pattern.
 TEST(MotifscanFilter, PrefilterAtItsLimits) {
     std::mt19937 random(64);
     std::string const letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ*";
@@ -159,21 +159,23 @@ TEST(MotifscanFilter, PrefilterAtItsLimits) {
         bool built;
     };
     for (Limit const limit : {Limit{1, 1, true}, Limit{8, 3, true}, Limit{9, 40, true},
-                              Limit{mostTeddyEndings, 5, true}, Limit{mostTeddyEndings + 1, 5, false}}) {
+                              Limit{mostTeddyEndings, 20, true}, Limit{mostTeddyEndings + 1, 20, false}}) {
         SCOPED_TRACE(testing::Message() << limit.endings << " endings of " << limit.length);
         std::vector<std::string> patterns;
-        // Distinct endings; a longer pattern with the same ending adds none.
+        // Distinct endings; a copy, or a longer pattern with the same last 16
+        // bytes, adds none.
         for (std::size_t k = 0; k < limit.endings; ++k) {
             std::string ending = randomWord(random, letters, limit.length);
             ending.back() = letters[k % letters.size()];
             ending[0] = letters[k / letters.size()];
             patterns.push_back(ending);
-            patterns.push_back(randomWord(random, letters, 3) + ending);
+            patterns.push_back(limit.length >= mostTeddyReach ? randomWord(random, letters, 3) + ending
+                                                              : ending);
         }
         buildAutomaton(automaton, patterns, ScanChoice::endFilter);
         EXPECT_EQ(automaton.filter.teddy.reach != 0, limit.built);
         if (limit.built) {
-            EXPECT_LE(automaton.filter.teddy.reach, std::min<std::size_t>(limit.length, mostTeddyReach));
+            EXPECT_LE(automaton.filter.teddy.reach, std::min<std::size_t>(limit.length + 3, mostTeddyReach));
         }
         expectLiteralCounts(automaton, patterns, messageFor(random, patterns, letters, 3000), random);
     }
