@@ -204,11 +204,12 @@ bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns,
             if (entry.firstPattern != UINT32_MAX) filter.suffixes.push_back(entry.suffix);
         }
     }
-    bool const teddy = buildTeddy(filter.teddy, filter.text, filter.length);
-    filter.path = !processorHasAvx2()        ? FilterPath::scalar
-                  : teddy                    ? FilterPath::teddy
-                  : !filter.suffixes.empty() ? FilterPath::compared
-                                             : FilterPath::hashed;
+    filter.pathBeforeTeddy = !processorHasAvx2()        ? FilterPath::scalar
+                             : !filter.suffixes.empty() ? FilterPath::compared
+                                                        : FilterPath::hashed;
+    // Distinct endings are at most the patterns.
+    bool const teddy = filter.pathBeforeTeddy != FilterPath::scalar && count <= mostTeddyEndings;
+    filter.path = teddy ? FilterPath::teddy : filter.pathBeforeTeddy;
     // About 512 bits per suffix, so that hash collisions add a fraction of a
     // percent to the candidates (with 1,000 patterns, 64 bits per suffix made
     // 1.5% of all bytes candidates and cost a third of the scan).
@@ -269,10 +270,18 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
     unsigned const dropBits = 8 * (4 - filter.window);
     unsigned const hashShift = filter.hashShift;
     std::uint64_t const* const candidateBits = filter.candidateBits.data();
-    FilterPath const path = filter.path;
+    FilterPath path = filter.path;
+    if (path == FilterPath::teddy) {
+        if (!scan.teddyTried &&
+            scan.scanned + before + static_cast<std::uint64_t>(next - first) >= scan.tuning.teddyAfterBytes) {
+            scan.teddyTried = true;
+            buildTeddy(scan.teddy, filter.text, filter.length);
+        }
+        if (scan.teddy.reach == 0) path = filter.pathBeforeTeddy;
+    }
     // Bytes the vector paths read before a position.
     std::ptrdiff_t const reach =
-        path == FilterPath::teddy ? std::max<std::ptrdiff_t>(3, filter.teddy.reach - 1) : 3;
+        path == FilterPath::teddy ? std::max<std::ptrdiff_t>(3, scan.teddy.reach - 1) : 3;
     char const* earnedTo = next;  // credit is earned for the bytes up to here
     auto earn = [&](char const* to) {
         scan.credit = std::min(scan.credit + (to - earnedTo), scan.tuning.mostCredit);
@@ -282,7 +291,7 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
         bool single = false;  // only the byte at next needs a look
         if (path != FilterPath::scalar && next - first >= reach) {
             char const* const stop =
-                path == FilterPath::teddy ? skipToTeddyAvx2(next, end, filter.teddy)
+                path == FilterPath::teddy ? skipToTeddyAvx2(next, end, scan.teddy)
                 : path == FilterPath::compared
                     ? skipToSuffixAvx2(next, end, filter.suffixes.data(),
                                        static_cast<unsigned>(filter.suffixes.size()), 4 - filter.window)
@@ -399,6 +408,9 @@ int podciagEndFilter(Input& in, EndFilter const& filter, FilterScan& scan) {
         scan.credit = scan.tuning.startCredit;
         scan.onTable = false;
         scan.tableBuilt = false;
+        scan.scanned = 0;
+        scan.teddyTried = false;
+        scan.teddy.reach = 0;
     }
     scan.history.clear();
     std::uint64_t before = 0;  // bytes of this call in earlier blocks
@@ -410,8 +422,10 @@ int podciagEndFilter(Input& in, EndFilter const& filter, FilterScan& scan) {
         while (next != end) {
             Outcome const outcome = scan.onTable ? tableBytes(in, filter, scan, bytes, next, end, before)
                                                  : filterBytes(in, filter, scan, bytes, next, end, before);
-            if (outcome == Outcome::completed) return 1;
-            if (outcome == Outcome::ended) return 0;
+            if (outcome != Outcome::goOn) {
+                scan.scanned += before + static_cast<std::uint64_t>(in.pos - first);
+                return outcome == Outcome::completed ? 1 : 0;
+            }
         }
         // The block is used up: keep what a confirmation may still reach back to.
         std::size_t const keep = filter.longest > 0 ? filter.longest - 1 : 0;
@@ -424,6 +438,9 @@ int podciagEndFilter(Input& in, EndFilter const& filter, FilterScan& scan) {
         }
         before += taken;
         in.pos = end;
-        if (!refill(in)) return 0;
+        if (!refill(in)) {
+            scan.scanned += before;
+            return 0;
+        }
     }
 }

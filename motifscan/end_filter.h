@@ -44,8 +44,13 @@ constexpr std::size_t maxComparedSuffixes = 16;
 // How the scan finds candidates: one byte at a time, hashing its window
 // (every processor); or, 32 positions at a time with AVX2, hashing and
 // gathering bitmap words, comparing with each of a few distinct suffixes, or
-// with the literal prefilter. The build picks the last one it could build;
-// the tests pick each in turn.
+// with the literal prefilter. The build picks the last one it can use; the
+// tests pick each in turn. The prefilter's tables are built by the scan, once
+// the task's message has run teddyAfterBytes (until then, and where they
+// cannot be built, the scan takes the path before): tasks of a few short
+// patterns and a short message would otherwise spend more on the tables
+// than on their scan (two patterns of 35 letters with 10-byte messages took
+// four times as long).
 enum class FilterPath { scalar, hashed, compared, teddy };
 
 struct SuffixSlot {
@@ -67,8 +72,8 @@ struct EndFilter {
     std::size_t longest = 0;
     std::vector<std::string> const* patterns = nullptr;  // for the dense table of a hand-over
     std::size_t symbols = 0;
-    Teddy teddy;
     FilterPath path = FilterPath::scalar;
+    FilterPath pathBeforeTeddy = FilterPath::scalar;
 };
 
 // What a scan learns as it goes, kept apart from the filter so that several
@@ -90,6 +95,7 @@ struct FilterTuning {
     std::int64_t probeCredit = 1 << 11;  // for a probe after the table
     std::int64_t mostCredit = 1 << 16;   // credit saved up on a quiet stretch
     std::uint64_t probeAfterBytes = 1 << 18;
+    std::uint64_t teddyAfterBytes = 1 << 12;
 };
 
 struct FilterScan {
@@ -101,6 +107,9 @@ struct FilterScan {
     std::uint64_t tableLeft = 0;  // bytes the table scans before the filter's next probe
     bool tableBuilt = false;
     DenseTable table;
+    std::uint64_t scanned = 0;  // message bytes of the task in earlier calls
+    bool teddyTried = false;
+    Teddy teddy;
     std::string history;  // bytes of the current call from earlier blocks (the last longest-1)
     std::string walk;     // scratch: the bytes the table is walked over at a hand-over
 };
