@@ -9,7 +9,9 @@
 namespace {
 
 constexpr std::uint32_t hashMultiplier = 0x9E3779B1u;
-constexpr unsigned fewestCandidateBits = 15;  // 4 KiB: the first-level cache holds it
+// 64 bytes: a task of one short pattern clears no more (4 KiB cost such
+// tasks a third of their time); sets of many suffixes get their 512 bits each.
+constexpr unsigned fewestCandidateBits = 9;
 constexpr unsigned mostCandidateBits = 24;
 
 // The pattern's last w bytes as the scan sees them: little-endian, the last
@@ -153,13 +155,28 @@ bool chainHolds(EndFilter const& filter, std::uint32_t first, std::uint32_t patt
 
 bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
                     double maxShare) {
-    std::size_t const count = sizes.count;
     if (sizes.longest > maxFilterPatternLength || sizes.symbols > maxDenseSymbols) return false;
     ++filter.builds;
     filter.patterns = &patterns;
+    filter.sizes = sizes;
+    filter.maxShare = maxShare;
+    filter.symbols = sizes.symbols;
+    filter.longest = sizes.longest;
+    // The tests' choice (maxShare 1) is the filter proper, prefilter and all,
+    // from the first byte.
+    filter.eager = maxShare >= 1.0;
+    filter.bitsFirst =
+        !filter.eager && sizes.symbols <= maxBitParallelSymbols && layOutBits(filter.bits, patterns);
+    return filter.bitsFirst || compileEndFilter(filter, patterns, sizes, maxShare);
+}
+
+bool compileEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
+                      double maxShare) {
+    std::size_t const count = sizes.count;
+    filter.patterns = &patterns;
     filter.symbols = sizes.symbols;
     filter.window = count == 0 ? 1 : static_cast<unsigned>(std::min<std::size_t>(sizes.shortest, 4));
-    double const possible = std::pow(27.0, filter.window);
+    double const possible = std::array<double, 5>{1, 27, 729, 19683, 531441}[filter.window];
     // Distinct suffixes are at most the patterns, and seldom far fewer: with
     // many times more patterns than the share allows, the table is not worth
     // building (with 550,000 patterns it took 25 MB and a third of the run).
@@ -270,10 +287,12 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
     unsigned const dropBits = 8 * (4 - filter.window);
     unsigned const hashShift = filter.hashShift;
     std::uint64_t const* const candidateBits = filter.candidateBits.data();
-    FilterPath path = filter.path;
+    FilterPath path = scan.tuning.path.value_or(filter.path);
+    if (path == FilterPath::compared && filter.suffixes.empty()) path = FilterPath::hashed;
     if (path == FilterPath::teddy) {
         if (!scan.teddyTried &&
-            scan.scanned + before + static_cast<std::uint64_t>(next - first) >= scan.tuning.teddyAfterBytes) {
+            (filter.eager || scan.scanned + before + static_cast<std::uint64_t>(next - first) >=
+                                 scan.tuning.teddyAfterBytes)) {
             scan.teddyTried = true;
             buildTeddy(scan.teddy, filter.text, filter.length);
         }
@@ -399,6 +418,41 @@ Outcome tableBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallByt
     return Outcome::goOn;
 }
 
+// The bit-parallel scan from the first byte of a call to the end of the
+// block: its state starts empty at a call's start, and the filter, which
+// carries no state from byte to byte, can take over wherever it stops.
+Outcome bitsBytes(Input& in, EndFilter const& filter, char const*& next, char const* const end) {
+    Input view;
+    view.pos = next;
+    view.end = end;
+    view.atEnd = true;
+    int const result = podciagBitParallel(view, filter.bits);
+    in.pos = view.pos;
+    if (result == 1) return Outcome::completed;
+    if (view.pos != next && endsMessage(view.pos[-1])) {
+        if (view.pos[-1] == '\n') ++in.line;
+        return Outcome::ended;
+    }
+    next = view.pos;
+    return Outcome::goOn;
+}
+
+// The filter the scan runs: the built one, or for a set that starts
+// bit-parallel the one compiled for it once the message has proven long;
+// nullptr when that cannot be compiled (the table then runs).
+EndFilter const* compiledFilter(EndFilter const& filter, FilterScan& scan) {
+    if (!filter.bitsFirst) return &filter;
+    if (!scan.lateTried) {
+        scan.lateTried = true;
+        scan.lateBuilt = compileEndFilter(scan.late, *filter.patterns, filter.sizes, filter.maxShare);
+        if (!scan.lateBuilt) {
+            scan.onTable = true;
+            scan.tableLeft = UINT64_MAX;
+        }
+    }
+    return scan.lateBuilt ? &scan.late : nullptr;
+}
+
 }  // namespace
 
 int podciagEndFilter(Input& in, EndFilter const& filter, FilterScan& scan) {
@@ -411,6 +465,8 @@ int podciagEndFilter(Input& in, EndFilter const& filter, FilterScan& scan) {
         scan.scanned = 0;
         scan.teddyTried = false;
         scan.teddy.reach = 0;
+        scan.lateTried = false;
+        scan.lateBuilt = false;
     }
     scan.history.clear();
     std::uint64_t before = 0;  // bytes of this call in earlier blocks
@@ -419,9 +475,18 @@ int podciagEndFilter(Input& in, EndFilter const& filter, FilterScan& scan) {
         char const* const end = in.end;
         CallBytes const bytes{scan.history, first};
         char const* next = first;
+        if (before == 0 && filter.bitsFirst &&
+            (scan.scanned < scan.tuning.bitsFor || (scan.lateTried && !scan.lateBuilt))) {
+            Outcome const outcome = bitsBytes(in, filter, next, end);
+            if (outcome != Outcome::goOn) {
+                scan.scanned += static_cast<std::uint64_t>(in.pos - first);
+                return outcome == Outcome::completed ? 1 : 0;
+            }
+        }
         while (next != end) {
+            EndFilter const* const compiled = compiledFilter(filter, scan);
             Outcome const outcome = scan.onTable ? tableBytes(in, filter, scan, bytes, next, end, before)
-                                                 : filterBytes(in, filter, scan, bytes, next, end, before);
+                                                 : filterBytes(in, *compiled, scan, bytes, next, end, before);
             if (outcome != Outcome::goOn) {
                 scan.scanned += before + static_cast<std::uint64_t>(in.pos - first);
                 return outcome == Outcome::completed ? 1 : 0;

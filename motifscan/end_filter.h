@@ -1,11 +1,13 @@
 #pragma once
 
+#include "bit_parallel.h"
 #include "dense_table.h"
 #include "input.h"
 #include "literal_prefilter.h"
 #include "symbols.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,15 @@ struct EndFilter {
     std::size_t symbols = 0;
     FilterPath path = FilterPath::scalar;
     FilterPath pathBeforeTeddy = FilterPath::scalar;
+    // Sets of at most 63 symbols are scanned bit-parallel until the task's
+    // message has run FilterTuning::bitsFor bytes: tasks of a few short
+    // patterns and short messages then cost what that engine costs, and long
+    // messages get the filter's speed.
+    bool bitsFirst = false;
+    BitParallel bits;
+    PatternSizes sizes;  // what the late compilation needs
+    double maxShare = 1.0;
+    bool eager = false;  // neither bit-parallel first nor a late prefilter
 };
 
 // What a scan learns as it goes, kept apart from the filter so that several
@@ -96,6 +107,8 @@ struct FilterTuning {
     std::int64_t mostCredit = 1 << 16;   // credit saved up on a quiet stretch
     std::uint64_t probeAfterBytes = 1 << 18;
     std::uint64_t teddyAfterBytes = 1 << 12;
+    std::uint64_t bitsFor = 1 << 12;
+    std::optional<FilterPath> path;  // the tests' choice, where the filter can take it
 };
 
 struct FilterScan {
@@ -110,6 +123,9 @@ struct FilterScan {
     std::uint64_t scanned = 0;  // message bytes of the task in earlier calls
     bool teddyTried = false;
     Teddy teddy;
+    bool lateTried = false;  // the filter of a set that started bit-parallel
+    bool lateBuilt = false;
+    EndFilter late;
     std::string history;  // bytes of the current call from earlier blocks (the last longest-1)
     std::string walk;     // scratch: the bytes the table is walked over at a hand-over
 };
@@ -121,5 +137,10 @@ struct FilterScan {
 // must stay unchanged while the filter is used.
 bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
                     double maxShare);
+
+// The filter proper, which buildEndFilter leaves to the scan for sets that
+// start bit-parallel. Same result as buildEndFilter otherwise.
+bool compileEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
+                      double maxShare);
 
 int podciagEndFilter(Input& in, EndFilter const& filter, FilterScan& scan);

@@ -49,19 +49,16 @@ struct Tuning {
 
 Tuning const tunings[] = {
     {"as built", FilterTuning{}},
-    {"hand over at every candidate, probe after every byte", FilterTuning{0, 0, 0, 1, 0}},
-    {"a little credit, probe after 7 bytes, prefilter after 100", FilterTuning{5, 3, 20, 7, 100}},
-    {"table for 300 bytes at a time", FilterTuning{0, 40, 40, 300, 0}},
+    {"hand over at every candidate, probe after every byte", FilterTuning{0, 0, 0, 1, 0, 0, {}}},
+    {"a little credit, probe after 7 bytes, bits for 30, prefilter after 100",
+     FilterTuning{5, 3, 20, 7, 100, 30, {}}},
+    {"table for 300 bytes at a time", FilterTuning{0, 40, 40, 300, 0, 0, {}}},
 };
 
-// The paths the build made possible, the scalar one always.
-std::vector<FilterPath> pathsOf(EndFilter const& filter) {
-    std::vector<FilterPath> paths = {FilterPath::scalar};
-    if (!__builtin_cpu_supports("avx2")) return paths;
-    paths.push_back(FilterPath::hashed);
-    if (!filter.suffixes.empty()) paths.push_back(FilterPath::compared);
-    if (filter.path == FilterPath::teddy) paths.push_back(FilterPath::teddy);
-    return paths;
+// Every path; where the filter cannot take one it takes the one before.
+std::vector<FilterPath> paths() {
+    if (!__builtin_cpu_supports("avx2")) return {FilterPath::scalar};
+    return {FilterPath::scalar, FilterPath::hashed, FilterPath::compared, FilterPath::teddy};
 }
 
 struct Outcome {
@@ -69,11 +66,18 @@ struct Outcome {
     std::size_t consumed = 0;
 };
 
+// As the tests' choice builds it (eager), or as the program's choice does:
+// bit-parallel first for up to 63 symbols, a prefilter once the message is
+// long, and no filter at all (bit-parallel, or the table mid-call) where the
+// estimate says candidates would be too frequent.
 Outcome scanWith(Automaton& automaton, std::vector<std::string> const& patterns, std::string const& input,
-                 FilterPath path, FilterTuning tuning, std::size_t capacity) {
-    buildAutomaton(automaton, patterns, ScanChoice::endFilter);
-    automaton.filter.path = path;
+                 FilterPath path, FilterTuning tuning, std::size_t capacity, bool eager) {
+    // A set the program would not give the filter is scanned eagerly.
+    if (eager || !buildEndFilter(automaton.filter, patterns, measurePatterns(patterns), maxCandidateShare)) {
+        buildAutomaton(automaton, patterns, ScanChoice::endFilter);
+    }
     automaton.filterScan.tuning = tuning;
+    automaton.filterScan.tuning.path = path;
     Input in = inputFromMemory(input, capacity);
     Outcome outcome;
     while (podciag(in, automaton) == 1) ++outcome.count;
@@ -88,14 +92,18 @@ void expectLiteralCounts(Automaton& automaton, std::vector<std::string> const& p
     std::string const input = message + "\nAB";
     buildAutomaton(automaton, patterns, ScanChoice::endFilter);
     ASSERT_EQ(automaton.engine, Engine::endFilter);
-    for (FilterPath path : pathsOf(automaton.filter)) {
+    for (FilterPath path : paths()) {
         for (Tuning const& tuning : tunings) {
             std::size_t const capacities[] = {1, 2 + random() % 40, defaultInputCapacity};
             for (std::size_t capacity : capacities) {
-                Outcome const outcome = scanWith(automaton, patterns, input, path, tuning.tuning, capacity);
-                EXPECT_EQ(outcome.count, expected)
-                    << "path " << static_cast<int>(path) << ", " << tuning.name << ", capacity " << capacity;
-                EXPECT_EQ(outcome.consumed, message.size() + 1);
+                for (bool eager : {true, false}) {
+                    Outcome const outcome =
+                        scanWith(automaton, patterns, input, path, tuning.tuning, capacity, eager);
+                    EXPECT_EQ(outcome.count, expected)
+                        << "path " << static_cast<int>(path) << ", " << tuning.name << ", capacity "
+                        << capacity << (eager ? ", eager" : ", as the program builds it");
+                    EXPECT_EQ(outcome.consumed, message.size() + 1);
+                }
             }
         }
     }
@@ -172,9 +180,10 @@ TEST(MotifscanFilter, PrefilterAtItsLimits) {
             patterns.push_back(limit.length >= mostTeddyReach ? randomWord(random, letters, 3) + ending
                                                               : ending);
         }
-        buildAutomaton(automaton, patterns, ScanChoice::endFilter);
+        EndFilter filter;
+        ASSERT_TRUE(compileEndFilter(filter, patterns, measurePatterns(patterns), 1.0));
         Teddy teddy;
-        EXPECT_EQ(buildTeddy(teddy, automaton.filter.text, automaton.filter.length), limit.built);
+        EXPECT_EQ(buildTeddy(teddy, filter.text, filter.length), limit.built);
         if (limit.built) {
             EXPECT_LE(teddy.reach, std::min<std::size_t>(limit.length + 3, mostTeddyReach));
         }
