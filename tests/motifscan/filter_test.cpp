@@ -156,7 +156,7 @@ TEST(MotifscanFilter, EveryPathAndHandOverCountsAsTheLiteralScan) {
     }
 }
 
-// Teddy takes up to 64 distinct endings, one per bucket up to 8; its reach
+// Teddy takes up to mostTeddyEndings distinct endings, one per bucket up to 8; its reach
 // is at most 16 and at most the longest pattern.
 TEST(MotifscanFilter, PrefilterAtItsLimits) {
     std::mt19937 random(64);
