@@ -308,12 +308,64 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
         scan.credit = std::min(scan.credit + (to - earnedTo), scan.tuning.mostCredit);
         earnedTo = to;
     };
+    // Whether the byte at `at` ends an occurrence; hands over to the table
+    // when the candidate spends the last of the credit.
+    enum class Verdict { none, completed, handOver };
+    auto const check = [&](char const* at) {
+        std::uint32_t window;
+        if (at - first >= 3) {
+            std::memcpy(&window, at - 3, 4);
+        } else {
+            std::ptrdiff_t const offset = at - first;
+            window = std::uint32_t{bytes.at(offset - 3)} | std::uint32_t{bytes.at(offset - 2)} << 8 |
+                     std::uint32_t{bytes.at(offset - 1)} << 16 | std::uint32_t{bytes.at(offset)} << 24;
+        }
+        std::uint32_t const suffix = window >> dropBits;
+        std::uint32_t const hash = (suffix * hashMultiplier) >> hashShift;
+        if ((candidateBits[hash >> 6] >> (hash & 63) & 1) == 0) return Verdict::none;
+        earn(at);
+        std::int64_t work = 0;
+        if (confirm(filter, bytes, at - first, suffix, before + static_cast<std::uint64_t>(at - first) + 1,
+                    work)) {
+            return Verdict::completed;
+        }
+        scan.credit -= work;
+        if (scan.credit >= 0) return Verdict::none;
+        scan.onTable = true;
+        scan.tableLeft = scan.tuning.probeAfterBytes;
+        return Verdict::handOver;
+    };
     while (next != end) {
+        // The prefilter's steps: every candidate of a step from its one mask,
+        // in order, and the next step only after them.
+        while (path == FilterPath::teddy && next - first >= reach) {
+            std::uint32_t mask = 0;
+            next = nextTeddyStep(next, end, scan.teddy, mask);
+            if (mask == 0) break;
+            for (; mask != 0; mask &= mask - 1) {
+                char const* const at = next + std::countr_zero(mask);
+                if (endsMessage(*at)) {
+                    in.pos = at + 1;
+                    if (*at == '\n') ++in.line;
+                    return Outcome::ended;
+                }
+                Verdict const verdict = check(at);
+                if (verdict == Verdict::completed) {
+                    in.pos = at + 1;
+                    return Outcome::completed;
+                }
+                if (verdict == Verdict::handOver) {
+                    next = at + 1;
+                    return Outcome::goOn;
+                }
+            }
+            next += 32;
+        }
+        if (next == end) break;
         bool single = false;  // only the byte at next needs a look
-        if (path != FilterPath::scalar && next - first >= reach) {
+        if ((path == FilterPath::hashed || path == FilterPath::compared) && next - first >= reach) {
             char const* const stop =
-                path == FilterPath::teddy ? skipToTeddyAvx2(next, end, scan.teddy)
-                : path == FilterPath::compared
+                path == FilterPath::compared
                     ? skipToSuffixAvx2(next, end, filter.suffixes.data(),
                                        static_cast<unsigned>(filter.suffixes.size()), 4 - filter.window)
                     : skipToCandidateAvx2(next, end, reinterpret_cast<std::uint32_t const*>(candidateBits),
@@ -336,29 +388,13 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
             ended = limit != end;
         }
         for (char const* at = next; at != limit; ++at) {
-            std::uint32_t window;
-            if (at - first >= 3) {
-                std::memcpy(&window, at - 3, 4);
-            } else {
-                std::ptrdiff_t const offset = at - first;
-                window = std::uint32_t{bytes.at(offset - 3)} | std::uint32_t{bytes.at(offset - 2)} << 8 |
-                         std::uint32_t{bytes.at(offset - 1)} << 16 | std::uint32_t{bytes.at(offset)} << 24;
-            }
-            std::uint32_t const suffix = window >> dropBits;
-            std::uint32_t const hash = (suffix * hashMultiplier) >> hashShift;
-            if ((candidateBits[hash >> 6] >> (hash & 63) & 1) == 0) continue;
-            earn(at);
-            std::int64_t work = 0;
-            if (confirm(filter, bytes, at - first, suffix,
-                        before + static_cast<std::uint64_t>(at - first) + 1, work)) {
+            Verdict const verdict = check(at);
+            if (verdict == Verdict::completed) {
                 in.pos = at + 1;
                 return Outcome::completed;
             }
-            scan.credit -= work;
-            if (scan.credit < 0) {
+            if (verdict == Verdict::handOver) {
                 next = at + 1;
-                scan.onTable = true;
-                scan.tableLeft = scan.tuning.probeAfterBytes;
                 return Outcome::goOn;
             }
         }

@@ -4,7 +4,6 @@
 
 #include <immintrin.h>
 #include <algorithm>
-#include <bit>
 #include <string_view>
 
 bool buildTeddy(Teddy& teddy, std::vector<char const*> const& text,
@@ -85,8 +84,8 @@ bool buildTeddy(Teddy& teddy, std::vector<char const*> const& text,
     return true;
 }
 
-__attribute__((target("avx2"))) char const* skipToTeddyAvx2(char const* at, char const* end,
-                                                            Teddy const& teddy) {
+__attribute__((target("avx2"))) char const* nextTeddyStep(char const* at, char const* end, Teddy const& teddy,
+                                                          std::uint32_t& mask) {
     unsigned const reach = teddy.reach;
     __m256i const nibble = _mm256_set1_epi8(15);
     __m256i const zero = _mm256_setzero_si256();
@@ -113,9 +112,10 @@ __attribute__((target("avx2"))) char const* skipToTeddyAvx2(char const* at, char
         // letter and no star.
         __m256i const quiet =
             _mm256_and_si256(_mm256_cmpeq_epi8(buckets, zero), _mm256_or_si256(letter, star));
-        auto const interesting = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(quiet));
-        if (interesting != 0) return at + std::countr_zero(interesting);
+        mask = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(quiet));
+        if (mask != 0) return at;
         at += 32;
     }
+    mask = 0;
     return at;
 }

@@ -47,7 +47,8 @@ struct Teddy {
 // when their distinct endings are too many.
 bool buildTeddy(Teddy& teddy, std::vector<char const*> const& text, std::vector<std::uint32_t> const& length);
 
-// The first byte from `at` that is a candidate end or ends the message (any
-// byte but "A".."Z" and "*"); or where fewer than 32 bytes are left. The
+// The first 32-byte step from `at` with a byte that is a candidate end or
+// ends the message (any byte but "A".."Z" and "*"), and in `mask` a bit per
+// such byte; or, with an empty mask, where fewer than 32 bytes are left. The
 // teddy.reach - 1 bytes before `at` must be readable. AVX2 only.
-char const* skipToTeddyAvx2(char const* at, char const* end, Teddy const& teddy);
+char const* nextTeddyStep(char const* at, char const* end, Teddy const& teddy, std::uint32_t& mask);
