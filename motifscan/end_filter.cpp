@@ -276,7 +276,7 @@ bool confirm(EndFilter const& filter, CallBytes const& bytes, std::ptrdiff_t off
     return false;
 }
 
-enum class Outcome { goOn, completed, ended };
+using Outcome = ScanOutcome;
 
 bool endsMessage(char byte) { return symbolClassOf[static_cast<unsigned char>(byte)] == terminatorClass; }
 
@@ -456,25 +456,6 @@ Outcome tableBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallByt
     return Outcome::goOn;
 }
 
-// The bit-parallel scan from the first byte of a call to the end of the
-// block: its state starts empty at a call's start, and the filter, which
-// carries no state from byte to byte, can take over wherever it stops.
-Outcome bitsBytes(Input& in, EndFilter const& filter, char const*& next, char const* const end) {
-    Input view;
-    view.pos = next;
-    view.end = end;
-    view.atEnd = true;
-    int const result = podciagBitParallel(view, filter.bits);
-    in.pos = view.pos;
-    if (result == 1) return Outcome::completed;
-    if (view.pos != next && endsMessage(view.pos[-1])) {
-        if (view.pos[-1] == '\n') ++in.line;
-        return Outcome::ended;
-    }
-    next = view.pos;
-    return Outcome::goOn;
-}
-
 // The filter the scan runs: the built one, or for a set that starts
 // bit-parallel the one compiled for it once the message has proven long;
 // nullptr when that cannot be compiled (the table then runs).
@@ -493,7 +474,7 @@ EndFilter const* compiledFilter(EndFilter const& filter, FilterScan& scan) {
 
 }  // namespace
 
-int podciagEndFilter(Input& in, EndFilter const& filter, FilterScan& scan) {
+int podciagEndFilterBlocks(Input& in, EndFilter const& filter, FilterScan& scan) {
     if (scan.filter != &filter || scan.builds != filter.builds) {
         scan.filter = &filter;
         scan.builds = filter.builds;

@@ -143,4 +143,46 @@ bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns,
 bool compileEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
                       double maxShare);
 
-int podciagEndFilter(Input& in, EndFilter const& filter, FilterScan& scan);
+enum class ScanOutcome { goOn, completed, ended };
+
+// The bit-parallel scan from the first byte of a call to the end of the
+// block: its state starts empty at a call's start, and the filter, which
+// carries no state from byte to byte, can take over wherever it stops.
+inline ScanOutcome bitsBytes(Input& in, EndFilter const& filter, char const*& next, char const* const end) {
+    BitParallel const& bits = filter.bits;
+    std::uint64_t active = 0;
+    for (char const* at = next; at != end; ++at) {
+        auto const byte = static_cast<unsigned char>(*at);
+        active = ((active << 1) | bits.startBits) & bits.bitsOfByte[byte];
+        if ((active & bits.stopBits) != 0) {
+            in.pos = at + 1;
+            if ((active & messageEndBit) == 0) return ScanOutcome::completed;
+            if (byte == '\n') ++in.line;
+            return ScanOutcome::ended;
+        }
+    }
+    next = end;
+    return ScanOutcome::goOn;
+}
+
+// Everything but the short calls below.
+int podciagEndFilterBlocks(Input& in, EndFilter const& filter, FilterScan& scan);
+
+// Inline, as podciagBitParallel is, so that the short calls of a task that
+// starts bit-parallel cost what that engine's cost (tasks of short messages
+// make a call every few bytes: out of line, the many small tasks of bench/
+// took a quarter more instructions). Only a call that runs past its first
+// block, or a task past its first bitsFor bytes, needs the rest.
+inline int podciagEndFilter(Input& in, EndFilter const& filter, FilterScan& scan) {
+    if (filter.bitsFirst && scan.filter == &filter && scan.builds == filter.builds &&
+        scan.scanned < scan.tuning.bitsFor) {
+        char const* const first = in.pos;
+        char const* next = first;
+        ScanOutcome const outcome = bitsBytes(in, filter, next, in.end);
+        if (outcome != ScanOutcome::goOn) {
+            scan.scanned += static_cast<std::uint64_t>(in.pos - first);
+            return outcome == ScanOutcome::completed ? 1 : 0;
+        }
+    }
+    return podciagEndFilterBlocks(in, filter, scan);
+}
