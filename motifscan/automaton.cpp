@@ -62,7 +62,7 @@ void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patter
         // The tests' choice: that engine wherever it can work at all.
         if (tryEngine(automaton, engineOf(choice), patterns, sizes, 1.0)) return;
     }
-    for (Engine engine : {Engine::bitParallel, Engine::endFilter, Engine::wideBitParallel, Engine::compact}) {
+    for (Engine engine : {Engine::endFilter, Engine::bitParallel, Engine::wideBitParallel, Engine::compact}) {
         if (tryEngine(automaton, engine, patterns, sizes, maxCandidateShare)) return;
     }
 }

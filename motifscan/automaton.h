@@ -58,6 +58,7 @@ struct Automaton {
     Engine engine = Engine::bitParallel;
     BitParallel bits;
     EndFilter filter;
+    FilterScan filterScan;
     WideBitParallel wideBits;
     DenseTable dense;
     CompactAutomaton compact;
@@ -94,7 +95,7 @@ inline int podciag(Input& in, Automaton& automaton) {
         case Engine::bitParallel:
             return podciagBitParallel(in, automaton.bits);
         case Engine::endFilter:
-            return podciagEndFilter(in, automaton.filter);
+            return podciagEndFilter(in, automaton.filter, automaton.filterScan);
         case Engine::wideBitParallel:
             return podciagWideBitParallel(in, automaton.wideBits);
         case Engine::denseTable:

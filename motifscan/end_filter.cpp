@@ -9,7 +9,9 @@
 namespace {
 
 constexpr std::uint32_t hashMultiplier = 0x9E3779B1u;
-constexpr unsigned fewestCandidateBits = 15;  // 4 KiB: the first-level cache holds it
+// 64 bytes: a task of one short pattern clears no more (4 KiB cost such
+// tasks a third of their time); sets of many suffixes get their 512 bits each.
+constexpr unsigned fewestCandidateBits = 9;
 constexpr unsigned mostCandidateBits = 24;
 
 // The pattern's last w bytes as the scan sees them: little-endian, the last
@@ -138,14 +140,43 @@ struct CallBytes {
     }
 };
 
+// Whether the chain from `first` holds a pattern equal to `pattern`.
+bool chainHolds(EndFilter const& filter, std::uint32_t first, std::uint32_t pattern) {
+    std::uint32_t const length = filter.length[pattern];
+    for (std::uint32_t other = first; other != UINT32_MAX; other = filter.nextPattern[other]) {
+        if (filter.length[other] == length &&
+            std::memcmp(filter.text[other], filter.text[pattern], length) == 0)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
                     double maxShare) {
+    if (sizes.longest > maxFilterPatternLength || sizes.symbols > maxDenseSymbols) return false;
+    ++filter.builds;
+    filter.patterns = &patterns;
+    filter.sizes = sizes;
+    filter.maxShare = maxShare;
+    filter.symbols = sizes.symbols;
+    filter.longest = sizes.longest;
+    // The tests' choice (maxShare 1) is the filter proper, prefilter and all,
+    // from the first byte.
+    filter.eager = maxShare >= 1.0;
+    filter.bitsFirst =
+        !filter.eager && sizes.symbols <= maxBitParallelSymbols && layOutBits(filter.bits, patterns);
+    return filter.bitsFirst || compileEndFilter(filter, patterns, sizes, maxShare);
+}
+
+bool compileEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
+                      double maxShare) {
     std::size_t const count = sizes.count;
-    if (sizes.longest > maxFilterPatternLength) return false;
+    filter.patterns = &patterns;
+    filter.symbols = sizes.symbols;
     filter.window = count == 0 ? 1 : static_cast<unsigned>(std::min<std::size_t>(sizes.shortest, 4));
-    double const possible = std::pow(27.0, filter.window);
+    double const possible = std::array<double, 5>{1, 27, 729, 19683, 531441}[filter.window];
     // Distinct suffixes are at most the patterns, and seldom far fewer: with
     // many times more patterns than the share allows, the table is not worth
     // building (with 550,000 patterns it took 25 MB and a third of the run).
@@ -172,6 +203,10 @@ bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns,
         }
         SuffixSlot& entry = filter.slots[slot];
         if (entry.firstPattern == UINT32_MAX) ++distinct;
+        // A copy of a pattern already chained would be compared again at every
+        // candidate for nothing (4,096 copies of one made each byte a 4,096-way
+        // confirmation).
+        if (chainHolds(filter, entry.firstPattern, pattern)) continue;
         entry.compared += filter.length[pattern] - filter.window;
         if (entry.compared > maxFilterPatternLength) return false;
         entry.suffix = suffix;
@@ -186,6 +221,12 @@ bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns,
             if (entry.firstPattern != UINT32_MAX) filter.suffixes.push_back(entry.suffix);
         }
     }
+    filter.pathBeforeTeddy = !processorHasAvx2()        ? FilterPath::scalar
+                             : !filter.suffixes.empty() ? FilterPath::compared
+                                                        : FilterPath::hashed;
+    // Distinct endings are at most the patterns.
+    bool const teddy = filter.pathBeforeTeddy != FilterPath::scalar && count <= mostTeddyEndings;
+    filter.path = teddy ? FilterPath::teddy : filter.pathBeforeTeddy;
     // About 512 bits per suffix, so that hash collisions add a fraction of a
     // percent to the candidates (with 1,000 patterns, 64 bits per suffix made
     // 1.5% of all bytes candidates and cost a third of the scan).
@@ -203,13 +244,22 @@ bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns,
 
 namespace {
 
+// What a candidate costs, in credit (about one dense-table step per unit):
+// leaving the vector loop, starting it again after the candidate and finding
+// the candidate's slot, then per pattern tried, and per 16 bytes compared.
+// At 12 per candidate, 48 DNA 12-mers kept the prefilter at one candidate in
+// about twenty bytes and took 0.32 s where the table takes 0.12.
+constexpr std::int64_t candidateCost = 32;
+constexpr std::int64_t patternCost = 4;
+
 // Whether some pattern ends at the byte at `offset` (relative to the block's
 // first byte of the call) and starts no earlier than the call's first byte,
-// `seen` bytes back.
+// `seen` bytes back. Adds its cost to `work`.
 bool confirm(EndFilter const& filter, CallBytes const& bytes, std::ptrdiff_t offset, std::uint32_t suffix,
-             std::uint64_t seen) {
+             std::uint64_t seen, std::int64_t& work) {
     std::size_t const slots = filter.slots.size();
     unsigned slot = slotOf(suffix, slots);
+    work += candidateCost;
     for (;; slot = (slot + 1) & (slots - 1)) {
         SuffixSlot const& entry = filter.slots[slot];
         if (entry.firstPattern == UINT32_MAX) return false;
@@ -219,91 +269,262 @@ bool confirm(EndFilter const& filter, CallBytes const& bytes, std::ptrdiff_t off
     for (std::uint32_t pattern = filter.slots[slot].firstPattern; pattern != UINT32_MAX;
          pattern = filter.nextPattern[pattern]) {
         std::uint32_t const length = filter.length[pattern];
+        work += patternCost + (length - window) / 16;
         if (length > seen) continue;
         if (bytes.equal(offset - length + 1, filter.text[pattern], length - window)) return true;
     }
     return false;
 }
 
-}  // namespace
+using Outcome = ScanOutcome;
 
-int podciagEndFilter(Input& in, EndFilter& filter) {
-    filter.history.clear();
-    std::uint64_t before = 0;  // bytes of this call in earlier blocks
+bool endsMessage(char byte) { return symbolClassOf[static_cast<unsigned char>(byte)] == terminatorClass; }
+
+// The filter from `next` on, until an occurrence completes, the message or the
+// block ends, or the credit runs out (then the table takes over at `next`).
+// `before` is the number of bytes of the call in earlier blocks.
+Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBytes const& bytes,
+                    char const*& next, char const* const end, std::uint64_t before) {
+    char const* const first = bytes.first;
     unsigned const dropBits = 8 * (4 - filter.window);
     unsigned const hashShift = filter.hashShift;
     std::uint64_t const* const candidateBits = filter.candidateBits.data();
+    FilterPath path = scan.tuning.path.value_or(filter.path);
+    if (path == FilterPath::compared && filter.suffixes.empty()) path = FilterPath::hashed;
+    if (path == FilterPath::teddy) {
+        if (!scan.teddyTried &&
+            (filter.eager || scan.scanned + before + static_cast<std::uint64_t>(next - first) >=
+                                 scan.tuning.teddyAfterBytes)) {
+            scan.teddyTried = true;
+            buildTeddy(scan.teddy, filter.text, filter.length);
+        }
+        if (scan.teddy.reach == 0) path = filter.pathBeforeTeddy;
+    }
+    // Bytes the vector paths read before a position.
+    std::ptrdiff_t const reach =
+        path == FilterPath::teddy ? std::max<std::ptrdiff_t>(3, scan.teddy.reach - 1) : 3;
+    char const* earnedTo = next;  // credit is earned for the bytes up to here
+    auto earn = [&](char const* to) {
+        scan.credit = std::min(scan.credit + (to - earnedTo), scan.tuning.mostCredit);
+        earnedTo = to;
+    };
+    // Whether the byte at `at` ends an occurrence; hands over to the table
+    // when the candidate spends the last of the credit.
+    enum class Verdict { none, completed, handOver };
+    auto const check = [&](char const* at) {
+        std::uint32_t window;
+        if (at - first >= 3) {
+            std::memcpy(&window, at - 3, 4);
+        } else {
+            std::ptrdiff_t const offset = at - first;
+            window = std::uint32_t{bytes.at(offset - 3)} | std::uint32_t{bytes.at(offset - 2)} << 8 |
+                     std::uint32_t{bytes.at(offset - 1)} << 16 | std::uint32_t{bytes.at(offset)} << 24;
+        }
+        std::uint32_t const suffix = window >> dropBits;
+        std::uint32_t const hash = (suffix * hashMultiplier) >> hashShift;
+        if ((candidateBits[hash >> 6] >> (hash & 63) & 1) == 0) return Verdict::none;
+        earn(at);
+        std::int64_t work = 0;
+        if (confirm(filter, bytes, at - first, suffix, before + static_cast<std::uint64_t>(at - first) + 1,
+                    work)) {
+            return Verdict::completed;
+        }
+        scan.credit -= work;
+        if (scan.credit >= 0) return Verdict::none;
+        scan.onTable = true;
+        scan.tableLeft = scan.tuning.probeAfterBytes;
+        return Verdict::handOver;
+    };
+    while (next != end) {
+        // The prefilter's steps: every candidate of a step from its one mask,
+        // in order, and the next step only after them.
+        while (path == FilterPath::teddy && next - first >= reach) {
+            std::uint32_t mask = 0;
+            next = nextTeddyStep(next, end, scan.teddy, mask);
+            if (mask == 0) break;
+            for (; mask != 0; mask &= mask - 1) {
+                char const* const at = next + std::countr_zero(mask);
+                if (endsMessage(*at)) {
+                    in.pos = at + 1;
+                    if (*at == '\n') ++in.line;
+                    return Outcome::ended;
+                }
+                Verdict const verdict = check(at);
+                if (verdict == Verdict::completed) {
+                    in.pos = at + 1;
+                    return Outcome::completed;
+                }
+                if (verdict == Verdict::handOver) {
+                    next = at + 1;
+                    return Outcome::goOn;
+                }
+            }
+            next += 32;
+        }
+        if (next == end) break;
+        bool single = false;  // only the byte at next needs a look
+        if ((path == FilterPath::hashed || path == FilterPath::compared) && next - first >= reach) {
+            char const* const stop =
+                path == FilterPath::compared
+                    ? skipToSuffixAvx2(next, end, filter.suffixes.data(),
+                                       static_cast<unsigned>(filter.suffixes.size()), 4 - filter.window)
+                    : skipToCandidateAvx2(next, end, reinterpret_cast<std::uint32_t const*>(candidateBits),
+                                          4 - filter.window, hashShift);
+            single = end - stop >= 32;
+            next = stop;
+            if (next == end) break;
+        }
+        char const* limit = next;
+        bool ended = false;
+        if (single) {
+            ended = endsMessage(*next);
+            limit = ended ? next : next + 1;
+        } else if (end - next >= 16) {
+            unsigned const others = nonSymbolMask(next);
+            limit = next + (others != 0 ? std::countr_zero(others) : 16);
+            ended = others != 0;
+        } else {
+            while (limit != end && !endsMessage(*limit)) ++limit;
+            ended = limit != end;
+        }
+        for (char const* at = next; at != limit; ++at) {
+            Verdict const verdict = check(at);
+            if (verdict == Verdict::completed) {
+                in.pos = at + 1;
+                return Outcome::completed;
+            }
+            if (verdict == Verdict::handOver) {
+                next = at + 1;
+                return Outcome::goOn;
+            }
+        }
+        if (ended) {
+            in.pos = limit + 1;
+            if (*limit == '\n') ++in.line;
+            return Outcome::ended;
+        }
+        next = limit;
+    }
+    earn(next);
+    return Outcome::goOn;
+}
+
+// The dense table from `next` on, until an occurrence completes, the message
+// or the block ends, or the filter's next probe is due.
+Outcome tableBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBytes const& bytes,
+                   char const*& next, char const* const end, std::uint64_t before) {
+    if (!scan.tableBuilt) {
+        buildDenseTable(scan.table, *filter.patterns, filter.symbols);
+        scan.tableBuilt = true;
+    }
+    // The table's state: the longest suffix of the call's bytes that is a
+    // prefix of a pattern, shorter than the longest pattern.
+    std::ptrdiff_t const offset = next - bytes.first;
+    auto const walked = static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(
+        before + static_cast<std::uint64_t>(offset), filter.longest > 0 ? filter.longest - 1 : 0));
+    char const* walk = next - walked;
+    if (walked > offset) {
+        scan.walk.clear();
+        for (std::ptrdiff_t k = offset - walked; k < offset; ++k)
+            scan.walk.push_back(static_cast<char>(bytes.at(k)));
+        walk = scan.walk.data();
+    }
+    std::uint32_t const row = rowAfter(scan.table, walk, static_cast<std::size_t>(walked));
+
+    // The table's own scan, on a view of the block that ends where it must stop.
+    Input view;
+    view.pos = next;
+    view.end = next + static_cast<std::ptrdiff_t>(
+                          std::min<std::uint64_t>(static_cast<std::uint64_t>(end - next), scan.tableLeft));
+    view.atEnd = true;
+    int const result = podciagDenseTable(view, scan.table, row);
+    scan.tableLeft -= static_cast<std::uint64_t>(view.pos - next);
+    if (result == 1) {
+        in.pos = view.pos;
+        return Outcome::completed;
+    }
+    if (view.pos != next && endsMessage(view.pos[-1])) {
+        in.pos = view.pos;
+        if (view.pos[-1] == '\n') ++in.line;
+        return Outcome::ended;
+    }
+    next = view.pos;
+    if (scan.tableLeft == 0) {
+        scan.onTable = false;
+        scan.credit = scan.tuning.probeCredit;
+    }
+    return Outcome::goOn;
+}
+
+// The filter the scan runs: the built one, or for a set that starts
+// bit-parallel the one compiled for it once the message has proven long;
+// nullptr when that cannot be compiled (the table then runs).
+EndFilter const* compiledFilter(EndFilter const& filter, FilterScan& scan) {
+    if (!filter.bitsFirst) return &filter;
+    if (!scan.lateTried) {
+        scan.lateTried = true;
+        scan.lateBuilt = compileEndFilter(scan.late, *filter.patterns, filter.sizes, filter.maxShare);
+        if (!scan.lateBuilt) {
+            scan.onTable = true;
+            scan.tableLeft = UINT64_MAX;
+        }
+    }
+    return scan.lateBuilt ? &scan.late : nullptr;
+}
+
+}  // namespace
+
+int podciagEndFilterBlocks(Input& in, EndFilter const& filter, FilterScan& scan) {
+    if (scan.filter != &filter || scan.builds != filter.builds) {
+        scan.filter = &filter;
+        scan.builds = filter.builds;
+        scan.credit = scan.tuning.startCredit;
+        scan.onTable = false;
+        scan.tableBuilt = false;
+        scan.scanned = 0;
+        scan.teddyTried = false;
+        scan.teddy.reach = 0;
+        scan.lateTried = false;
+        scan.lateBuilt = false;
+    }
+    scan.history.clear();
+    std::uint64_t before = 0;  // bytes of this call in earlier blocks
     for (;;) {
         char const* const first = in.pos;
         char const* const end = in.end;
-        CallBytes const bytes{filter.history, first};
+        CallBytes const bytes{scan.history, first};
         char const* next = first;
-        bool const avx2 = filter.vectorPath && processorHasAvx2();
+        if (before == 0 && filter.bitsFirst &&
+            (scan.scanned < scan.tuning.bitsFor || (scan.lateTried && !scan.lateBuilt))) {
+            Outcome const outcome = bitsBytes(in, filter, next, end);
+            if (outcome != Outcome::goOn) {
+                scan.scanned += static_cast<std::uint64_t>(in.pos - first);
+                return outcome == Outcome::completed ? 1 : 0;
+            }
+        }
         while (next != end) {
-            bool single = false;  // only the byte at next needs a look
-            if (avx2 && next - first >= 3) {
-                char const* const stop =
-                    filter.suffixes.empty()
-                        ? skipToCandidateAvx2(next, end,
-                                              reinterpret_cast<std::uint32_t const*>(candidateBits),
-                                              4 - filter.window, hashShift)
-                        : skipToSuffixAvx2(next, end, filter.suffixes.data(),
-                                           static_cast<unsigned>(filter.suffixes.size()), 4 - filter.window);
-                single = end - stop >= 32;
-                next = stop;
-                if (next == end) break;
+            EndFilter const* const compiled = compiledFilter(filter, scan);
+            Outcome const outcome = scan.onTable ? tableBytes(in, filter, scan, bytes, next, end, before)
+                                                 : filterBytes(in, *compiled, scan, bytes, next, end, before);
+            if (outcome != Outcome::goOn) {
+                scan.scanned += before + static_cast<std::uint64_t>(in.pos - first);
+                return outcome == Outcome::completed ? 1 : 0;
             }
-            char const* limit = next;
-            bool ended = false;
-            if (single) {
-                ended = symbolClassOf[static_cast<unsigned char>(*next)] == terminatorClass;
-                limit = ended ? next : next + 1;
-            } else if (end - next >= 16) {
-                unsigned const others = nonSymbolMask(next);
-                limit = next + (others != 0 ? std::countr_zero(others) : 16);
-                ended = others != 0;
-            } else {
-                while (limit != end && symbolClassOf[static_cast<unsigned char>(*limit)] != terminatorClass)
-                    ++limit;
-                ended = limit != end;
-            }
-            for (char const* at = next; at != limit; ++at) {
-                std::uint32_t window;
-                if (at - first >= 3) {
-                    std::memcpy(&window, at - 3, 4);
-                } else {
-                    std::ptrdiff_t const offset = at - first;
-                    window = std::uint32_t{bytes.at(offset - 3)} | std::uint32_t{bytes.at(offset - 2)} << 8 |
-                             std::uint32_t{bytes.at(offset - 1)} << 16 |
-                             std::uint32_t{bytes.at(offset)} << 24;
-                }
-                std::uint32_t const suffix = window >> dropBits;
-                std::uint32_t const hash = (suffix * hashMultiplier) >> hashShift;
-                if ((candidateBits[hash >> 6] >> (hash & 63) & 1) != 0 &&
-                    confirm(filter, bytes, at - first, suffix,
-                            before + static_cast<std::uint64_t>(at - first) + 1)) {
-                    in.pos = at + 1;
-                    return 1;
-                }
-            }
-            if (ended) {
-                in.pos = limit + 1;
-                if (*limit == '\n') ++in.line;
-                return 0;
-            }
-            next = limit;
         }
         // The block is used up: keep what a confirmation may still reach back to.
         std::size_t const keep = filter.longest > 0 ? filter.longest - 1 : 0;
         auto const taken = static_cast<std::size_t>(end - first);
         if (taken >= keep) {
-            filter.history.assign(end - keep, keep);
+            scan.history.assign(end - keep, keep);
         } else {
-            filter.history.append(first, taken);
-            if (filter.history.size() > keep) filter.history.erase(0, filter.history.size() - keep);
+            scan.history.append(first, taken);
+            if (scan.history.size() > keep) scan.history.erase(0, scan.history.size() - keep);
         }
         before += taken;
         in.pos = end;
-        if (!refill(in)) return 0;
+        if (!refill(in)) {
+            scan.scanned += before;
+            return 0;
+        }
     }
 }

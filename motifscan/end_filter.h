@@ -1,9 +1,13 @@
 #pragma once
 
+#include "bit_parallel.h"
+#include "dense_table.h"
 #include "input.h"
+#include "literal_prefilter.h"
 #include "symbols.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,8 +27,10 @@
 // The end of the message is found 16 bytes at a time with vector compares.
 //
 // It pays when candidates are rare, that is when the patterns' last w bytes
-// are few beside the 27^w possible ones; buildAutomaton estimates that rate
-// and leaves sets with frequent candidates to the automata. Patterns longer
+// are few beside the 27^w possible ones. The build refuses sets whose rate
+// would be high even over random bytes; the rate a message really gives is
+// measured as the scan goes (see FilterScan), and where candidates turn out
+// frequent the scan hands over to a dense table. Patterns longer
 // than maxFilterPatternLength go to the automata too, because a confirmation
 // may need that many bytes from before the current input block, which the
 // filter keeps in a history of its own. The same bound holds for all the
@@ -37,6 +43,18 @@ constexpr std::size_t maxFilterPatternLength = 4096;
 // window with each of them instead of hashing.
 constexpr std::size_t maxComparedSuffixes = 16;
 
+// How the scan finds candidates: one byte at a time, hashing its window
+// (every processor); or, 32 positions at a time with AVX2, hashing and
+// gathering bitmap words, comparing with each of a few distinct suffixes, or
+// with the literal prefilter. The build picks the last one it can use; the
+// tests pick each in turn. The prefilter's tables are built by the scan, once
+// the task's message has run teddyAfterBytes (until then, and where they
+// cannot be built, the scan takes the path before): tasks of a few short
+// patterns and a short message would otherwise spend more on the tables
+// than on their scan (two patterns of 35 letters with 10-byte messages took
+// four times as long).
+enum class FilterPath { scalar, hashed, compared, teddy };
+
 struct SuffixSlot {
     std::uint32_t suffix = 0;                 // the last w bytes, little-endian
     std::uint32_t firstPattern = UINT32_MAX;  // chain through EndFilter::nextPattern
@@ -44,7 +62,8 @@ struct SuffixSlot {
 };
 
 struct EndFilter {
-    unsigned window = 4;  // w
+    std::uint64_t builds = 0;  // tells a scan state that the patterns changed
+    unsigned window = 4;       // w
     unsigned hashShift = 17;
     std::vector<std::uint64_t> candidateBits;
     std::vector<SuffixSlot> slots;        // power-of-two size, at most half full
@@ -53,14 +72,117 @@ struct EndFilter {
     std::vector<std::uint32_t> length;
     std::vector<std::uint32_t> nextPattern;
     std::size_t longest = 0;
-    std::string history;     // bytes of the current call from earlier blocks (the last longest-1)
-    bool vectorPath = true;  // AVX2 where the processor has it; the tests turn it off too
+    std::vector<std::string> const* patterns = nullptr;  // for the dense table of a hand-over
+    std::size_t symbols = 0;
+    FilterPath path = FilterPath::scalar;
+    FilterPath pathBeforeTeddy = FilterPath::scalar;
+    // Sets of at most 63 symbols are scanned bit-parallel until the task's
+    // message has run FilterTuning::bitsFor bytes: tasks of a few short
+    // patterns and short messages then cost what that engine costs, and long
+    // messages get the filter's speed.
+    bool bitsFirst = false;
+    BitParallel bits;
+    PatternSizes sizes;  // what the late compilation needs
+    double maxShare = 1.0;
+    bool eager = false;  // neither bit-parallel first nor a late prefilter
+};
+
+// What a scan learns as it goes, kept apart from the filter so that several
+// scans could share one. Candidates cost their confirmation; the scan earns
+// credit with every byte it passes and spends it on candidates, and when the
+// credit runs out it hands over, in the middle of a call if need be, to a
+// dense table of the same patterns (built then, once per task), whose cost
+// per byte does not depend on the message. After probeAfterBytes bytes the
+// filter is tried again with a small credit, and keeps the scan if the
+// message has turned kinder. The filter's work is so bounded by a constant
+// per byte plus one confirmation per probe: its worst case stays within a
+// small factor of the table's. A hand-over never changes a count: the table
+// is entered in the state its own scan would have reached, found by walking
+// it over the last longest-1 bytes of the call, in which no occurrence ends.
+// Credit is in units of about one dense-table step; a byte passed earns one.
+// The tests make every number tiny so that hand-overs come every few bytes.
+struct FilterTuning {
+    std::int64_t startCredit = 1 << 14;  // for a task's first message bytes
+    std::int64_t probeCredit = 1 << 11;  // for a probe after the table
+    std::int64_t mostCredit = 1 << 16;   // credit saved up on a quiet stretch
+    std::uint64_t probeAfterBytes = 1 << 18;
+    std::uint64_t teddyAfterBytes = 1 << 12;
+    std::uint64_t bitsFor = 1 << 12;
+    std::optional<FilterPath> path;  // the tests' choice, where the filter can take it
+};
+
+struct FilterScan {
+    FilterTuning tuning;
+    EndFilter const* filter = nullptr;  // what the state below was learnt for
+    std::uint64_t builds = 0;
+    std::int64_t credit = 0;
+    bool onTable = false;
+    std::uint64_t tableLeft = 0;  // bytes the table scans before the filter's next probe
+    bool tableBuilt = false;
+    DenseTable table;
+    std::uint64_t scanned = 0;  // message bytes of the task in earlier calls
+    bool teddyTried = false;
+    Teddy teddy;
+    bool lateTried = false;  // the filter of a set that started bit-parallel
+    bool lateBuilt = false;
+    EndFilter late;
+    std::string history;  // bytes of the current call from earlier blocks (the last longest-1)
+    std::string walk;     // scratch: the bytes the table is walked over at a hand-over
 };
 
 // Builds the filter for the patterns that can complete. Returns false, leaving
-// it unusable, when some pattern is longer than maxFilterPatternLength or the
-// estimated share of candidate bytes in a random message exceeds maxShare.
+// it unusable, when some pattern is longer than maxFilterPatternLength, the
+// patterns are too many for a dense table to take over, or the estimated
+// share of candidate bytes in a random message exceeds maxShare. The patterns
+// must stay unchanged while the filter is used.
 bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
                     double maxShare);
 
-int podciagEndFilter(Input& in, EndFilter& filter);
+// The filter proper, which buildEndFilter leaves to the scan for sets that
+// start bit-parallel. Same result as buildEndFilter otherwise.
+bool compileEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
+                      double maxShare);
+
+enum class ScanOutcome { goOn, completed, ended };
+
+// The bit-parallel scan from the first byte of a call to the end of the
+// block: its state starts empty at a call's start, and the filter, which
+// carries no state from byte to byte, can take over wherever it stops.
+inline ScanOutcome bitsBytes(Input& in, EndFilter const& filter, char const*& next, char const* const end) {
+    BitParallel const& bits = filter.bits;
+    std::uint64_t active = 0;
+    for (char const* at = next; at != end; ++at) {
+        auto const byte = static_cast<unsigned char>(*at);
+        active = ((active << 1) | bits.startBits) & bits.bitsOfByte[byte];
+        if ((active & bits.stopBits) != 0) {
+            in.pos = at + 1;
+            if ((active & messageEndBit) == 0) return ScanOutcome::completed;
+            if (byte == '\n') ++in.line;
+            return ScanOutcome::ended;
+        }
+    }
+    next = end;
+    return ScanOutcome::goOn;
+}
+
+// Everything but the short calls below.
+int podciagEndFilterBlocks(Input& in, EndFilter const& filter, FilterScan& scan);
+
+// Inline, as podciagBitParallel is, so that the short calls of a task that
+// starts bit-parallel cost what that engine's cost (tasks of short messages
+// make a call every few bytes: out of line, the many small tasks of bench/
+// took a quarter more instructions). Only a call that runs past its first
+// block, or a task past its first bitsFor bytes, needs the rest.
+inline int podciagEndFilter(Input& in, EndFilter const& filter, FilterScan& scan) {
+    if (filter.bitsFirst && scan.filter == &filter && scan.builds == filter.builds &&
+        scan.scanned < scan.tuning.bitsFor) {
+        char const* const first = in.pos;
+        char const* next = first;
+        ScanOutcome const outcome = bitsBytes(in, filter, next, in.end);
+        if (outcome != ScanOutcome::goOn) {
+            scan.scanned += static_cast<std::uint64_t>(in.pos - first);
+            return outcome == ScanOutcome::completed ? 1 : 0;
+        }
+    }
+    return podciagEndFilterBlocks(in, filter, scan);
+}

@@ -271,10 +271,11 @@ TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
             EXPECT_GT(first, 0);
         }
     }
-    // The fastest choice picks each engine in its range; a one-symbol pattern
-    // makes candidate ends too frequent for the filter.
+    // The fastest choice picks each engine in its range. Up to 63 symbols the
+    // filter starts bit-parallel, and compiles itself only for long messages.
     buildAutomaton(automaton, {"A", std::string(maxBitParallelSymbols - 1, 'B')});
-    EXPECT_EQ(automaton.engine, Engine::bitParallel);
+    EXPECT_EQ(automaton.engine, Engine::endFilter);
+    EXPECT_TRUE(automaton.filter.bitsFirst);
     buildAutomaton(automaton, {std::string(maxBitParallelSymbols, 'B') + "C"});
     EXPECT_EQ(automaton.engine, Engine::endFilter);
     buildAutomaton(automaton, {"A", std::string(maxWideSymbols - 1, 'B')});
@@ -320,7 +321,8 @@ TEST(MotifscanAutomaton, FilterPathsCountAlike) {
                  {std::size_t{1}, std::size_t{37}, std::size_t{4096}, defaultInputCapacity}) {
                 buildAutomaton(automaton, patterns, ScanChoice::endFilter);
                 ASSERT_EQ(automaton.engine, Engine::endFilter);
-                automaton.filter.vectorPath = vectorPath;
+                automaton.filterScan.tuning.path =
+                    vectorPath ? std::nullopt : std::optional<FilterPath>(FilterPath::scalar);
                 std::string const input = message + "\n";
                 Input in = inputFromMemory(input, capacity);
                 int counted = 0;

@@ -180,7 +180,8 @@ TEST_P(MotifscanReader, ReadsShareOnePosition) {
     EXPECT_EQ(in.line, 5);
     // The lowercase b ends the message and is consumed; "*x" is left.
     Automaton automaton;
-    buildAutomaton(automaton, {"BCX", "CD"});
+    std::vector<std::string> const patterns = {"BCX", "CD"};  // read in place while scanning
+    buildAutomaton(automaton, patterns);
     EXPECT_EQ(podciag(in, automaton), 1);  // CD completes at the D
     EXPECT_EQ(podciag(in, automaton), 0);  // b ends the message
     EXPECT_EQ(source.consumed(data.size()), data.size() - 2);
