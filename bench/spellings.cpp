@@ -129,11 +129,12 @@ int main(int argc, char** argv) {
     } else {
         // A regular tetrahedron about the origin, whose inner ball holds
         // every point of [-1, 1]^3 (times 10^6 for f3e6) many times over.
-        out += "1\n4\n"
-               "3\n1e12 1e12 1e12\n1e12 -1e12 -1e12\n-1e12 1e12 -1e12\n"
-               "3\n1e12 1e12 1e12\n-1e12 1e12 -1e12\n-1e12 -1e12 1e12\n"
-               "3\n1e12 1e12 1e12\n-1e12 -1e12 1e12\n1e12 -1e12 -1e12\n"
-               "3\n1e12 -1e12 -1e12\n-1e12 1e12 -1e12\n-1e12 -1e12 1e12\n";
+        out +=
+            "1\n4\n"
+            "3\n1e12 1e12 1e12\n1e12 -1e12 -1e12\n-1e12 1e12 -1e12\n"
+            "3\n1e12 1e12 1e12\n-1e12 1e12 -1e12\n-1e12 -1e12 1e12\n"
+            "3\n1e12 1e12 1e12\n-1e12 -1e12 1e12\n1e12 -1e12 -1e12\n"
+            "3\n1e12 -1e12 -1e12\n-1e12 1e12 -1e12\n-1e12 -1e12 1e12\n";
         out += std::to_string(points) + "\n";
         writePoints(points, -1, 1);
     }
