@@ -67,14 +67,9 @@ void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patter
     }
 }
 
-void startScan(AutomatonScan& scan, Automaton const& automaton) {
-    scan.engine = automaton.engine;
-    scan.table = &automaton.dense;
-    // The filter's scan state follows its filter's builds by itself.
-    if (automaton.engine == Engine::compact) {
-        buildCompactAutomaton(scan.compact, *automaton.patterns);
-        scan.compact.budget = automaton.compactBudget;
-    }
+void startCompactScan(AutomatonScan& scan, Automaton const& automaton) {
+    buildCompactAutomaton(scan.compact, *automaton.patterns);
+    scan.compact.budget = automaton.compactBudget;
 }
 
 int podciagDenseAfterCompact(Input& in, Automaton const& automaton, AutomatonScan& scan) {

@@ -92,9 +92,18 @@ struct AutomatonScan {
     DenseTable lateTable;  // built at the compact automaton's hand-over
 };
 
+// Sets up the compact automaton of a scan that starts with it.
+void startCompactScan(AutomatonScan& scan, Automaton const& automaton);
+
 // Starts the scan of a new message with the automaton's patterns; the
-// automaton must not be rebuilt while the scan goes on.
-void startScan(AutomatonScan& scan, Automaton const& automaton);
+// automaton must not be rebuilt while the scan goes on. Inline, as podciag
+// is: tasks of a few bytes start a scan every few bytes.
+inline void startScan(AutomatonScan& scan, Automaton const& automaton) {
+    scan.engine = automaton.engine;
+    scan.table = &automaton.dense;
+    // The filter's scan state follows its filter's builds by itself.
+    if (automaton.engine == Engine::compact) startCompactScan(scan, automaton);
+}
 
 // Builds the dense table in place of the compact automaton and goes on with
 // the scan the compact automaton handed over.
