@@ -38,11 +38,11 @@ bool tryEngine(Automaton& automaton, Engine engine, std::vector<std::string> con
             buildDenseTable(automaton.dense, patterns, symbols);
             break;
         case Engine::compact:
-            buildCompactAutomaton(automaton.compact, patterns);
             // Hand over to the dense table where it may be built, unless the
             // tests asked for the compact automaton itself.
+            automaton.compactBudget = UINT64_MAX;
             if (symbols <= maxDenseSymbols && maxShare < 1.0) {
-                automaton.compact.budget =
+                automaton.compactBudget =
                     std::min<std::uint64_t>(symbols / symbolsPerCompactByte, maxCompactBytes);
             }
             break;
@@ -67,14 +67,21 @@ void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patter
     }
 }
 
-int podciagDenseAfterCompact(Input& in, Automaton& automaton) {
+void startCompactScan(AutomatonScan& scan, Automaton const& automaton) {
+    buildCompactAutomaton(scan.compact, *automaton.patterns);
+    scan.compact.budget = automaton.compactBudget;
+}
+
+int podciagDenseAfterCompact(Input& in, Automaton const& automaton, AutomatonScan& scan) {
     // The handed-over state's text lies in a pattern, not in the automaton.
-    CompactState const handedOver = automaton.compact.handedOver;
-    char const* const text = textOf(automaton.compact, handedOver);
+    CompactState const handedOver = scan.compact.handedOver;
+    char const* const text = textOf(scan.compact, handedOver);
     // Long messages come with large sets too: what the compact automaton
     // learnt goes before the table is built.
-    automaton.compact = CompactAutomaton();
-    buildDenseTable(automaton.dense, *automaton.patterns, automaton.symbols);
-    automaton.engine = Engine::denseTable;
-    return podciagDenseTable(in, automaton.dense, rowAfter(automaton.dense, text, handedOver.depth));
+    scan.compact = CompactAutomaton();
+    scan.lateTable.denseBudget = automaton.dense.denseBudget;
+    buildDenseTable(scan.lateTable, *automaton.patterns, automaton.symbols);
+    scan.engine = Engine::denseTable;
+    scan.table = &scan.lateTable;
+    return podciagDenseTable(in, scan.lateTable, rowAfter(scan.lateTable, text, handedOver.depth));
 }

@@ -20,24 +20,39 @@
 //
 // Five engines run the rule; each gives the same count on every input. The
 // one place that picks among them is buildAutomaton, by the number of pattern
-// symbols that can complete and by how often their ends may occur:
+// symbols that can complete and by how often their ends may occur in a
+// random message; the scans then correct that choice by what the message
+// really does:
+//   endFilter        rare candidate ends:    last bytes tested 32 positions at
+//                    patterns of at most     a time (compared with a few
+//                    4096 symbols, a share   suffixes, hashed into a bitmap, or
+//                    of candidates below     a Teddy-like nibble prefilter for
+//                    maxCandidateShare       up to 32 endings); candidates
+//                                            confirmed by comparison
 //   bitParallel      at most 63 symbols      Shift-And in one word
-//   endFilter        rare candidate ends     last bytes hashed into a bitmap,
-//                    patterns of at most     candidates confirmed by comparison
-//                    4096 symbols
 //   wideBitParallel  at most 255 symbols     Shift-And in four words
-//   denseTable       any number              Aho-Corasick over byte classes, dense
-//                                            rows near the start, sparse deeper
 //   compact          any number              lazily built Aho-Corasick automaton
-// Above 255 symbols a task starts with the compact automaton, which costs
-// next to nothing to set up, and builds the dense table only once the message
-// has proven long: after one message byte per symbolsPerCompactByte pattern
-// symbols, in the middle of a scan if need be. Short messages then cost what
-// reading the patterns costs, long ones run at the dense table's speed. The
-// compact automaton takes a few hundred nanoseconds a byte on sets of
-// millions of symbols, the table's build some tens a symbol: the hand-over
-// comes when the compact automaton has cost about what the build will.
-// Above maxDenseSymbols the compact automaton runs to the end.
+//   denseTable       reached by hand-over    Aho-Corasick over byte classes, dense
+//                                            rows near the start, sparse deeper
+// They are tried in that order. The filter of a set of at most 63 symbols
+// starts as the one-word Shift-And and compiles itself once the task's
+// message has run 4 KiB. Its scan measures the candidates as it goes: when
+// they cost more than the bytes passed have earned, it hands over, in the
+// middle of a call if need be, to a dense table of the same patterns, and
+// probes the filter again now and then (see FilterScan), so that a message
+// where every byte is a candidate costs what the table costs.
+// Above 255 symbols (or where the filter refuses the set) a task starts with
+// the compact automaton, which costs next to nothing to set up, and builds
+// the dense table only once the message has proven long: after one message
+// byte per symbolsPerCompactByte pattern symbols (at most maxCompactBytes),
+// in the middle of a scan if need be. Short messages then cost what reading
+// the patterns costs, long ones run at the dense table's speed. The compact
+// automaton takes a few hundred nanoseconds a byte on sets of millions of
+// symbols, the table's build some tens a symbol: the hand-over comes when
+// the compact automaton has cost about what the build will. Above
+// maxDenseSymbols the compact automaton runs to the end. Both late tables,
+// the filter's and the compact automaton's, belong to the scan
+// (AutomatonScan), never to the compiled patterns.
 enum class Engine { bitParallel, endFilter, wideBitParallel, denseTable, compact };
 
 // The most candidate ends, as a share of random message bytes, for which the
@@ -47,28 +62,52 @@ constexpr double maxCandidateShare = 0.02;
 constexpr std::uint64_t symbolsPerCompactByte = 32;
 constexpr std::uint64_t maxCompactBytes = std::uint64_t{1} << 16;
 
-// A task's engines. bits, filter, wideBits and dense are compiled from the
-// patterns by buildAutomaton and only read by the scans (the dense table's
-// scan state is one state id, and resumes across blocks of any size: see
-// scanDense). The compact automaton is learnt by the scan as it goes, and its
-// hand-over builds `dense` and switches `engine` mid-scan: that part belongs
-// to the scan, and moves into a scan state of its own once several scans share
-// one set of patterns.
+// A task's engines, compiled from its patterns by buildAutomaton and only
+// read afterwards, so that several scans may share one. Whatever a scan learns
+// as it goes lives in its own AutomatonScan.
 struct Automaton {
-    Engine engine = Engine::bitParallel;
+    Engine engine = Engine::bitParallel;  // the engine a scan starts with
     BitParallel bits;
     EndFilter filter;
-    FilterScan filterScan;
     WideBitParallel wideBits;
-    DenseTable dense;
-    CompactAutomaton compact;
-    std::vector<std::string> const* patterns = nullptr;  // for a dense table built late
+    DenseTable dense;                                    // when chosen at the build (the tests' choice)
+    std::vector<std::string> const* patterns = nullptr;  // for the compact automaton and a late table
     std::size_t symbols = 0;                             // of the patterns that can complete
+    // Message bytes the compact automaton scans before the dense table is
+    // built; UINT64_MAX: never.
+    std::uint64_t compactBudget = UINT64_MAX;
 };
+
+// What one scan of a message learns: the compact automaton's states and
+// links, the dense table that it hands over to, the filter's measured
+// candidates, its late tables and its own hand-over, and the engine it has
+// switched to. Nothing of the message's bytes is kept between podciag calls
+// besides what the filter needs to confirm across blocks, so a scan resumes
+// across blocks of any size. Kept across tasks to reuse memory.
+struct AutomatonScan {
+    Engine engine = Engine::bitParallel;
+    DenseTable const* table = nullptr;  // the dense engine's table: compiled or late
+    FilterScan filterScan;
+    CompactAutomaton compact;
+    DenseTable lateTable;  // built at the compact automaton's hand-over
+};
+
+// Sets up the compact automaton of a scan that starts with it.
+void startCompactScan(AutomatonScan& scan, Automaton const& automaton);
+
+// Starts the scan of a new message with the automaton's patterns; the
+// automaton must not be rebuilt while the scan goes on. Inline, as podciag
+// is: tasks of a few bytes start a scan every few bytes.
+inline void startScan(AutomatonScan& scan, Automaton const& automaton) {
+    scan.engine = automaton.engine;
+    scan.table = &automaton.dense;
+    // The filter's scan state follows its filter's builds by itself.
+    if (automaton.engine == Engine::compact) startCompactScan(scan, automaton);
+}
 
 // Builds the dense table in place of the compact automaton and goes on with
 // the scan the compact automaton handed over.
-int podciagDenseAfterCompact(Input& in, Automaton& automaton);
+int podciagDenseAfterCompact(Input& in, Automaton const& automaton, AutomatonScan& scan);
 
 // Which engine a task gets: the fastest one that takes its patterns, or, for
 // the tests, the given one wherever it can take them (else the next bigger).
@@ -78,31 +117,32 @@ enum class ScanChoice { fastest, bitParallel, endFilter, wideBitParallel, denseT
 
 // Rebuilds the automaton for the patterns, reusing its memory. Patterns that
 // cannot complete are left out. The patterns must stay unchanged while the
-// automaton is used (the compact engine reads them in place).
+// automaton is used (the compact engine reads them in place); a scan of the
+// automaton must start (startScan) after each build.
 void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patterns,
                     ScanChoice choice = ScanChoice::fastest);
 
 // Reads message bytes from the input until an occurrence completes (returns 1)
 // or the message ends (returns 0); the byte that completes the occurrence, or
 // the byte that ends the message, is consumed. The end of input ends the
-// message. Each call starts afresh, with no progress carried over (the
-// compact engine keeps what it learnt of the patterns, never of the message).
+// message. Each call starts afresh, with no progress carried over (the scan
+// keeps what it learnt of the patterns, never of the message).
 //
 // Inline so that a task's loop over podciag compiles into one loop over the
 // message, with no call per occurrence.
-inline int podciag(Input& in, Automaton& automaton) {
-    switch (automaton.engine) {
+inline int podciag(Input& in, Automaton const& automaton, AutomatonScan& scan) {
+    switch (scan.engine) {
         case Engine::bitParallel:
             return podciagBitParallel(in, automaton.bits);
         case Engine::endFilter:
-            return podciagEndFilter(in, automaton.filter, automaton.filterScan);
+            return podciagEndFilter(in, automaton.filter, scan.filterScan);
         case Engine::wideBitParallel:
             return podciagWideBitParallel(in, automaton.wideBits);
         case Engine::denseTable:
-            return podciagDenseTable(in, automaton.dense);
+            return podciagDenseTable(in, *scan.table);
         case Engine::compact:
             break;
     }
-    int const result = podciagCompact(in, automaton.compact);
-    return result != compactBudgetSpent ? result : podciagDenseAfterCompact(in, automaton);
+    int const result = podciagCompact(in, scan.compact);
+    return result != compactBudgetSpent ? result : podciagDenseAfterCompact(in, automaton, scan);
 }

@@ -96,8 +96,9 @@ std::optional<std::int64_t> zadanie(Input& in, TaskState& task) {
     }
     warnAboutPatterns(task, firstPatternLine);
     buildAutomaton(task.automaton, task.wzorce, task.engine);
+    startScan(task.scan, task.automaton);
     std::int64_t count = 0;
-    while (podciag(in, task.automaton) == 1) ++count;
+    while (podciag(in, task.automaton, task.scan) == 1) ++count;
     return count;
 }
 

@@ -43,6 +43,7 @@ struct TaskState {
     int m = 0;                                // number of patterns
     std::vector<std::string> wzorce;          // the patterns, in input order
     Automaton automaton;                      // built from wzorce once they are read
+    AutomatonScan scan;                       // of the task's message
     ScanChoice engine = ScanChoice::fastest;  // the tests run every engine
     PatternWarnings warnings;                 // not reset: they belong to the whole run
 };

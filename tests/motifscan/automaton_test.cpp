@@ -26,12 +26,13 @@ struct ScanResult {
 };
 
 // Runs podciag until the message ends, as a task does.
-ScanResult scanMessage(Automaton& automaton, std::vector<std::string> const& patterns,
+ScanResult scanMessage(Automaton& automaton, AutomatonScan& scan, std::vector<std::string> const& patterns,
                        std::string const& input, std::size_t capacity, ScanChoice choice) {
     buildAutomaton(automaton, patterns, choice);
+    startScan(scan, automaton);
     Input in = inputFromMemory(input, capacity);
     ScanResult result;
-    while (podciag(in, automaton) == 1) ++result.count;
+    while (podciag(in, automaton, scan) == 1) ++result.count;
     result.consumed = consumedBytes(in, input.size());
     return result;
 }
@@ -118,8 +119,9 @@ class MotifscanScan : public testing::TestWithParam<ScanParameters> {
 protected:
     ScanResult scan(Automaton& automaton, std::vector<std::string> const& patterns,
                     std::string const& input) {
-        return scanMessage(automaton, patterns, input, GetParam().capacity, GetParam().choice);
+        return scanMessage(automaton, scanState, patterns, input, GetParam().capacity, GetParam().choice);
     }
+    AutomatonScan scanState;  // reused, as tasks reuse it
 };
 
 INSTANTIATE_TEST_SUITE_P(
@@ -242,6 +244,7 @@ TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
         maxBitParallelSymbols, maxBitParallelSymbols + 1, maxWideSymbols, maxWideSymbols + 1, 3000,
         std::size_t{1} << 17};
     Automaton automaton;
+    AutomatonScan scan;
     for (std::size_t symbols : sizes) {
         for (int kind = 0; kind < 4; ++kind) {
             std::vector<std::string> const patterns = structuredPatterns(random, kind, symbols);
@@ -259,7 +262,7 @@ TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
             for (ScanChoice engine : engines) {
                 for (std::size_t capacity : {std::size_t{1}, defaultInputCapacity}) {
                     ScanResult const result =
-                        scanMessage(automaton, patterns, message + "\n", capacity, engine);
+                        scanMessage(automaton, scan, patterns, message + "\n", capacity, engine);
                     if (first < 0) first = result.count;
                     EXPECT_EQ(result.count, first) << "engine " << static_cast<int>(engine);
                     EXPECT_EQ(result.consumed, message.size() + 1);
@@ -286,12 +289,13 @@ TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
     buildAutomaton(automaton, midSet);
     EXPECT_EQ(automaton.engine, Engine::compact);
     std::string const message = std::string(20, 'C') + std::string(1000, 'B') + "\n";
-    ScanResult const handedOver = scanMessage(automaton, midSet, message, 7, ScanChoice::fastest);
-    EXPECT_EQ(automaton.engine, Engine::denseTable);
+    ScanResult const handedOver = scanMessage(automaton, scan, midSet, message, 7, ScanChoice::fastest);
+    EXPECT_EQ(automaton.engine, Engine::compact);
+    EXPECT_EQ(scan.engine, Engine::denseTable);
     EXPECT_EQ(handedOver.count, 1);  // the B run started before the hand-over
     buildAutomaton(automaton, {"A", std::string(maxDenseSymbols, 'B')});
     EXPECT_EQ(automaton.engine, Engine::compact);
-    EXPECT_EQ(automaton.compact.budget, UINT64_MAX);
+    EXPECT_EQ(automaton.compactBudget, UINT64_MAX);
 }
 
 // The filter's two vector paths (direct compares for a few suffixes, hashing
@@ -301,6 +305,7 @@ TEST(MotifscanAutomaton, FilterPathsCountAlike) {
     std::mt19937 random(4242);
     std::string const alphabets[] = {"ABCD", "ABCDEFGHIJKLMNOPQRSTUVWXYZ*"};
     Automaton automaton;
+    AutomatonScan scan;
     for (int trial = 0; trial < 120; ++trial) {
         std::string const& alphabet = alphabets[trial % 2];
         std::vector<std::string> patterns;
@@ -321,12 +326,13 @@ TEST(MotifscanAutomaton, FilterPathsCountAlike) {
                  {std::size_t{1}, std::size_t{37}, std::size_t{4096}, defaultInputCapacity}) {
                 buildAutomaton(automaton, patterns, ScanChoice::endFilter);
                 ASSERT_EQ(automaton.engine, Engine::endFilter);
-                automaton.filterScan.tuning.path =
+                startScan(scan, automaton);
+                scan.filterScan.tuning.path =
                     vectorPath ? std::nullopt : std::optional<FilterPath>(FilterPath::scalar);
                 std::string const input = message + "\n";
                 Input in = inputFromMemory(input, capacity);
                 int counted = 0;
-                while (podciag(in, automaton) == 1) ++counted;
+                while (podciag(in, automaton, scan) == 1) ++counted;
                 EXPECT_EQ(counted, expected) << "vector path " << vectorPath << ", capacity " << capacity;
                 EXPECT_EQ(consumedBytes(in, input.size()), input.size());
             }
@@ -415,12 +421,73 @@ TEST(MotifscanAutomaton, ByteClassTablesCountAsTheModel) {
             large.push_back(std::string(300, alphabet.symbols[0]) + "?");  // never completes, never counts
             large.push_back(std::string(300, alphabet.symbols.back()) + message.substr(0, 9));
             Automaton automaton;
+            AutomatonScan scan;
             for (std::size_t capacity : {std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
-                ScanResult const result = scanMessage(automaton, large, input, capacity, ScanChoice::fastest);
-                EXPECT_EQ(automaton.engine, Engine::denseTable);
+                ScanResult const result =
+                    scanMessage(automaton, scan, large, input, capacity, ScanChoice::fastest);
+                EXPECT_EQ(scan.engine, Engine::denseTable);
                 EXPECT_EQ(result.count, mostDisjointOccurrences(large, message)) << "capacity " << capacity;
             }
         }
+    }
+}
+
+// Two scans of one compiled automaton, each call of one taking turns with a
+// call of the other, over blocks of 1 to 64 bytes: each counts its own message
+// as the model does, hand-overs included (the compact automaton's to the
+// table, the filter's to the table and back, with tiny credits), and the
+// automaton a scan starts with stays as it was built.
+TEST(MotifscanAutomaton, ScansOfOneAutomatonLearnApart) {
+    std::mt19937 random(2718);
+    std::string const alphabets[] = {"A", "ACGT", "ABCDEFGHIJKLMNOPQRSTUVWXYZ*"};
+    ScanChoice const engines[] = {ScanChoice::fastest, ScanChoice::endFilter, ScanChoice::compact,
+                                  ScanChoice::denseTable};
+    Automaton automaton;
+    AutomatonScan scans[2];
+    for (int trial = 0; trial < 60; ++trial) {
+        std::string const& alphabet = alphabets[trial % 3];
+        std::vector<std::string> patterns;
+        // Sets of up to 20 patterns, or above 255 symbols for the compact automaton.
+        std::size_t const symbols = trial % 2 == 0 ? 20 : 400 + random() % 400;
+        for (std::size_t held = 0; held < symbols; held += patterns.back().size()) {
+            std::string const stem = alphabet.substr(random() % alphabet.size(), 1) + alphabet.back();
+            patterns.push_back(randomWord(random, alphabet, trial % 4 == 1 ? 4 : 12) + stem);
+        }
+        std::string messages[2];
+        for (std::string& message : messages) {
+            while (message.size() < 3000) {
+                message += random() % 3 == 0 ? patterns[random() % patterns.size()]
+                                             : randomWord(random, alphabet, 20);
+            }
+        }
+        ScanChoice const engine = engines[trial / 2 % 4];
+        SCOPED_TRACE(testing::Message() << "trial " << trial << ", " << patterns.size() << " patterns");
+        buildAutomaton(automaton, patterns, engine);
+        Engine const built = automaton.engine;
+        std::string inputs[2];
+        Input ins[2];
+        int counts[2] = {0, 0};
+        bool going[2] = {true, true};
+        for (int k = 0; k < 2; ++k) {
+            inputs[k] = messages[k] + "\n";
+            ins[k] = inputFromMemory(inputs[k], 1 + random() % 64);
+            startScan(scans[k], automaton);
+            scans[k].filterScan.tuning = FilterTuning{0, 3, 20, 7, 0, 0, {}};
+        }
+        while (going[0] || going[1]) {
+            for (int k = 0; k < 2; ++k) {
+                if (going[k] && podciag(ins[k], automaton, scans[k]) == 1) {
+                    ++counts[k];
+                } else {
+                    going[k] = false;
+                }
+            }
+        }
+        for (int k = 0; k < 2; ++k) {
+            EXPECT_EQ(counts[k], mostDisjointOccurrences(patterns, messages[k])) << "message " << k;
+            EXPECT_EQ(consumedBytes(ins[k], inputs[k].size()), inputs[k].size());
+        }
+        EXPECT_EQ(automaton.engine, built);
     }
 }
 

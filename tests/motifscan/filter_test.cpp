@@ -70,23 +70,25 @@ struct Outcome {
 // bit-parallel first for up to 63 symbols, a prefilter once the message is
 // long, and no filter at all (bit-parallel, or the table mid-call) where the
 // estimate says candidates would be too frequent.
-Outcome scanWith(Automaton& automaton, std::vector<std::string> const& patterns, std::string const& input,
-                 FilterPath path, FilterTuning tuning, std::size_t capacity, bool eager) {
+Outcome scanWith(Automaton& automaton, AutomatonScan& scan, std::vector<std::string> const& patterns,
+                 std::string const& input, FilterPath path, FilterTuning tuning, std::size_t capacity,
+                 bool eager) {
     // A set the program would not give the filter is scanned eagerly.
     if (eager || !buildEndFilter(automaton.filter, patterns, measurePatterns(patterns), maxCandidateShare)) {
         buildAutomaton(automaton, patterns, ScanChoice::endFilter);
     }
-    automaton.filterScan.tuning = tuning;
-    automaton.filterScan.tuning.path = path;
+    startScan(scan, automaton);
+    scan.filterScan.tuning = tuning;
+    scan.filterScan.tuning.path = path;
     Input in = inputFromMemory(input, capacity);
     Outcome outcome;
-    while (podciag(in, automaton) == 1) ++outcome.count;
+    while (podciag(in, automaton, scan) == 1) ++outcome.count;
     outcome.consumed = consumedBytes(in, input.size());
     return outcome;
 }
 
 // Checks every path, tuning and a few block sizes on one set and message.
-void expectLiteralCounts(Automaton& automaton, std::vector<std::string> const& patterns,
+void expectLiteralCounts(Automaton& automaton, AutomatonScan& scan, std::vector<std::string> const& patterns,
                          std::string const& message, std::mt19937& random) {
     int const expected = literalCount(patterns, message);
     std::string const input = message + "\nAB";
@@ -98,7 +100,7 @@ void expectLiteralCounts(Automaton& automaton, std::vector<std::string> const& p
             for (std::size_t capacity : capacities) {
                 for (bool eager : {true, false}) {
                     Outcome const outcome =
-                        scanWith(automaton, patterns, input, path, tuning.tuning, capacity, eager);
+                        scanWith(automaton, scan, patterns, input, path, tuning.tuning, capacity, eager);
                     EXPECT_EQ(outcome.count, expected)
                         << "path " << static_cast<int>(path) << ", " << tuning.name << ", capacity "
                         << capacity << (eager ? ", eager" : ", as the program builds it");
@@ -135,7 +137,8 @@ std::string messageFor(std::mt19937& random, std::vector<std::string> const& pat
 TEST(MotifscanFilter, EveryPathAndHandOverCountsAsTheLiteralScan) {
     std::mt19937 random(1807);
     std::string const alphabets[] = {"A", "AB", "ACGT", "ABCDEFGHIJKLMNOPQRSTUVWXYZ*"};
-    Automaton automaton;  // reused, as tasks reuse it: the scan state must follow each build
+    Automaton automaton;  // reused, as tasks reuse them: the scan state must follow each build
+    AutomatonScan scan;
     for (int trial = 0; trial < 160; ++trial) {
         std::string const& alphabet = alphabets[trial % 4];
         std::size_t const count = 1 + random() % (trial % 5 == 0 ? 80 : 12);
@@ -148,7 +151,7 @@ TEST(MotifscanFilter, EveryPathAndHandOverCountsAsTheLiteralScan) {
         if (trial % 7 == 0) patterns.push_back("A?");  // never completes
         std::string const message = messageFor(random, patterns, alphabet, 200 + random() % 1500);
         SCOPED_TRACE(testing::Message() << "trial " << trial << ", message " << message);
-        expectLiteralCounts(automaton, patterns, message, random);
+        expectLiteralCounts(automaton, scan, patterns, message, random);
         if (HasFailure()) {
             for (std::string const& pattern : patterns) ADD_FAILURE() << "pattern \"" << pattern << "\"";
             break;
@@ -162,6 +165,7 @@ TEST(MotifscanFilter, PrefilterAtItsLimits) {
     std::mt19937 random(64);
     std::string const letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ*";
     Automaton automaton;
+    AutomatonScan scan;
     struct Limit {
         std::size_t endings, length;
         bool built;
@@ -187,7 +191,7 @@ TEST(MotifscanFilter, PrefilterAtItsLimits) {
         if (limit.built) {
             EXPECT_LE(teddy.reach, std::min<std::size_t>(limit.length + 3, mostTeddyReach));
         }
-        expectLiteralCounts(automaton, patterns, messageFor(random, patterns, letters, 3000), random);
+        expectLiteralCounts(automaton, scan, patterns, messageFor(random, patterns, letters, 3000), random);
     }
 }
 
@@ -196,23 +200,25 @@ TEST(MotifscanFilter, PrefilterAtItsLimits) {
 // candidates turn rare.
 TEST(MotifscanFilter, FrequentCandidatesHandOverAndRareOnesHandBack) {
     Automaton automaton;
+    AutomatonScan scan;
     std::mt19937 random(5);
     std::vector<std::string> const patterns = {"B" + std::string(63, 'A')};
     std::string const quiet = randomWord(random, "XYZQ", 600000);
     std::string const input = std::string(100000, 'A') + patterns[0] + quiet + patterns[0] + "\n";
     buildAutomaton(automaton, patterns, ScanChoice::fastest);
     ASSERT_EQ(automaton.engine, Engine::endFilter);
+    startScan(scan, automaton);
     Input in = inputFromMemory(input);
     int count = 0;
-    while (podciag(in, automaton) == 1) {
+    while (podciag(in, automaton, scan) == 1) {
         ++count;
         if (count == 1) {
-            EXPECT_TRUE(automaton.filterScan.onTable);
+            EXPECT_TRUE(scan.filterScan.onTable);
         }
     }
     EXPECT_EQ(count, 2);
-    EXPECT_TRUE(automaton.filterScan.tableBuilt);
-    EXPECT_FALSE(automaton.filterScan.onTable);
+    EXPECT_TRUE(scan.filterScan.tableBuilt);
+    EXPECT_FALSE(scan.filterScan.onTable);
 
     // Copies of one pattern are confirmed once.
     std::vector<std::string> const copies(4096, "BAAAA");

@@ -182,8 +182,10 @@ TEST_P(MotifscanReader, ReadsShareOnePosition) {
     Automaton automaton;
     std::vector<std::string> const patterns = {"BCX", "CD"};  // read in place while scanning
     buildAutomaton(automaton, patterns);
-    EXPECT_EQ(podciag(in, automaton), 1);  // CD completes at the D
-    EXPECT_EQ(podciag(in, automaton), 0);  // b ends the message
+    AutomatonScan scan;
+    startScan(scan, automaton);
+    EXPECT_EQ(podciag(in, automaton, scan), 1);  // CD completes at the D
+    EXPECT_EQ(podciag(in, automaton, scan), 0);  // b ends the message
     EXPECT_EQ(source.consumed(data.size()), data.size() - 2);
 }
 
