@@ -275,6 +275,13 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char c
     }
     if (!isBlank(*q)) return nullptr;
     if (significand != 0 && scale < 0 && scale >= -maxReciprocalPowerOfTen) {
+        // Up to 15 digits, as %.9f to %.15g write them, by a checked division.
+        double quotient;
+        if (significand < std::uint64_t{1} << 53 && scale >= -maxExactDoublePowerOfTen &&
+            checkedLongQuotient(significand, static_cast<int>(-scale), quotient)) {
+            rounded = std::bit_cast<double>(std::bit_cast<std::uint64_t>(quotient) | signBitOf[sign]);
+            return q;
+        }
         rounded = roundedQuotient(significand, static_cast<int>(-scale), (sign & 2) != 0);
         return q;
     }
