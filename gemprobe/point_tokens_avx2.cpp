@@ -276,8 +276,11 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char c
     if (!isBlank(*q)) return nullptr;
     if (significand != 0 && scale < 0 && scale >= -maxReciprocalPowerOfTen) {
         // Up to 15 digits, as %.9f to %.15g write them, by a checked division.
+        // Not up to 2^53: among shortest round trips, which have 16 or 17
+        // digits, the choice would be as good as random, and its
+        // mispredictions cost more than the division saves.
         double quotient;
-        if (significand < std::uint64_t{1} << 53 && scale >= -maxExactDoublePowerOfTen &&
+        if (significand < 1000000000000000 && scale >= -maxExactDoublePowerOfTen &&
             checkedLongQuotient(significand, static_cast<int>(-scale), quotient)) {
             rounded = std::bit_cast<double>(std::bit_cast<std::uint64_t>(quotient) | signBitOf[sign]);
             return q;
