@@ -10,6 +10,7 @@
 #include "input.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -139,6 +140,35 @@ __attribute__((always_inline)) inline bool checkedQuotient(std::uint64_t digits,
     double const divisor = powersOfTenUpTo7[fractionDigits];
     quotient = dividend / divisor;
     return fractionDigits <= 4 || quotientStands(dividend, divisor, quotient);  // roundedValue's own division
+}
+
+// Every power of ten that a double holds exactly (5^22 < 2^53).
+constexpr int maxExactDoublePowerOfTen = 22;
+
+inline constexpr std::array<double, maxExactDoublePowerOfTen + 1> exactDoublePowersOfTen = [] {
+    std::array<double, maxExactDoublePowerOfTen + 1> powers{};
+    double power = 1;
+    for (double& p : powers) {
+        p = power;
+        power *= 10;
+    }
+    return powers;
+}();
+
+// The division checked as above for a longer token: a significand below
+// 2^53 (not zero) over 10^k, 1 <= k <= 22. quotientStands asks no more of
+// its operands than that both are exact doubles and that q is normal, with
+// 10^k ulp(q) free of overflow: here q lies between 10^-22 and 2^53, and
+// the remainder of a correctly rounded quotient of exact operands is a
+// double whatever their size. So q, where the check stands, is the token's
+// value rounded to 64 bits and then to 53, as roundedQuotient gives it, for
+// one division and a fused multiply-add in place of two 64-bit products.
+__attribute__((always_inline)) inline bool checkedLongQuotient(std::uint64_t significand, int k,
+                                                               double& quotient) {
+    double const dividend = static_cast<double>(static_cast<std::int64_t>(significand));
+    double const divisor = exactDoublePowersOfTen[static_cast<std::size_t>(k)];
+    quotient = dividend / divisor;
+    return quotientStands(dividend, divisor, quotient);
 }
 
 // Points listed per batch: enough to keep the second stage busy, few enough

@@ -213,7 +213,9 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertAn
 // (19 significant digits), so the sum of the last three groups modulo 2^64
 // is the exact significand. The loads start up to 31 bytes before the
 // token's end: `floor` is the first byte they may read. Returns the end, or
-// nullptr for anything else (takeLongToken then decides).
+// nullptr for anything else (takeLongToken then decides). With `divide`,
+// only a quotient that checkedLongQuotient decides is taken.
+template <bool divide>
 __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char const* takeLongTokenGathered(
     char const* s, char const* floor, double& rounded) {
     unsigned const sign = signOfFirstByte[static_cast<unsigned char>(*s)];
@@ -274,6 +276,15 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char c
         scale += negativeExponent ? -exponent : exponent;
     }
     if (!isBlank(*q)) return nullptr;
+    if constexpr (divide) {
+        double quotient;
+        if (significand == 0 || scale >= 0 || significand >= 1000000000000000 ||
+            scale < -maxExactDoublePowerOfTen ||
+            !checkedLongQuotient(significand, static_cast<int>(-scale), quotient))
+            return nullptr;
+        rounded = std::bit_cast<double>(std::bit_cast<std::uint64_t>(quotient) | signBitOf[sign]);
+        return q;
+    }
     if (significand != 0 && scale < 0 && scale >= -maxReciprocalPowerOfTen) {
         rounded = roundedQuotient(significand, static_cast<int>(-scale), (sign & 2) != 0);
         return q;
@@ -285,12 +296,26 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char c
 }
 
 // The tokens from `taken` on that the short loops left: gathered where the
-// token allows it, by takeLongToken otherwise.
+// token allows it, by takeLongToken otherwise. Tokens of at most 15 digits
+// and a scale of at most 10^-22 (%.9f to %.15g) take checkedLongQuotient's
+// one division, in a loop of their own until a token does not; the rest of
+// the batch then takes the 128-bit reciprocal. A choice per token, with
+// digit counts mixed (shortest round trips have 16 or 17, one spelling per
+// coordinate anything), mispredicted often enough to cost more than the
+// division saves.
 __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertLongTokensAvx2(
     char const* base, tokenList const& list, unsigned taken, unsigned count, tokenValues& values) {
     for (; taken < count; ++taken) {
         char const* const s = base + list.starts[taken];
-        if (takeLongTokenGathered(s, base, values.rounded[taken]) == nullptr &&
+        if (takeLongTokenGathered<true>(s, base, values.rounded[taken]) != nullptr) continue;
+        // Within 32 bytes of the batch's start a token cannot be gathered:
+        // that alone does not end the loop.
+        if (list.starts[taken] >= 32) break;
+        if (takeLongToken(s, values.rounded[taken]) == nullptr) return taken;
+    }
+    for (; taken < count; ++taken) {
+        char const* const s = base + list.starts[taken];
+        if (takeLongTokenGathered<false>(s, base, values.rounded[taken]) == nullptr &&
             takeLongToken(s, values.rounded[taken]) == nullptr)
             break;
     }

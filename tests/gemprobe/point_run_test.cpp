@@ -15,6 +15,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -269,3 +270,38 @@ TEST(PointRun, DividedDoublesEqualTheRoundedExtendedValues) {
 }
 
 }  // namespace
+
+// checkedLongQuotient, where it decides, against strtold's value of the
+// same decimal rounded to double: random significands of every length up
+// to 2^53 at every scale it takes, and the decimals on either side of
+// midpoints between doubles, where a double rounding would show.
+TEST(PointRun, CheckedLongQuotientsEqualTheLibraryValue) {
+    std::mt19937_64 rng(14);
+    long decided = 0;
+    long tried = 0;
+    auto check = [&](std::uint64_t significand, int k, bool counted) {
+        if (significand == 0 || significand >= std::uint64_t{1} << 53) return;
+        tried += counted;
+        double quotient = 0;
+        if (!checkedLongQuotient(significand, k, quotient)) return;
+        decided += counted;
+        std::string const text = std::to_string(significand) + "e-" + std::to_string(k);
+        double expected = 0;
+        ASSERT_TRUE(toCertifiedDouble(std::strtold(text.c_str(), nullptr), expected)) << text;
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(quotient), std::bit_cast<std::uint64_t>(expected)) << text;
+    };
+    for (int k = 1; k <= maxExactDoublePowerOfTen; ++k) {
+        for (int i = 0; i < 20000; ++i) check(rng() >> (11 + rng() % 53), k, true);
+        for (int i = 0; i < 20000; ++i) {
+            double const lower = std::ldexp(static_cast<double>(rng() >> 11), -static_cast<int>(rng() % 80));
+            long double const midpoint = (static_cast<long double>(lower) + std::nextafter(lower, 1e300)) / 2;
+            long double const scaled = midpoint * std::pow(10.0L, k);
+            if (!(scaled < 0x1p53L)) continue;
+            auto const nearest = static_cast<std::uint64_t>(scaled);
+            check(nearest, k, false);
+            check(nearest + 1, k, false);
+        }
+    }
+    // Of the random ones, the check leaves few undecided.
+    EXPECT_GT(decided, tried * 9 / 10);
+}
