@@ -275,6 +275,23 @@ __attribute__((always_inline)) inline double roundedQuotient(std::uint64_t w, in
     return std::bit_cast<double>(bits);
 }
 
+// Adds a token's exponent, if it has one, to its scale and returns where the
+// token goes on; nullptr for an "e" with no digits. Six digits at most: a
+// longer exponent leaves the next byte a digit, not the blank the callers
+// want, and so goes to the general reader.
+inline char const* takeExponent(char const* q, long& scale) {
+    if ((*q | 0x20) != 'e') return q;
+    ++q;
+    bool const negativeExponent = *q == '-';
+    if (*q == '-' || *q == '+') ++q;
+    char const* const exponentStart = q;
+    long exponent = 0;
+    while (isDecimalDigit(*q) && q - exponentStart < 6) exponent = exponent * 10 + (*q++ - '0');
+    if (q == exponentStart) return nullptr;
+    scale += negativeExponent ? -exponent : exponent;
+    return q;
+}
+
 // Bit m set when byte m of the sixteen at p is c.
 inline unsigned byteMaskOfSixteen(char const* p, char c) {
     __m128i const bytes = _mm_loadu_si128(reinterpret_cast<__m128i const*>(p));
@@ -335,18 +352,9 @@ __attribute__((always_inline)) inline char const* takeLongToken(char const* s, d
     }
     std::uint64_t significand = appendDigits(0, p, whole);
     significand = appendDigits(significand, p + whole + 1, fraction);
-    char const* q = p + end;
     long scale = -static_cast<long>(fraction);
-    if ((*q | 0x20) == 'e') {
-        ++q;
-        bool const negativeExponent = *q == '-';
-        if (*q == '-' || *q == '+') ++q;
-        char const* const exponentStart = q;
-        long exponent = 0;
-        while (isDecimalDigit(*q) && q - exponentStart < 6) exponent = exponent * 10 + (*q++ - '0');
-        if (q == exponentStart) return nullptr;
-        scale += negativeExponent ? -exponent : exponent;
-    }
+    char const* const q = takeExponent(p + end, scale);
+    if (q == nullptr) return nullptr;
     if (!isBlank(*q) || !scaleExactly(significand, scale, minus != 0, value) ||
         !toCertifiedDouble(value, rounded))
         return nullptr;

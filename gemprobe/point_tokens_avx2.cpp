@@ -263,18 +263,9 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char c
         static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_extract_epi32(eights, 5)));
     if (second >= 1000) return nullptr;
     std::uint64_t const significand = (second * 100000000 + third) * 100000000 + fourth;
-    char const* q = p + end;
     long scale = -static_cast<long>(fraction);
-    if ((*q | 0x20) == 'e') {
-        ++q;
-        bool const negativeExponent = *q == '-';
-        if (*q == '-' || *q == '+') ++q;
-        char const* const exponentStart = q;
-        long exponent = 0;
-        while (isDecimalDigit(*q) && q - exponentStart < 6) exponent = exponent * 10 + (*q++ - '0');
-        if (q == exponentStart) return nullptr;
-        scale += negativeExponent ? -exponent : exponent;
-    }
+    char const* const q = takeExponent(p + end, scale);
+    if (q == nullptr) return nullptr;
     if (!isBlank(*q)) return nullptr;
     if constexpr (divide) {
         double quotient;
