@@ -21,6 +21,10 @@ foreach(file ./usr/bin/gemprobe ./usr/bin/motifscan ./usr/share/man/man1/gemprob
     message(FATAL_ERROR "the package lacks ${file}:\n${contents}")
   endif()
 endforeach()
+# The libraries and the Python modules install with cmake --install only.
+if(contents MATCHES "\\./usr/include/|\\./usr/lib/")
+  message(FATAL_ERROR "the package holds the libraries:\n${contents}")
+endif()
 execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE architecture OUTPUT_STRIP_TRAILING_WHITESPACE)
 execute_process(COMMAND dpkg-deb --field ${packages} Package Version Architecture Depends OUTPUT_VARIABLE fields)
 if(NOT fields MATCHES "Package: gemprobe-motifscan\nVersion: ${VERSION}\nArchitecture: ${architecture}\n"
