@@ -50,7 +50,9 @@ set(EXACT_PYTHON_BUILD_DIR ${CMAKE_BINARY_DIR}/python)
 
 # Builds the Python module <name> (imported as <name>) from its sources.
 function(exact_add_python_module target name)
-  pybind11_add_module(${target} ${ARGN})
+  # NO_EXTRAS: no link-time optimisation (the module is a thin layer over a
+  # library built without it) and no stripping.
+  pybind11_add_module(${target} NO_EXTRAS ${ARGN})
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name} LIBRARY_OUTPUT_DIRECTORY ${EXACT_PYTHON_BUILD_DIR})
   install(TARGETS ${target} LIBRARY DESTINATION ${EXACT_PYTHON_INSTALL_DIR} COMPONENT python)
 endfunction()
