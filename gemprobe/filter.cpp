@@ -549,8 +549,15 @@ namespace {
 // processor has them. Defined apart from the declared functions: clang does
 // not allow a function already declared (and called) to become
 // multiversioned.
-__attribute__((target_clones("avx2", "default"))) int judgeByFilter(pointFilter const& filter, double x,
-                                                                    double y, double z) {
+// ThreadSanitizer instruments the resolver that target_clones adds, and the
+// loader runs it before that runtime is up: the thread-checked build keeps
+// the default version only.
+#if defined(__SANITIZE_THREAD__)
+#define FILTER_CLONES
+#else
+#define FILTER_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+FILTER_CLONES int judgeByFilter(pointFilter const& filter, double x, double y, double z) {
     query const qd{x, y, z, std::fabs(x), std::fabs(y), std::fabs(z)};
     directionHints const& hints = filter.hints;
     if (hints.resolution > 0) {
