@@ -56,4 +56,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME "DEB-DEFAULT")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
+# Only what is installed without a component (the programs, their pages and
+# documents) goes in the package: the libraries and Python modules (the
+# components "library" and "python") only cmake --install puts in place.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL Unspecified)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 include(CPack)

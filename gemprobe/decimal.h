@@ -6,6 +6,8 @@
 
 #include <emmintrin.h>
 
+namespace gemprobe {
+
 // Decimal to extended precision without a library call, for the numbers that
 // allow it: a significand of at most 19 digits (below 2^64, so exact in a
 // 64-bit significand) scaled by 10^s with |s| <= 27. Every power of ten up to
@@ -440,3 +442,5 @@ inline char const* parseLongDecimal(char const* p, char const* end, long double&
     bool const negative = *p == '-';
     return parseUnsignedDecimal(p + (negative || *p == '+' ? 1 : 0), end, negative, value);
 }
+
+}  // namespace gemprobe

@@ -6,6 +6,8 @@
 
 #include <emmintrin.h>
 
+namespace gemprobe {
+
 // Why the bound holds
 // -------------------
 // Let a = edge1, b = edge2 (extended values), c = q - p0 in exact arithmetic,
@@ -47,7 +49,7 @@ namespace {
 
 constexpr double boundFactor = 0x1p-50;  // C = 8 ud
 
-using ::inCertifiedRange;  // one coordinate, declared in filter.h
+using gemprobe::inCertifiedRange;  // one coordinate, declared in filter.h
 
 __attribute__((always_inline)) inline bool inCertifiedRange(vec3 const& v) {
     return inCertifiedRange(v.x) && inCertifiedRange(v.y) && inCertifiedRange(v.z);
@@ -588,3 +590,5 @@ bool containsFilteredPastBall(pointFilter const& filter, std::vector<plane> cons
     if (side != 0) return side > 0;
     return containsUndecided(filter, planes, q, x, y, z);
 }
+
+}  // namespace gemprobe

@@ -1,0 +1,81 @@
+// The library's Solid: the program's model and point test, prepared once for
+// any number of queries.
+
+#include <gemprobe/gemprobe.h>
+
+#include "diamond.h"
+#include "filter.h"
+#include "planes.h"
+
+#include <limits>
+#include <string>
+
+namespace gemprobe {
+
+// Everything a query reads, built by the constructor and never written
+// again: the planes point into the solid's vertex chunks, the filter's
+// blocks and inner ball are complete. Nothing is learnt per query.
+struct Solid::Prepared {
+    solid diamond;
+    std::vector<plane> planes;
+    pointFilter filter;
+};
+
+namespace {
+
+std::vector<std::span<Point const>> viewsOf(std::vector<std::vector<Point>> const& walls) {
+    return {walls.begin(), walls.end()};
+}
+
+// The checks of the program's reader, in its order: the wall count before
+// any wall, then each wall's vertex count.
+void checkWalls(std::span<std::span<Point const> const> walls) {
+    if (walls.size() == 1) throw InvalidSolid("expected a solid of at least 2 walls, found 1 wall");
+    for (std::span<Point const> const w : walls) {
+        if (w.size() >= 3) continue;
+        throw InvalidSolid("expected a wall of at least 3 vertices, found " + std::to_string(w.size()) +
+                           (w.size() == 1 ? " vertex" : " vertices"));
+    }
+}
+
+}  // namespace
+
+Solid::Solid(std::vector<std::vector<Point>> const& walls) : Solid(viewsOf(walls)) {}
+
+Solid::Solid(std::span<std::span<Point const> const> walls) {
+    checkWalls(walls);
+    auto prepared = std::make_shared<Prepared>();
+    std::vector<vec3> vertices;
+    for (std::size_t i = 0; i < walls.size(); ++i) {
+        // Only the first two walls are ever a reference, so only they need
+        // more than the three vertices of their plane (as in the reader).
+        std::size_t const kept = i < 2 ? walls[i].size() : 3;
+        vertices.clear();
+        for (Point const& v : walls[i].first(kept)) vertices.push_back({v.x, v.y, v.z});
+        addWall(prepared->diamond, vertices);
+    }
+    // Orients the walls as calculateOrientations does and builds the filter
+    // with its inner ball, as the program does for a set of many points.
+    orientAndPrepareFilter(prepared->diamond, prepared->planes, prepared->filter,
+                           std::numeric_limits<long>::max());
+    prepared_ = std::move(prepared);
+}
+
+bool Solid::contains(Point const& point) const {
+    return containsFiltered(prepared_->filter, prepared_->planes, vec3{point.x, point.y, point.z});
+}
+
+void Solid::contains(std::span<Point const> points, std::span<bool> verdicts) const {
+    if (points.size() != verdicts.size())
+        throw std::invalid_argument("expected one verdict per point, found " +
+                                    std::to_string(verdicts.size()) + " verdicts for " +
+                                    std::to_string(points.size()) + " points");
+    pointFilter const& filter = prepared_->filter;
+    std::vector<plane> const& planes = prepared_->planes;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        Point const& p = points[i];
+        verdicts[i] = containsFiltered(filter, planes, vec3{p.x, p.y, p.z});
+    }
+}
+
+}  // namespace gemprobe
