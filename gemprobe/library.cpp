@@ -7,6 +7,8 @@
 #include "filter.h"
 #include "planes.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <string>
 
@@ -72,9 +74,47 @@ void Solid::contains(std::span<Point const> points, std::span<bool> verdicts) co
                                     std::to_string(points.size()) + " points");
     pointFilter const& filter = prepared_->filter;
     std::vector<plane> const& planes = prepared_->planes;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        Point const& p = points[i];
-        verdicts[i] = containsFiltered(filter, planes, vec3{p.x, p.y, p.z});
+    innerBall const ball = filter.ball;
+    // No point is within a negative square: one comparison for both of
+    // containsFiltered's conditions.
+    double const ballReach = ball.radiusSquared > 0 ? ball.radiusSquared : -1;
+    // containsFiltered in two passes over a slice, as the program's point
+    // loop does: which points the inner ball holds is as good as random, so
+    // the first pass only lists the others, without a branch, and the
+    // second judges them by the planes.
+    constexpr std::size_t slice = 256;
+    double rounded[3 * slice];
+    std::uint32_t missed[slice];
+    bool certain[slice];  // all three coordinates rounded by toCertifiedDouble
+    for (std::size_t first = 0; first < points.size(); first += slice) {
+        std::size_t const count = std::min(slice, points.size() - first);
+        std::size_t misses = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            Point const& p = points[first + i];
+            double* const r = rounded + 3 * i;
+            int const certified = static_cast<int>(toCertifiedDouble(p.x, r[0])) &
+                                  static_cast<int>(toCertifiedDouble(p.y, r[1])) &
+                                  static_cast<int>(toCertifiedDouble(p.z, r[2]));
+            double const dx = r[0] - ball.x, dy = r[1] - ball.y, dz = r[2] - ball.z;
+            certain[i] = certified != 0;
+            missed[misses] = static_cast<std::uint32_t>(i);
+            misses += (certified == 0) | !(dx * dx + dy * dy + dz * dz <= ballReach);
+            verdicts[first + i] = true;
+        }
+        for (std::size_t k = 0; k < misses; ++k) {
+            std::size_t const i = missed[k];
+            Point const& p = points[first + i];
+            vec3 const q{p.x, p.y, p.z};
+            double const* const r = rounded + 3 * i;
+            bool inside;
+            if (!certain[i]) {
+                inside = containsExact(planes, q);
+            } else {
+                int const side = filteredSide(filter, r[0], r[1], r[2]);
+                inside = side != 0 ? side > 0 : containsUndecided(filter, planes, q, r[0], r[1], r[2]);
+            }
+            verdicts[first + i] = inside;
+        }
     }
 }
 
