@@ -3,6 +3,7 @@
 
 #include <gemprobe/gemprobe.h>
 
+#include "cells.h"
 #include "diamond.h"
 #include "filter.h"
 #include "planes.h"
@@ -16,11 +17,13 @@ namespace gemprobe {
 
 // Everything a query reads, built by the constructor and never written
 // again: the planes point into the solid's vertex chunks, the filter's
-// blocks and inner ball are complete. Nothing is learnt per query.
+// blocks and inner ball and the cells are complete. Nothing is learnt per
+// query.
 struct Solid::Prepared {
     solid diamond;
     std::vector<plane> planes;
     pointFilter filter;
+    cellGrid cells;  // decides most points before the filter
 };
 
 namespace {
@@ -60,10 +63,16 @@ Solid::Solid(std::span<std::span<Point const> const> walls) {
     // with its inner ball, as the program does for a set of many points.
     orientAndPrepareFilter(prepared->diamond, prepared->planes, prepared->filter,
                            std::numeric_limits<long>::max());
+    prepared->cells = gridOf(prepared->planes, prepared->filter);
     prepared_ = std::move(prepared);
 }
 
 bool Solid::contains(Point const& point) const {
+    double x, y, z;
+    if (toCertifiedDouble(point.x, x) && toCertifiedDouble(point.y, y) && toCertifiedDouble(point.z, z)) {
+        cellState const state = stateAt(prepared_->cells, x, y, z);
+        if (state != cellState::undecided) return state == cellState::inside;
+    }
     return containsFiltered(prepared_->filter, prepared_->planes, vec3{point.x, point.y, point.z});
 }
 
@@ -74,14 +83,15 @@ void Solid::contains(std::span<Point const> points, std::span<bool> verdicts) co
                                     std::to_string(points.size()) + " points");
     pointFilter const& filter = prepared_->filter;
     std::vector<plane> const& planes = prepared_->planes;
+    cellGrid const& cells = prepared_->cells;
     innerBall const ball = filter.ball;
     // No point is within a negative square: one comparison for both of
     // containsFiltered's conditions.
     double const ballReach = ball.radiusSquared > 0 ? ball.radiusSquared : -1;
-    // containsFiltered in two passes over a slice, as the program's point
-    // loop does: which points the inner ball holds is as good as random, so
-    // the first pass only lists the others, without a branch, and the
-    // second judges them by the planes.
+    // In two passes over a slice, as the program's point loop: the first
+    // looks the points up in the cells and lists, without a branch, those
+    // that no cell decides (which ones is as good as random); the second
+    // takes them through containsFiltered's steps.
     constexpr std::size_t slice = 256;
     double rounded[3 * slice];
     std::uint32_t missed[slice];
@@ -95,21 +105,22 @@ void Solid::contains(std::span<Point const> points, std::span<bool> verdicts) co
             int const certified = static_cast<int>(toCertifiedDouble(p.x, r[0])) &
                                   static_cast<int>(toCertifiedDouble(p.y, r[1])) &
                                   static_cast<int>(toCertifiedDouble(p.z, r[2]));
-            double const dx = r[0] - ball.x, dy = r[1] - ball.y, dz = r[2] - ball.z;
+            cellState const state = certified != 0 ? stateAt(cells, r[0], r[1], r[2]) : cellState::undecided;
             certain[i] = certified != 0;
             missed[misses] = static_cast<std::uint32_t>(i);
-            misses += (certified == 0) | !(dx * dx + dy * dy + dz * dz <= ballReach);
-            verdicts[first + i] = true;
+            misses += state == cellState::undecided;
+            verdicts[first + i] = state != cellState::outside;
         }
         for (std::size_t k = 0; k < misses; ++k) {
             std::size_t const i = missed[k];
             Point const& p = points[first + i];
             vec3 const q{p.x, p.y, p.z};
             double const* const r = rounded + 3 * i;
-            bool inside;
+            double const dx = r[0] - ball.x, dy = r[1] - ball.y, dz = r[2] - ball.z;
+            bool inside = true;
             if (!certain[i]) {
                 inside = containsExact(planes, q);
-            } else {
+            } else if (!(dx * dx + dy * dy + dz * dz <= ballReach)) {
                 int const side = filteredSide(filter, r[0], r[1], r[2]);
                 inside = side != 0 ? side > 0 : containsUndecided(filter, planes, q, r[0], r[1], r[2]);
             }

@@ -4,6 +4,10 @@
 
 #include <gemprobe/gemprobe.h>
 
+#include "cells.h"
+#include "diamond.h"
+#include "filter.h"
+#include "planes.h"
 #include "reference_model.h"
 
 #include <gtest/gtest.h>
@@ -189,6 +193,52 @@ TEST(Library, SpanFormMatchesVectorForm) {
     gemprobe::Solid const fromVectors(walls);
     for (Point const& p : probes(walls, random, 100))
         EXPECT_EQ(fromViews.contains(p), fromVectors.contains(p));
+}
+
+// The cells' claim, at its extremes: every point that can be looked up in
+// a decided cell (up to 1/16 of a cell beyond it, by rounding) has that
+// cell's verdict. The corners of that box are where a plane that the
+// certificate misjudged would show first.
+TEST(Library, DecidedCellsHoldWhatTheyClaim) {
+    std::mt19937_64 random(6);
+    std::size_t decided = 0;
+    for (int n : {4, 12, 70}) {
+        for (long double const scale : {1.0L, 1e-3L}) {
+            std::uniform_real_distribution<double> offset(-1e3, 1e3);
+            Point const shift{offset(random), offset(random), offset(random)};
+            Walls const walls = prism(n, scale, scale, shift, random);
+            gemprobe::solid s;
+            for (auto const& w : walls) {
+                std::vector<gemprobe::vec3> vertices;
+                for (Point const& v : w) vertices.push_back({v.x, v.y, v.z});
+                gemprobe::addWall(s, vertices);
+            }
+            std::vector<gemprobe::plane> planes;
+            gemprobe::pointFilter filter;
+            gemprobe::orientAndPrepareFilter(s, planes, filter, 1000);
+            gemprobe::cellGrid const grid = gemprobe::gridOf(planes, filter);
+            ASSERT_GT(grid.resolution, 0);
+            double const size[3] = {1 / grid.scaleX, 1 / grid.scaleY, 1 / grid.scaleZ};
+            double const low[3] = {grid.lowX, grid.lowY, grid.lowZ};
+            std::size_t const r = static_cast<std::size_t>(grid.resolution);
+            for (std::size_t cell = 0; cell < grid.states.size(); ++cell) {
+                if (grid.states[cell] == gemprobe::cellState::undecided) continue;
+                ++decided;
+                std::size_t const at[3] = {cell % r, cell / r % r, cell / (r * r)};
+                for (int corner = 0; corner < 8; ++corner) {
+                    double c[3];
+                    for (int k = 0; k < 3; ++k) {
+                        double const side = (corner >> k & 1) != 0 ? 1 + 1.0 / 16 : -1.0 / 16;
+                        c[k] = low[k] + (static_cast<double>(at[k]) + side) * size[k];
+                    }
+                    bool const inside = gemprobe::containsExact(planes, {c[0], c[1], c[2]});
+                    ASSERT_EQ(inside, grid.states[cell] == gemprobe::cellState::inside)
+                        << "cell " << cell << " of a prism of " << n << " sides, corner " << corner;
+                }
+            }
+        }
+    }
+    EXPECT_GT(decided, 10000u);  // the test means something
 }
 
 std::string errorOf(Walls const& walls) {
