@@ -181,7 +181,7 @@ TEST(Library, DegenerateWallsAndSpecialValues) {
 
 TEST(Library, NoWallsHoldEveryPoint) {
     gemprobe::Solid const everything(Walls{});
-    EXPECT_TRUE(everything.contains({1e4000L, -3, 0}));
+    EXPECT_TRUE(everything.contains({std::ldexp(1.0L, 13000), -3, 0}));
     EXPECT_TRUE(everything.contains({std::nanl(""), 0, 0}));
 }
 
