@@ -185,16 +185,6 @@ TEST(Library, NoWallsHoldEveryPoint) {
     EXPECT_TRUE(everything.contains({std::nanl(""), 0, 0}));
 }
 
-TEST(Library, SpanFormMatchesVectorForm) {
-    std::mt19937_64 random(4);
-    Walls const walls = prism(9, 3, 1, {0.1L, 0.2L, 0.3L}, random);
-    std::vector<std::span<Point const>> views(walls.begin(), walls.end());
-    gemprobe::Solid const fromViews(views);
-    gemprobe::Solid const fromVectors(walls);
-    for (Point const& p : probes(walls, random, 100))
-        EXPECT_EQ(fromViews.contains(p), fromVectors.contains(p));
-}
-
 // The cells' claim, at its extremes: every point that can be looked up in
 // a decided cell (up to 1/16 of a cell beyond it, by rounding) has that
 // cell's verdict. The corners of that box are where a plane that the
