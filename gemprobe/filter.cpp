@@ -550,9 +550,15 @@ namespace {
 // In two versions, the lanes' arithmetic in 256-bit registers where the
 // processor has them. Defined apart from the declared functions: clang does
 // not allow a function already declared (and called) to become
-// multiversioned.
-__attribute__((target_clones("avx2", "default"))) int judgeByFilter(pointFilter const& filter, double x,
-                                                                    double y, double z) {
+// multiversioned. ThreadSanitizer builds keep one version: the loader runs
+// the versions' resolver before the sanitizer's runtime is up, and its
+// instrumented code crashes there.
+#if defined(__SANITIZE_THREAD__)
+#define JUDGE_VERSIONS
+#else
+#define JUDGE_VERSIONS __attribute__((target_clones("avx2", "default")))
+#endif
+JUDGE_VERSIONS int judgeByFilter(pointFilter const& filter, double x, double y, double z) {
     query const qd{x, y, z, std::fabs(x), std::fabs(y), std::fabs(z)};
     directionHints const& hints = filter.hints;
     if (hints.resolution > 0) {

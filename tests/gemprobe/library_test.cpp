@@ -272,10 +272,11 @@ TEST(LibraryThreads, OneSolidQueriedFromSeveralThreads) {
         auto expected = std::make_unique<bool[]>(points.size());
         solid.contains(points, {expected.get(), points.size()});
         constexpr int threadCount = 4;
+        // Every thread's buffer before any thread starts.
         std::vector<std::unique_ptr<bool[]>> verdicts;
+        for (int t = 0; t < threadCount; ++t) verdicts.push_back(std::make_unique<bool[]>(points.size()));
         std::vector<std::thread> threads;
         for (int t = 0; t < threadCount; ++t) {
-            verdicts.push_back(std::make_unique<bool[]>(points.size()));
             threads.emplace_back([&, t] {
                 bool* const out = verdicts[static_cast<std::size_t>(t)].get();
                 // Half of them one point at a time, in their own order.
