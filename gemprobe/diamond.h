@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+namespace gemprobe {
+
 struct Input;
 
 // Solids of fewer walls are oriented and laid out wall by wall; the reader
@@ -87,3 +89,5 @@ bool readDiament(Input& in, solid& diamond);
 // wall itself) that is off the wall's plane decides. If all of the reference's
 // vertices lie in the plane, the orientation stays 0.
 void calculateOrientations(solid& diamond);
+
+}  // namespace gemprobe

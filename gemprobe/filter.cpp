@@ -6,6 +6,8 @@
 
 #include <emmintrin.h>
 
+namespace gemprobe {
+
 // Why the bound holds
 // -------------------
 // Let a = edge1, b = edge2 (extended values), c = q - p0 in exact arithmetic,
@@ -47,7 +49,7 @@ namespace {
 
 constexpr double boundFactor = 0x1p-50;  // C = 8 ud
 
-using ::inCertifiedRange;  // one coordinate, declared in filter.h
+using gemprobe::inCertifiedRange;  // one coordinate, declared in filter.h
 
 __attribute__((always_inline)) inline bool inCertifiedRange(vec3 const& v) {
     return inCertifiedRange(v.x) && inCertifiedRange(v.y) && inCertifiedRange(v.z);
@@ -548,16 +550,15 @@ namespace {
 // In two versions, the lanes' arithmetic in 256-bit registers where the
 // processor has them. Defined apart from the declared functions: clang does
 // not allow a function already declared (and called) to become
-// multiversioned.
-// ThreadSanitizer instruments the resolver that target_clones adds, and the
-// loader runs it before that runtime is up: the thread-checked build keeps
-// the default version only.
+// multiversioned. ThreadSanitizer builds keep one version: the loader runs
+// the versions' resolver before the sanitizer's runtime is up, and its
+// instrumented code crashes there.
 #if defined(__SANITIZE_THREAD__)
-#define FILTER_CLONES
+#define JUDGE_VERSIONS
 #else
-#define FILTER_CLONES __attribute__((target_clones("avx2", "default")))
+#define JUDGE_VERSIONS __attribute__((target_clones("avx2", "default")))
 #endif
-FILTER_CLONES int judgeByFilter(pointFilter const& filter, double x, double y, double z) {
+JUDGE_VERSIONS int judgeByFilter(pointFilter const& filter, double x, double y, double z) {
     query const qd{x, y, z, std::fabs(x), std::fabs(y), std::fabs(z)};
     directionHints const& hints = filter.hints;
     if (hints.resolution > 0) {
@@ -595,3 +596,5 @@ bool containsFilteredPastBall(pointFilter const& filter, std::vector<plane> cons
     if (side != 0) return side > 0;
     return containsUndecided(filter, planes, q, x, y, z);
 }
+
+}  // namespace gemprobe

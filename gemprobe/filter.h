@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+namespace gemprobe {
+
 // A certified fast version of containsExact: the same verdict for every point,
 // with most det signs decided in double precision, four planes at a time.
 //
@@ -150,3 +152,5 @@ __attribute__((always_inline)) inline bool containsFiltered(pointFilter const& f
     if (dx * dx + dy * dy + dz * dz <= ball.radiusSquared && ball.radiusSquared > 0) return true;
     return containsFilteredPastBall(filter, planes, q, x, y, z);
 }
+
+}  // namespace gemprobe

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace gemprobe {
+
 namespace {
 
 bool isSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -303,3 +305,5 @@ bool readNumberInGeneral(Input& in, char const* what, long double& value) {
     value = std::strtold(text.c_str(), nullptr);
     return true;
 }
+
+}  // namespace gemprobe

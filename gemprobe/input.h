@@ -9,6 +9,8 @@
 #include <string_view>
 #include <type_traits>
 
+namespace gemprobe {
+
 struct Output;
 
 // Buffered standard input, read in large blocks. The readers below consume
@@ -111,3 +113,5 @@ __attribute__((always_inline)) inline bool readNumber(Input& in, char const* wha
     in.pos = p;
     return readNumberInGeneral(in, what, value);
 }
+
+}  // namespace gemprobe

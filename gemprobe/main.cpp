@@ -23,7 +23,7 @@ void useExtendedPrecisionRoundToNearest() {
     __asm__ volatile("fldcw %0" : : "m"(control));
 }
 
-Output out;  // large block buffer, kept out of the stack
+gemprobe::Output out;  // large block buffer, kept out of the stack
 
 constexpr char const* usage =
     "Usage: gemprobe [OPTION]... < INPUT\n"
@@ -95,9 +95,9 @@ int main(int argc, char** argv) {
     // Every allocation, the input's block and the error message included,
     // happens inside: out of memory anywhere keeps the answers judged so far.
     try {
-        Input in = inputFromFd(0);
+        gemprobe::Input in = gemprobe::inputFromFd(0);
         in.flushBeforeRead = &out;
-        bool const finished = runGemprobe(in, out);
+        bool const finished = gemprobe::runGemprobe(in, out);
         bool const written = flush(out);
         if (!written || out.writeError != 0) {
             std::fprintf(stderr, "gemprobe: write error: %s\n", std::strerror(out.writeError));

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace gemprobe {
+
 bool flush(Output& out) {
     if (out.writeError != 0) {
         out.used = 0;
@@ -40,3 +42,5 @@ bool putBlock(Output& out, char const* bytes, std::size_t size) {
     }
     return out.writeError == 0;
 }
+
+}  // namespace gemprobe

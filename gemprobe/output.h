@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+namespace gemprobe {
+
 // Buffered standard output. Verdicts are appended to a large block that is
 // written when it fills, when the input is about to block, and at the end.
 // A failed write is remembered (errno in writeError) and every later write is
@@ -28,3 +30,5 @@ inline void put(Output& out, char const* text, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) out.buffer[out.used + i] = text[i];
     out.used += length;
 }
+
+}  // namespace gemprobe

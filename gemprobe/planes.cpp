@@ -1,5 +1,7 @@
 #include "planes.h"
 
+namespace gemprobe {
+
 void preparePlanes(solid const& diamond, std::vector<plane>& planes) {
     planes.clear();
     planes.reserve(diamond.walls.size());
@@ -21,3 +23,5 @@ bool containsExact(std::vector<plane> const& planes, vec3 const& q) {
     }
     return true;
 }
+
+}  // namespace gemprobe

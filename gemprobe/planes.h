@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace gemprobe {
+
 // A wall as the point test sees it: the plane through its first three
 // vertices p0, p1, p2 (pointing into the solid's vertex chunks, which outlive
 // the plane) and its orientation.
@@ -28,3 +30,5 @@ inline int sideOf(plane const& p, vec3 const& q) { return det(edge1(p), edge2(p)
 // A point is in the solid exactly when no plane sees it strictly on the side
 // opposite to its orientation. This is the unfiltered test: one det per plane.
 bool containsExact(std::vector<plane> const& planes, vec3 const& q);
+
+}  // namespace gemprobe

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace gemprobe {
+
 // The loop in two stages, so that reading one number does not wait for the
 // previous one. The first stage marks the blanks and newlines of 64 bytes at
 // a time and lists where tokens start (a byte that is not blank after one
@@ -170,3 +172,5 @@ pointRun scanPoints(char const* p, char const* limit, char const* blockEnd, std:
                     pointFilter const& filter, std::vector<plane> const& planes, char* verdicts) {
     return scanPointsWith(*activeEngine, p, limit, blockEnd, maxPoints, filter, planes, verdicts);
 }
+
+}  // namespace gemprobe

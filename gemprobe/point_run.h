@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <vector>
 
+namespace gemprobe {
+
 // The points of a query section, read and judged straight from an input
 // block, without the per-number bookkeeping of the general reader: the loop
 // that most of a many-point run spends its time in.
@@ -35,3 +37,5 @@ constexpr pointEngineKind everyPointEngineKind[] = {pointEngineKind::sse2, point
 bool pointEngineRuns(pointEngineKind kind);
 // Falls back to the next best engine where the one asked for does not run.
 void usePointEngine(pointEngineKind kind);
+
+}  // namespace gemprobe

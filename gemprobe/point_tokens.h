@@ -15,6 +15,8 @@
 #include <cmath>
 #include <cstdint>
 
+namespace gemprobe {
+
 // Blanks and newlines of the 64 bytes at c, bit i for byte i.
 struct chunkMasks {
     std::uint64_t blanks;
@@ -400,3 +402,5 @@ bool avx2EngineRuns();
 bool avx512EngineRuns();
 // The AVX2 engine's second stage, which the AVX-512 engine shares.
 unsigned convertTokensAvx2(char const* base, tokenList const& list, unsigned count, tokenValues& values);
+
+}  // namespace gemprobe

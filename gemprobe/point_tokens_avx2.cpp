@@ -9,6 +9,8 @@
 
 #include <immintrin.h>
 
+namespace gemprobe {
+
 namespace {
 
 // AVX2: the blanks by one table lookup on each byte's low nibble. The table
@@ -334,3 +336,5 @@ bool avx2EngineRuns() {
            __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") &&
            __builtin_cpu_supports("bmi2");
 }
+
+}  // namespace gemprobe

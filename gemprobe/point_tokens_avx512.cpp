@@ -7,6 +7,8 @@
 
 #include <immintrin.h>
 
+namespace gemprobe {
+
 namespace {
 
 // The blanks by one table lookup on each byte's low nibble, as in the AVX2
@@ -69,3 +71,5 @@ bool avx512EngineRuns() {
     return avx2EngineRuns() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
            __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2");
 }
+
+}  // namespace gemprobe

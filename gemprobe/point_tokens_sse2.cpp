@@ -5,6 +5,8 @@
 
 #include <emmintrin.h>
 
+namespace gemprobe {
+
 namespace {
 
 // SSE2: a byte is blank when it is ' ' or lies in '\t'..'\r'.
@@ -50,3 +52,5 @@ unsigned convertTokensSse2(char const* base, tokenList const& list, unsigned cou
 }  // namespace
 
 pointEngine const sse2Engine = {listTokensSse2, convertTokensSse2};
+
+}  // namespace gemprobe

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace gemprobe {
+
 namespace {
 
 // "TAK\n" or "NIE\n" in one four-byte store.
@@ -89,3 +91,5 @@ bool runGemprobe(Input& in, Output& out) {
     }
     return true;
 }
+
+}  // namespace gemprobe

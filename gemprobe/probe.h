@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+namespace gemprobe {
+
 struct Input;
 struct Output;
 
@@ -42,3 +44,5 @@ bool analizujZestaw(Input& in, Output& out, queryWorkspace& work);
 
 // Every set of the input. Reads nothing after the last announced set.
 bool runGemprobe(Input& in, Output& out);
+
+}  // namespace gemprobe

@@ -2,6 +2,8 @@
 
 #include <cfloat>
 
+namespace gemprobe {
+
 static_assert(LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384,
               "gemprobe needs long double to be the x87 80-bit extended format");
 
@@ -33,3 +35,5 @@ inline int det(vec3 a, vec3 b, vec3 c) {
     if (d < 0) return -1;
     return 0;
 }
+
+}  // namespace gemprobe

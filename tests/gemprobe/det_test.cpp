@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+using namespace gemprobe;
+
 namespace {
 
 vec3 v(long double x, long double y, long double z) { return {x, y, z}; }

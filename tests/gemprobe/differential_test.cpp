@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+using namespace gemprobe;
+
 namespace {
 
 // Writes a test input with random layout and spellings.

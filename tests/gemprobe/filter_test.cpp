@@ -15,6 +15,8 @@
 #include <random>
 #include <vector>
 
+using namespace gemprobe;
+
 namespace {
 
 solid wallsOf(std::vector<std::vector<vec3>> const& faces) {

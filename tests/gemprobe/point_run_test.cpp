@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+using namespace gemprobe;
+
 namespace {
 
 // The loop as it was before it had stages: blanks byte by byte, then the

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+using namespace gemprobe;
+
 namespace {
 
 // The 80 bits that hold a long double's value (the rest is padding).

@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+using namespace gemprobe;
+
 namespace {
 
 TEST(Robustness, EveryByteValueInEveryPosition) {

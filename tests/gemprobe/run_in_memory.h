@@ -16,12 +16,12 @@ struct RunResult {
     std::string error;      // the input's error string when it did not finish
 };
 
-inline RunResult runInMemory(std::string_view input, std::size_t capacity = defaultInputCapacity) {
-    Input in = inputFromMemory(input, capacity);
-    auto out = std::make_unique<Output>();  // its block is too big for the stack
+inline RunResult runInMemory(std::string_view input, std::size_t capacity = gemprobe::defaultInputCapacity) {
+    gemprobe::Input in = gemprobe::inputFromMemory(input, capacity);
+    auto out = std::make_unique<gemprobe::Output>();  // its block is too big for the stack
     RunResult result;
     out->sink = &result.output;
-    result.finished = runGemprobe(in, *out);
+    result.finished = gemprobe::runGemprobe(in, *out);
     flush(*out);
     result.error = in.error;
     return result;

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+using namespace gemprobe;
+
 namespace {
 
 using Faces = std::vector<std::vector<vec3>>;

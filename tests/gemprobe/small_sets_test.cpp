@@ -16,6 +16,8 @@
 #include <random>
 #include <string>
 
+using namespace gemprobe;
+
 namespace {
 
 std::string randomSmallSets(std::uint64_t seed) {
