@@ -56,4 +56,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME "DEB-DEFAULT")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
+# The package holds the programs, their pages and documents; the libraries
+# and the Python modules (components "library" and "python") install with
+# cmake --install only.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_COMPONENTS_ALL Unspecified)
 include(CPack)
