@@ -22,7 +22,8 @@ namespace motifscan {
 //     the chunk, and a large chunk runs at the engines' own speed with no
 //     copy;
 //   - a shorter chunk would cost a re-scan longer than itself (1-byte chunks
-//     under 4,000-byte patterns: 4,000 steps a byte), so it is stepped
+//     under 4,000-byte patterns: 4,000 steps a byte), and a very short one
+//     costs less stepped than an engine's call (see stepBelow), so it is stepped
 //     through a resumable automaton instead, the dense table over byte
 //     classes (the compact automaton for sets too large for the table), whose
 //     state is a number the Counter keeps. The Counter builds that table the
@@ -63,6 +64,14 @@ struct Counter::Scan {
 namespace {
 
 constexpr std::size_t historySlack = 64;
+
+// Chunks shorter than this are stepped even when the tail is shorter: a run
+// of the engines costs a call or two of podciag, about 100 ns with the
+// filter, where the table steps a byte in a few. Not for sets the engines
+// start with the compact automaton: they may be too large for a short
+// message to pay for the table (the engines build it only once the message
+// has run symbols / symbolsPerCompactByte bytes).
+constexpr std::size_t stepBelow = 64;
 
 bool endsCall(char byte) { return symbolClassOf[static_cast<unsigned char>(byte)] == terminatorClass; }
 
@@ -232,10 +241,13 @@ Counter::~Counter() = default;
 void Counter::feed(std::string_view chunk) {
     // No pattern can complete: nothing to scan.
     if (chunk.empty() || scan->compiled->longest == 0) return;
-    if (chunk.size() < std::min(scan->history.size(), scan->keep)) {
-        stepChunk(*scan, chunk, total);
+    Scan& state = *scan;
+    std::size_t const tail = std::min(state.history.size(), state.keep);
+    if (chunk.size() < tail ||
+        (chunk.size() < stepBelow && state.compiled->automaton.engine != Engine::compact)) {
+        stepChunk(state, chunk, total);
     } else {
-        scanChunk(*scan, chunk, total);
+        scanChunk(state, chunk, total);
     }
 }
 
