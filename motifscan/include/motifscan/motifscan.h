@@ -76,11 +76,16 @@ private:
 // after feed has thrown, the Counter may only be destroyed or assigned to.
 // Threads: one thread at a time per Counter; any number of Counters may share
 // their Patterns.
-// Cost: linear in the message whatever the chunk sizes, at the program's
-// speed on large chunks (a fraction of a nanosecond to a few nanoseconds per
-// byte, depending on the patterns). A chunk shorter than the longest pattern
-// is stepped through a table that the Counter builds the first time it needs
-// it (time and memory proportional to the patterns).
+// Cost: building one takes a few kilobytes, and for large sets (hundreds of
+// patterns or more) time proportional to their number. Feeding is linear in
+// the message whatever the chunk sizes, at the program's speed on large
+// chunks (a fraction of a nanosecond to a few nanoseconds per byte, depending
+// on the patterns; more where the message keeps many partial matches alive),
+// plus about 10 ns per call. A chunk shorter than the longest pattern (or
+// than 64 bytes) is stepped through a table that the Counter builds the first
+// time it needs it, in time and memory proportional to the patterns' length;
+// on large chunks the engines build such tables themselves once the message
+// has proven long. Memory besides: the longest pattern's length, twice.
 class Counter {
 public:
     // The Patterns must outlive the Counter.
