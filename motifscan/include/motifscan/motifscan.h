@@ -88,7 +88,8 @@ private:
 // has proven long. Memory besides: the longest pattern's length, twice.
 class Counter {
 public:
-    // The Patterns must outlive the Counter.
+    // The Patterns must outlive the Counter. A moved-from Counter may only be
+    // destroyed or assigned to.
     explicit Counter(Patterns const& patterns);
     Counter(Counter&& other) noexcept;
     Counter& operator=(Counter&& other) noexcept;
