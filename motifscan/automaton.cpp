@@ -1,5 +1,7 @@
 #include "automaton.h"
 
+namespace motifscan {
+
 namespace {
 
 Engine engineOf(ScanChoice choice) {
@@ -85,3 +87,5 @@ int podciagDenseAfterCompact(Input& in, Automaton const& automaton, AutomatonSca
     scan.table = &scan.lateTable;
     return podciagDenseTable(in, scan.lateTable, rowAfter(scan.lateTable, text, handedOver.depth));
 }
+
+}  // namespace motifscan

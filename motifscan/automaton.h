@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace motifscan {
+
 // Counting rule: the message is read from left to right; an occurrence is
 // completed at the earliest byte where any pattern ends among the occurrences
 // that start after the previous completion; then all progress is dropped and
@@ -146,3 +148,5 @@ inline int podciag(Input& in, Automaton const& automaton, AutomatonScan& scan) {
     int const result = podciagCompact(in, scan.compact);
     return result != compactBudgetSpent ? result : podciagDenseAfterCompact(in, automaton, scan);
 }
+
+}  // namespace motifscan

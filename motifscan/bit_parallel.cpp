@@ -1,5 +1,7 @@
 #include "bit_parallel.h"
 
+namespace motifscan {
+
 bool layOutBits(BitParallel& engine, std::vector<std::string> const& patterns) {
     // Only the letters the last task used hold pattern bits.
     for (std::uint32_t rest = engine.usedSymbols; rest != 0; rest &= rest - 1) {
@@ -61,3 +63,5 @@ bool layOutWideBits(WideBitParallel& engine, std::vector<std::string> const& pat
     }
     return true;
 }
+
+}  // namespace motifscan

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace motifscan {
+
 // Small pattern sets are run bit-parallel (Shift-And): the patterns that can
 // complete are laid end to end in a bit vector, bit i standing for "the last
 // bytes read are the first k symbols of the pattern whose k-th symbol is at
@@ -116,3 +118,5 @@ inline int podciagWideBitParallel(Input& in, WideBitParallel const& engine) {
         if (!refill(in)) return 0;
     }
 }
+
+}  // namespace motifscan

@@ -3,6 +3,8 @@
 #include <bit>
 #include <new>
 
+namespace motifscan {
+
 namespace {
 
 CompactState withoutFlag(CompactState state) { return {state.node, state.depth & ~completesBit}; }
@@ -260,3 +262,5 @@ CompactState stepCompact(CompactAutomaton& compact, CompactState state, unsigned
     completes = reachingCompletes(compact, next);
     return next;
 }
+
+}  // namespace motifscan

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace motifscan {
+
 // The Aho-Corasick automaton for large pattern sets, built lazily: memory and
 // time go only to the states the message reaches, and are proportional to the
 // patterns, never to 28 columns per symbol.
@@ -164,3 +166,5 @@ inline int podciagCompact(Input& in, CompactAutomaton& compact) {
         if (!refill(in)) return 0;
     }
 }
+
+}  // namespace motifscan

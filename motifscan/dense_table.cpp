@@ -4,6 +4,8 @@
 #include <bit>
 #include <new>
 
+namespace motifscan {
+
 namespace {
 
 // A column per message symbol that some pattern holds, in symbol order, then
@@ -190,3 +192,5 @@ std::uint32_t rowAfter(DenseTable const& dense, char const* bytes, std::size_t l
     }
     return state;
 }
+
+}  // namespace motifscan

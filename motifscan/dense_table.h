@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace motifscan {
+
 // The Aho-Corasick automaton, built in full before the scan, over byte
 // classes. Each state is the longest suffix of the bytes read since the last
 // completion that is a prefix of a pattern; a state where some pattern ends
@@ -157,3 +159,5 @@ inline int podciagDenseTable(Input& in, DenseTable const& dense, std::uint32_t s
         if (!refill(in)) return 0;
     }
 }
+
+}  // namespace motifscan

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string_view>
 
+namespace motifscan {
+
 namespace {
 
 constexpr char const* patternCountName = "the number of patterns";
@@ -121,3 +123,5 @@ bool runMotifscan(Input& in, Output& out, std::FILE* warningsTo, ScanChoice engi
     }
     return true;
 }
+
+}  // namespace motifscan

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace motifscan {
+
 struct Input;
 struct Output;
 
@@ -60,3 +62,5 @@ std::optional<std::int64_t> zadanie(Input& in, TaskState& task);
 // they change neither the counts nor the result.
 bool runMotifscan(Input& in, Output& out, std::FILE* warningsTo = nullptr,
                   ScanChoice engine = ScanChoice::fastest);
+
+}  // namespace motifscan

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace motifscan {
+
 namespace {
 
 constexpr std::uint32_t hashMultiplier = 0x9E3779B1u;
@@ -528,3 +530,5 @@ int podciagEndFilterBlocks(Input& in, EndFilter const& filter, FilterScan& scan)
         }
     }
 }
+
+}  // namespace motifscan

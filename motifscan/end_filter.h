@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace motifscan {
+
 // The filter engine finds the ends of occurrences without stepping an
 // automaton. podciag must stop at the earliest byte where an occurrence that
 // starts at or after its first byte ends; so it is enough to test every byte,
@@ -186,3 +188,5 @@ inline int podciagEndFilter(Input& in, EndFilter const& filter, FilterScan& scan
     }
     return podciagEndFilterBlocks(in, filter, scan);
 }
+
+}  // namespace motifscan

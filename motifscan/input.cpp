@@ -1,11 +1,11 @@
 #include "input.h"
 
-#include "output.h"
-
 #include <unistd.h>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+
+namespace motifscan {
 
 namespace {
 
@@ -41,7 +41,7 @@ Input inputFromMemory(std::string_view data, std::size_t capacity) {
 
 bool refill(Input& in) {
     if (in.atEnd) return false;
-    if (in.flushBeforeRead != nullptr) flush(*in.flushBeforeRead);
+    if (in.flushBeforeRead != nullptr) in.flushBeforeRead(*in.flushTarget);
     char* const block = in.buffer.get();
     std::size_t filled = 0;
     if (in.memory != nullptr) {
@@ -170,3 +170,5 @@ bool failExpected(Input& in, std::string_view what, std::string_view found) {
     in.error += found;
     return false;
 }
+
+}  // namespace motifscan

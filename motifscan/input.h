@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace motifscan {
+
 struct Output;
 
 // Buffered standard input, read in large blocks. Counts, pattern lines and
@@ -28,9 +30,12 @@ struct Input {
     bool atEnd = false;         // the source has no more bytes
     int readError = 0;          // errno of a failed read; the input then ends
 
-    long line = 1;                      // line of the next unread byte
-    bool readEndsWithNewline = false;   // the last byte read from the source is '\n'
-    Output* flushBeforeRead = nullptr;  // answers go out before input may block
+    long line = 1;                     // line of the next unread byte
+    bool readEndsWithNewline = false;  // the last byte read from the source is '\n'
+    // Answers go out before input may block: the program sets these to its
+    // output's flush; the library, which reads only memory, leaves them unset.
+    bool (*flushBeforeRead)(Output&) = nullptr;
+    Output* flushTarget = nullptr;
 
     std::string token;  // sign and digits of the count just read (33 at most)
     std::string error;  // why the run stopped, once a read failed
@@ -44,7 +49,7 @@ Input inputFromMemory(std::string_view data, std::size_t capacity = defaultInput
 
 // Replaces the consumed buffer with the next block of the source. Returns false
 // at the end of the input (or after a read error, kept in readError). Flushes
-// flushBeforeRead first, because the read may block.
+// the output first (flushBeforeRead), because the read may block.
 bool refill(Input& in);
 
 enum class CountStatus {
@@ -79,3 +84,5 @@ std::string describeFound(Input& in, std::string_view consumed);
 // `word` in double quotes, non-printable bytes, quotes and backslashes as
 // \xNN; after 32 bytes it is cut short and "..." is added.
 std::string quoted(std::string_view word);
+
+}  // namespace motifscan

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <string_view>
 
+namespace motifscan {
+
 bool buildTeddy(Teddy& teddy, std::vector<char const*> const& text,
                 std::vector<std::uint32_t> const& length) {
     teddy.reach = 0;
@@ -119,3 +121,5 @@ __attribute__((target("avx2"))) char const* nextTeddyStep(char const* at, char c
     mask = 0;
     return at;
 }
+
+}  // namespace motifscan

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace motifscan {
+
 // A literal prefilter of the Teddy kind for the end filter: it marks, 32
 // message positions at a time, the bytes where some pattern may end, from
 // the nibbles of the last `reach` bytes before each position. The patterns'
@@ -52,3 +54,5 @@ bool buildTeddy(Teddy& teddy, std::vector<char const*> const& text, std::vector<
 // such byte; or, with an empty mask, where fewer than 32 bytes are left. The
 // teddy.reach - 1 bytes before `at` must be readable. AVX2 only.
 char const* nextTeddyStep(char const* at, char const* end, Teddy const& teddy, std::uint32_t& mask);
+
+}  // namespace motifscan

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+namespace motifscan {
 namespace {
 
 Output out;  // large block buffer, kept out of the stack
@@ -78,13 +79,14 @@ int answer(Request request) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     Request const request = readCommandLine(argc, argv);
     if (request == Request::usageError) return 2;
     if (request != Request::run) return answer(request);
 
     Input in = inputFromFd(0);
-    in.flushBeforeRead = &out;
+    in.flushBeforeRead = flush;
+    in.flushTarget = &out;
     bool finished = false;
     try {
         finished = runMotifscan(in, out, stderr);
@@ -104,3 +106,7 @@ int main(int argc, char** argv) {
     }
     return 0;
 }
+
+}  // namespace motifscan
+
+int main(int argc, char** argv) { return motifscan::run(argc, argv); }

@@ -3,6 +3,8 @@
 #include <unistd.h>
 #include <cerrno>
 
+namespace motifscan {
+
 bool flush(Output& out) {
     if (out.writeError != 0) {
         out.used = 0;
@@ -43,3 +45,5 @@ void putCount(Output& out, std::int64_t count) {
     if (count < 0) *--first = '-';
     for (char const* c = first; c != digits + longest; ++c) out.buffer[out.used++] = *c;
 }
+
+}  // namespace motifscan

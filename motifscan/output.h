@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace motifscan {
+
 // Buffered standard output. Counts are appended to a large block that is
 // written when it fills, when the input is about to block, and at the end.
 // A failed write is remembered (errno in writeError) and every later write is
@@ -22,3 +24,5 @@ bool flush(Output& out);
 
 // Appends `count` in decimal and a newline, as printf("%d\n") writes it.
 void putCount(Output& out, std::int64_t count);
+
+}  // namespace motifscan

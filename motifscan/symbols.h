@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace motifscan {
+
 // Message bytes are 'A'..'Z' (classes 0..25) and '*' (26); every other byte
 // ends the message (class 27). Patterns are compared byte for byte, so a
 // pattern holding any other byte can never complete.
@@ -50,3 +52,5 @@ inline PatternSizes measurePatterns(std::vector<std::string> const& patterns) {
     }
     return sizes;
 }
+
+}  // namespace motifscan

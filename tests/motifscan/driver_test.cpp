@@ -188,7 +188,8 @@ TEST(MotifscanProgram, CountsAreFlushedBeforeWaitingForInput) {
     Input in = inputFromFd(toProgram[0]);
     auto out = std::make_unique<Output>();
     out->fd = fromProgram[1];
-    in.flushBeforeRead = out.get();
+    in.flushBeforeRead = flush;
+    in.flushTarget = out.get();
     EXPECT_TRUE(runMotifscan(in, *out));
     EXPECT_TRUE(flush(*out));
     feeder.join();

@@ -20,12 +20,12 @@ void noteEndOfInput() {
 
 bool isMessageByte(int c) { return (c >= 'A' && c <= 'Z') || c == '*'; }
 
-}  // namespace
-
-int podciag() {
+// podciag over the bytes `next` gives (EOF at the end), with the patterns given.
+template <class NextByte>
+int podciagOver(int m, std::vector<std::string> const& wzorce, NextByte next) {
     std::vector<std::list<int>> partials(static_cast<std::size_t>(m));
     for (;;) {
-        int const c = std::getchar();
+        int const c = next();
         if (!isMessageByte(c)) return 0;
         for (int k = 0; k < m; ++k) {
             std::string const& pattern = wzorce[static_cast<std::size_t>(k)];
@@ -43,6 +43,23 @@ int podciag() {
             }
         }
     }
+}
+
+}  // namespace
+
+int podciag() {
+    return podciagOver(m, wzorce, [] { return std::getchar(); });
+}
+
+std::uint64_t referenceCount(std::vector<std::string> const& patterns, std::string_view message) {
+    std::size_t at = 0;
+    auto const next = [&]() -> int {
+        return at < message.size() ? static_cast<unsigned char>(message[at++]) : EOF;
+    };
+    std::uint64_t count = 0;
+    while (at < message.size())
+        count += static_cast<std::uint64_t>(podciagOver(static_cast<int>(patterns.size()), patterns, next));
+    return count;
 }
 
 int zadanie() {

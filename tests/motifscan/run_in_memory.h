@@ -15,6 +15,9 @@
 #include <string>
 #include <string_view>
 
+// The tests use the program's names unqualified.
+using namespace motifscan;
+
 // Where a test's input comes from: memory, copied `size` bytes per refill, or
 // a file in memory read with read(), `size` bytes at most per call. Every
 // reader and program test runs against both.
