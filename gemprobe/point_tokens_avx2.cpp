@@ -49,18 +49,19 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"))) void listTokensAvx2(char con
 }
 
 // For a token of w integer and f fraction digits (after its sign), entry
-// 8 w + f lists where each of the sixteen places of a right-aligned
+// 16 w + f lists where each of the sixteen places of a right-aligned
 // sixteen-digit number finds its digit in the token: the last fraction digit
 // goes to place 15, the point is skipped, and places before the first digit
-// get 0x80, which the shuffle turns into a zero.
+// get 0x80, which the shuffle turns into a zero. A token that fits in the
+// sixteen bytes has w + f <= 15 (w + f = 16 leaves no room for the blank).
 struct alignas(16) digitPlaces {
     char from[16];
 };
 
-inline constexpr std::array<digitPlaces, 64> digitPlacesTable = [] {
-    std::array<digitPlaces, 64> table{};
-    for (int whole = 0; whole < 8; ++whole) {
-        for (int fraction = 0; fraction < 8; ++fraction) {
+inline constexpr std::array<digitPlaces, 256> digitPlacesTable = [] {
+    std::array<digitPlaces, 256> table{};
+    for (int whole = 0; whole < 16; ++whole) {
+        for (int fraction = 0; fraction < 16; ++fraction) {
             for (int place = 0; place < 16; ++place) {
                 int const fromRight = 15 - place;
                 int from = -1;
@@ -69,7 +70,7 @@ inline constexpr std::array<digitPlaces, 64> digitPlacesTable = [] {
                 } else if (fromRight - fraction < whole) {
                     from = whole - 1 - (fromRight - fraction);
                 }
-                table[static_cast<std::size_t>(8 * whole + fraction)].from[place] =
+                table[static_cast<std::size_t>(16 * whole + fraction)].from[place] =
                     static_cast<char>(from < 0 ? 0x80 : from);
             }
         }
@@ -88,20 +89,26 @@ inline constexpr std::array<unsigned char, 256> signOfFirstByte = [] {
 // For each sign byte's entry in signOfFirstByte: the sign bit of a double.
 inline constexpr std::uint64_t signBitOf[4] = {0, 0, 0, std::uint64_t{1} << 63};
 
-// takePlainToken's test and roundedValue's result, without a byte examined
-// alone after the sign: the digits, the point and the blanks of the sixteen
-// bytes after the sign come from compares of the whole, and the digits'
-// value from one shuffle and three multiply-adds. The value stays in vector
-// registers until it is stored: the two halves are joined by a 64-bit
-// multiply-add, the sum (below 2^47) becomes a double exactly when placed in
-// the mantissa of 2^52 and 2^52 is taken off, and the sign goes in as a bit.
-// Returns 0 when the token is not one that takePlainToken takes and 1 for a
-// value. Five to seven fraction digits: without `wide`, 2 and nothing
-// stored; with it, checkedQuotient's check, and 2 for the rare value it
-// leaves undecided (stored as the plain quotient, for roundedValue to
-// replace). The two forms are two loops, so that most inputs run one
-// without the check's registers. Reads sixteen bytes from the one after s
-// on, within the block's padding.
+// A token of at most fifteen bytes after its sign, [1-15 digits] [. digits]
+// followed by a blank, without a byte examined alone after the sign: the
+// digits, the point and the blanks of the sixteen bytes after the sign come
+// from compares of the whole, and the digits' value from one shuffle and
+// three multiply-adds. The value stays in vector registers until it is
+// stored: the two halves are joined by a 64-bit multiply-add, the sum (at
+// most fifteen digits, below 10^15 < 2^52) becomes a double exactly when
+// placed in the mantissa of 2^52 and 2^52 is taken off, and the sign goes
+// in as a bit. Its value is then one division by 10^f, f the fraction
+// digits, with both operands exact: roundedValue's division, correctly
+// rounded without a check, for the tokens takePlainToken takes with up to
+// four fraction digits; checkedLongQuotient's check for every other one
+// (%.6f, %.9f, %.12g between 0.001 and 10^7), which stands for all but
+// about one value in a thousand. Returns 0 for a token that does not fit
+// and 1 for a value. Other fitting tokens: without `wide`, 2 and nothing
+// stored; with it, 2 for the rare value the check leaves undecided (stored
+// as the plain quotient, for takeLongToken to replace). The two forms are
+// two loops, so that most inputs of short tokens run one without the
+// check's registers. Reads sixteen bytes from the one after s on, within
+// the block's padding.
 // The loop's constants, made once per batch and passed in registers: left
 // to itself, the compiler loaded some of them again for every token.
 struct tokenConstants {
@@ -145,10 +152,12 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline unsign
     unsigned const hasPoint = (points >> whole) & 1;
     unsigned const fraction = _tzcnt_u32(nonDigits >> (whole + 1)) & (0u - hasPoint);
     unsigned const length = whole + hasPoint + fraction;
-    if ((whole - 1 > 6) | (fraction > 7) | (((blanks >> length) & 1) == 0)) return 0;
-    if (!wide && fraction > 4) return 2;
+    // The blank's bit is clear for a length of sixteen or more.
+    if ((whole == 0) | (((blanks >> length) & 1) == 0)) return 0;
+    bool const plainDivision = (whole <= 7) & (fraction <= 4);
+    if (!wide && !plainDivision) return 2;
     __m128i const place =
-        _mm_load_si128(reinterpret_cast<__m128i const*>(digitPlacesTable[8 * whole + fraction].from));
+        _mm_load_si128(reinterpret_cast<__m128i const*>(digitPlacesTable[16 * whole + fraction].from));
     __m128i const placed = _mm_shuffle_epi8(values, place);
     __m128i const pairs = _mm_maddubs_epi16(placed, c.tensAndOnes);
     __m128i const quads = _mm_madd_epi16(pairs, c.hundreds);
@@ -159,12 +168,12 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline unsign
         _mm_add_epi64(_mm_mul_epu32(eights, c.hundredMillions), _mm_srli_epi64(eights, 32));
     __m128d const magnitude =
         _mm_sub_sd(_mm_castsi128_pd(_mm_or_si128(digits, c.twoTo52)), _mm_castsi128_pd(c.twoTo52));
-    __m128d const divisor = _mm_load_sd(&powersOfTenUpTo7[fraction]);
+    __m128d const divisor = _mm_load_sd(&exactDoublePowersOfTen[fraction]);
     __m128d const quotient = _mm_div_sd(magnitude, divisor);
     __m128d const signBit =
         _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<__m128i const*>(&signBitOf[sign])));
     rounded = _mm_cvtsd_f64(_mm_or_pd(quotient, signBit));
-    if (wide && fraction > 4 &&
+    if (wide && !plainDivision &&
         !quotientStands(_mm_cvtsd_f64(magnitude), _mm_cvtsd_f64(divisor), _mm_cvtsd_f64(quotient)))
         return 2;
     return 1;
@@ -195,11 +204,10 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertAn
         undecided[undecideds] = taken;
         undecideds += status >> 1;
     }
-    for (unsigned k = 0; k < undecideds; ++k) {
-        plainDecimal decimal{};
-        takePlainToken(base + list.starts[undecided[k]], decimal);
-        values.rounded[undecided[k]] = roundedValue(decimal);
-    }
+    // takeLongToken takes each of them: at most fifteen digits, then a blank,
+    // and a value of zero or between 10^-14 and 10^15.
+    for (unsigned k = 0; k < undecideds; ++k)
+        takeLongToken(base + list.starts[undecided[k]], values.rounded[undecided[k]]);
     return taken;
 }
 
