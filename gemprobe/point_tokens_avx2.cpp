@@ -222,58 +222,90 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertAn
 // is the exact significand. The loads start up to 31 bytes before the
 // token's end: `floor` is the first byte they may read. Returns the end, or
 // nullptr for anything else (takeLongToken then decides). With `divide`,
-// only a quotient that checkedLongQuotient decides is taken.
+// only a quotient that checkedLongQuotient decides is taken, and stored;
+// without it, a significand and a scale for roundedQuotient, which is left
+// to a loop of its own.
+// The gather's constants, made once per loop and kept in registers, as
+// tokenConstants are.
+struct gatherConstants {
+    __m256i zero, nine, tensAndOnes, hundreds, tenThousands;
+};
+
+__attribute__((target("avx2"), always_inline)) inline gatherConstants makeGatherConstants() {
+    gatherConstants c{_mm256_set1_epi8('0'), _mm256_set1_epi8(9), _mm256_set1_epi16(10 | 1 << 8),
+                      _mm256_set1_epi32(100 | 1 << 16), _mm256_set1_epi32(10000 | 1 << 16)};
+    __asm__("" : "+x"(c.zero), "+x"(c.nine), "+x"(c.tensAndOnes), "+x"(c.hundreds), "+x"(c.tenThousands));
+    return c;
+}
+
+// 32 bytes of ones and 32 of zeros: the 32 bytes from 32 - n on are the
+// mask of places below n, for 0 <= n <= 32, by one load.
+alignas(64) inline constexpr std::array<unsigned char, 64> placesBelow = [] {
+    std::array<unsigned char, 64> bytes{};
+    for (int i = 0; i < 32; ++i) bytes[static_cast<std::size_t>(i)] = 0xff;
+    return bytes;
+}();
+
+// A gathered token's value before its division: significand / 10^k, k from
+// 1 to maxReciprocalPowerOfTen.
+struct gatheredDecimal {
+    std::uint64_t significand;
+    std::uint32_t k;
+    std::uint32_t negative;
+};
+
 template <bool divide>
 __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char const* takeLongTokenGathered(
-    char const* s, char const* floor, double& rounded) {
+    char const* s, char const* floor, double& rounded, gatheredDecimal& parts, gatherConstants const& c) {
     unsigned const sign = signOfFirstByte[static_cast<unsigned char>(*s)];
     char const* const p = s + (sign & 1);
-    __m256i const bytes = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(p));
-    __m256i const values = _mm256_sub_epi8(bytes, _mm256_set1_epi8('0'));
-    __m256i const nine = _mm256_set1_epi8(9);
+    __m256i const values = _mm256_sub_epi8(_mm256_loadu_si256(reinterpret_cast<__m256i const*>(p)), c.zero);
     auto const digitMask = static_cast<std::uint32_t>(
-        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(values, nine), values)));
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(values, c.nine), values)));
     std::uint64_t const nonDigits = ~std::uint64_t{digitMask};
     unsigned const whole = static_cast<unsigned>(_tzcnt_u64(nonDigits));
+    // A branch, not a select: predicted, it lets the loads below start
+    // before the byte after the digits is read.
+    unsigned hasPoint = 0;
     unsigned fraction = 0;
-    unsigned end = whole;
     if (p[whole] == '.') {
+        hasPoint = 1;
         fraction = static_cast<unsigned>(_tzcnt_u64(nonDigits >> (whole + 1)));
-        end = whole + 1 + fraction;
     }
+    unsigned const end = whole + hasPoint + fraction;
     unsigned const digits = whole + fraction;
     if (digits == 0 || end >= 32 || static_cast<std::size_t>(p - floor) + digits < 32) return nullptr;
     // Place i of the 32 holds digit k = digits - 32 + i: before the point
     // it lies at p + k, after it at p + k + 1.
     char const* const last = p + end - 32;
-    __m256i const before = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(last - (end - digits) + 0));
+    __m256i const before = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(last - hasPoint));
     __m256i const after = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(last));
-    __m256i const places = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18,
-                                            19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
     // k < whole: i < whole + 32 - digits; k < 0: i < 32 - digits.
     __m256i const fromBefore =
-        _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(whole + 32 - digits)), places);
-    __m256i const inNumber = _mm256_cmpgt_epi8(places, _mm256_set1_epi8(static_cast<char>(31 - digits)));
+        _mm256_loadu_si256(reinterpret_cast<__m256i const*>(placesBelow.data() + digits - whole));
+    __m256i const outside = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(placesBelow.data() + digits));
     __m256i const gathered = _mm256_blendv_epi8(after, before, fromBefore);
-    __m256i const digitValues = _mm256_and_si256(_mm256_sub_epi8(gathered, _mm256_set1_epi8('0')), inNumber);
-    __m256i const pairs = _mm256_maddubs_epi16(digitValues, _mm256_set1_epi16(10 | 1 << 8));
-    __m256i const quads = _mm256_madd_epi16(pairs, _mm256_set1_epi32(100 | 1 << 16));
-    __m256i const eights =
-        _mm256_madd_epi16(_mm256_packus_epi32(quads, quads), _mm256_set1_epi32(10000 | 1 << 16));
+    __m256i const digitValues = _mm256_andnot_si256(outside, _mm256_sub_epi8(gathered, c.zero));
+    __m256i const pairs = _mm256_maddubs_epi16(digitValues, c.tensAndOnes);
+    __m256i const quads = _mm256_madd_epi16(pairs, c.hundreds);
+    __m256i const eights = _mm256_madd_epi16(_mm256_packus_epi32(quads, quads), c.tenThousands);
     // Lane 0: places 0-7 and 8-15; lane 1: 16-23 and 24-31. A value below
-    // 10^19 has at most 19 significant digits, and conversely.
-    if (_mm256_extract_epi32(eights, 0) != 0) return nullptr;
-    auto const second =
-        static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_extract_epi32(eights, 1)));
-    auto const third =
-        static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_extract_epi32(eights, 4)));
-    auto const fourth =
-        static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_extract_epi32(eights, 5)));
-    if (second >= 1000) return nullptr;
+    // 10^19 has at most 19 significant digits, and conversely: the first
+    // group is 0 and the second below 1000, one comparison with the two
+    // swapped.
+    auto const firstTwo = static_cast<std::uint64_t>(_mm256_extract_epi64(eights, 0));
+    std::uint64_t const second = firstTwo >> 32;
+    if (std::rotr(firstTwo, 32) >= 1000) return nullptr;
+    __m128i const lastTwo = _mm256_extracti128_si256(eights, 1);
+    std::uint64_t const third = static_cast<std::uint32_t>(_mm_cvtsi128_si32(lastTwo));
+    std::uint64_t const fourth = static_cast<std::uint32_t>(_mm_extract_epi32(lastTwo, 1));
     std::uint64_t const significand = (second * 100000000 + third) * 100000000 + fourth;
     long scale = -static_cast<long>(fraction);
-    char const* const q = takeExponent(p + end, scale);
-    if (q == nullptr) return nullptr;
+    char const* q = p + end;
+    if ((*q | 0x20) == 'e') {
+        q = takeExponent(q, scale);
+        if (q == nullptr) return nullptr;
+    }
     if (!isBlank(*q)) return nullptr;
     if constexpr (divide) {
         double quotient;
@@ -284,14 +316,16 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char c
         rounded = std::bit_cast<double>(std::bit_cast<std::uint64_t>(quotient) | signBitOf[sign]);
         return q;
     }
-    if (significand != 0 && scale < 0 && scale >= -maxReciprocalPowerOfTen) {
-        rounded = roundedQuotient(significand, static_cast<int>(-scale), (sign & 2) != 0);
-        return q;
-    }
-    long double value;
-    if (!scaleExactly(significand, scale, (sign & 2) != 0, value) || !toCertifiedDouble(value, rounded))
-        return nullptr;
+    // Zero, an integer or a scale past the reciprocals: takeLongToken.
+    if (significand == 0 || scale >= 0 || scale < -maxReciprocalPowerOfTen) return nullptr;
+    parts = {significand, static_cast<std::uint32_t>(-scale), sign >> 1};
     return q;
+}
+
+// takeLongToken out of line, so that the gathering loops keep their
+// registers for the tokens they take.
+__attribute__((noinline)) char const* takeLongTokenApart(char const* s, double& rounded) {
+    return takeLongToken(s, rounded);
 }
 
 // The tokens from `taken` on that the short loops left: gathered where the
@@ -304,19 +338,32 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char c
 // division saves.
 __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertLongTokensAvx2(
     char const* base, tokenList const& list, unsigned taken, unsigned count, tokenValues& values) {
+    gatherConstants const c = makeGatherConstants();
+    gatheredDecimal parts[3 * batchPoints];
     for (; taken < count; ++taken) {
         char const* const s = base + list.starts[taken];
-        if (takeLongTokenGathered<true>(s, base, values.rounded[taken]) != nullptr) continue;
+        if (takeLongTokenGathered<true>(s, base, values.rounded[taken], parts[0], c) != nullptr) continue;
         // Within 32 bytes of the batch's start a token cannot be gathered:
         // that alone does not end the loop.
         if (list.starts[taken] >= 32) break;
-        if (takeLongToken(s, values.rounded[taken]) == nullptr) return taken;
+        if (takeLongTokenApart(s, values.rounded[taken]) == nullptr) return taken;
     }
-    for (; taken < count; ++taken) {
-        char const* const s = base + list.starts[taken];
-        if (takeLongTokenGathered<false>(s, base, values.rounded[taken]) == nullptr &&
-            takeLongToken(s, values.rounded[taken]) == nullptr)
+    // The gathering and the divisions in two loops: each token's chain of
+    // dependent steps from its start to its double is long, and a shorter
+    // loop body lets the processor work on more tokens at once.
+    while (taken < count) {
+        unsigned gathered = taken;
+        while (gathered < count &&
+               takeLongTokenGathered<false>(base + list.starts[gathered], base, values.rounded[gathered],
+                                            parts[gathered], c) != nullptr)
+            ++gathered;
+        for (unsigned i = taken; i < gathered; ++i)
+            values.rounded[i] =
+                roundedQuotient(parts[i].significand, static_cast<int>(parts[i].k), parts[i].negative != 0);
+        taken = gathered;
+        if (taken == count || takeLongTokenApart(base + list.starts[taken], values.rounded[taken]) == nullptr)
             break;
+        ++taken;
     }
     return taken;
 }
