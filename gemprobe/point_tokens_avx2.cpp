@@ -303,8 +303,19 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char c
     long scale = -static_cast<long>(fraction);
     char const* q = p + end;
     if ((*q | 0x20) == 'e') {
-        q = takeExponent(q, scale);
-        if (q == nullptr) return nullptr;
+        // Most exponents are written as printf writes them, a sign and two
+        // digits ("e-05"); takeExponent reads the others. A third digit
+        // leaves q at a digit, which is not the blank wanted below.
+        unsigned const tens = static_cast<unsigned char>(q[2]) - '0';
+        unsigned const ones = static_cast<unsigned char>(q[3]) - '0';
+        if ((q[1] == '-' || q[1] == '+') && tens < 10 && ones < 10) {
+            long const exponent = 10 * tens + ones;
+            scale += q[1] == '-' ? -exponent : exponent;
+            q += 4;
+        } else {
+            q = takeExponent(q, scale);
+            if (q == nullptr) return nullptr;
+        }
     }
     if (!isBlank(*q)) return nullptr;
     if constexpr (divide) {
