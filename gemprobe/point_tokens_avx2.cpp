@@ -6,6 +6,7 @@
 #include "point_tokens.h"
 
 #include <array>
+#include <cstring>
 
 #include <immintrin.h>
 
@@ -132,9 +133,19 @@ __attribute__((target("avx2"), always_inline)) inline tokenConstants makeTokenCo
     return c;
 }
 
+// The wide loop's tokens before their divisions, four at a time: each one's
+// magnitude and divisor, the sign bit of its value, and all ones where its
+// quotient needs the check.
+struct alignas(32) wideParts {
+    double magnitude[3 * batchPoints + 4];
+    double divisor[3 * batchPoints + 4];
+    std::uint64_t signBit[3 * batchPoints + 4];
+    std::uint64_t checked[3 * batchPoints + 4];
+};
+
 template <bool wide>
 __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline unsigned takeTokenShuffled(
-    char const* s, double& rounded, tokenConstants const& c) {
+    char const* s, double& rounded, wideParts* parts, unsigned i, tokenConstants const& c) {
     // Without a branch: the signs of coordinates are as good as random.
     unsigned const sign = signOfFirstByte[static_cast<unsigned char>(*s)];
     unsigned const signLength = sign & 1;
@@ -169,14 +180,51 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline unsign
     __m128d const magnitude =
         _mm_sub_sd(_mm_castsi128_pd(_mm_or_si128(digits, c.twoTo52)), _mm_castsi128_pd(c.twoTo52));
     __m128d const divisor = _mm_load_sd(&exactDoublePowersOfTen[fraction]);
+    if constexpr (wide) {
+        _mm_store_sd(&parts->magnitude[i], magnitude);
+        _mm_store_sd(&parts->divisor[i], divisor);
+        parts->signBit[i] = signBitOf[sign];
+        parts->checked[i] = plainDivision ? 0 : ~std::uint64_t{0};
+        return 1;
+    }
     __m128d const quotient = _mm_div_sd(magnitude, divisor);
     __m128d const signBit =
         _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<__m128i const*>(&signBitOf[sign])));
     rounded = _mm_cvtsd_f64(_mm_or_pd(quotient, signBit));
-    if (wide && !plainDivision &&
-        !quotientStands(_mm_cvtsd_f64(magnitude), _mm_cvtsd_f64(divisor), _mm_cvtsd_f64(quotient)))
-        return 2;
     return 1;
+}
+
+// Four of the wide loop's divisions at once, from parts[i] on, with
+// quotientStands's check lane by lane (the same operations on each lane);
+// the lanes whose quotient the check leaves undecided, as bits.
+__attribute__((target("avx2,fma"), always_inline)) inline unsigned divideFour(wideParts const& parts,
+                                                                              unsigned i, double* rounded) {
+    __m256d const magnitude = _mm256_loadu_pd(&parts.magnitude[i]);
+    __m256d const divisor = _mm256_loadu_pd(&parts.divisor[i]);
+    __m256d const quotient = _mm256_div_pd(magnitude, divisor);
+    __m256i const bits = _mm256_castpd_si256(quotient);
+    __m256i const zero = _mm256_setzero_si256();
+    __m256i const exactZero = _mm256_cmpeq_epi64(bits, zero);
+    __m256i const powerOfTwo =
+        _mm256_cmpeq_epi64(_mm256_and_si256(bits, _mm256_set1_epi64x(0xfffffffffffff)), zero);
+    __m256d const unit = _mm256_and_pd(quotient, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7ff0000000000000)));
+    __m256d const half = _mm256_mul_pd(divisor, _mm256_mul_pd(unit, _mm256_set1_pd(0x1p-53)));
+    __m256d const remainder = _mm256_fnmadd_pd(quotient, divisor, magnitude);
+    __m256d const distance = _mm256_sub_pd(half, _mm256_andnot_pd(_mm256_set1_pd(-0.0), remainder));
+    __m256i const far = _mm256_castpd_si256(
+        _mm256_cmp_pd(distance, _mm256_mul_pd(half, _mm256_set1_pd(0x1p-10)), _CMP_GT_OQ));
+    __m256i const stands = _mm256_or_si256(exactZero, _mm256_andnot_si256(powerOfTwo, far));
+    __m256i const undecided =
+        _mm256_andnot_si256(stands, _mm256_loadu_si256(reinterpret_cast<__m256i const*>(&parts.checked[i])));
+    _mm256_storeu_pd(
+        rounded, _mm256_or_pd(quotient, _mm256_loadu_pd(reinterpret_cast<double const*>(&parts.signBit[i]))));
+    return static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(undecided)));
+}
+
+// takeLongToken out of line, so that the loops keep their
+// registers for the tokens they take.
+__attribute__((noinline)) char const* takeLongTokenApart(char const* s, double& rounded) {
+    return takeLongToken(s, rounded);
 }
 
 // The two loops apart, so that each keeps its constants in registers.
@@ -184,7 +232,8 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertSh
     char const* base, tokenList const& list, unsigned count, tokenValues& values, bool& wideFound) {
     tokenConstants const c = makeTokenConstants();
     for (unsigned taken = 0; taken < count; ++taken) {
-        unsigned const status = takeTokenShuffled<false>(base + list.starts[taken], values.rounded[taken], c);
+        unsigned const status =
+            takeTokenShuffled<false>(base + list.starts[taken], values.rounded[taken], nullptr, 0, c);
         if (status != 1) {
             wideFound = status == 2;
             return taken;
@@ -196,19 +245,35 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertSh
 __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertAnyFractions(
     char const* base, tokenList const& list, unsigned taken, unsigned count, tokenValues& values) {
     tokenConstants const c = makeTokenConstants();
-    unsigned undecided[3 * batchPoints];
-    unsigned undecideds = 0;
-    for (; taken < count; ++taken) {
-        unsigned const status = takeTokenShuffled<true>(base + list.starts[taken], values.rounded[taken], c);
-        if (status == 0) break;
-        undecided[undecideds] = taken;
-        undecideds += status >> 1;
+    // The digits of the tokens first, then their divisions four at a time:
+    // one check of four quotients costs about what one costs alone.
+    wideParts parts;
+    unsigned end = taken;
+    while (end < count &&
+           takeTokenShuffled<true>(base + list.starts[end], values.rounded[end], &parts, end, c))
+        ++end;
+    // Lanes past the end divide 0 by 1, unchecked; their quotients land in
+    // entries that later stages overwrite or that are not taken.
+    for (unsigned i = end; i < end + 4; ++i) {
+        parts.magnitude[i] = 0;
+        parts.divisor[i] = 1;
+        parts.signBit[i] = 0;
+        parts.checked[i] = 0;
     }
-    // takeLongToken takes each of them: at most fifteen digits, then a blank,
-    // and a value of zero or between 10^-14 and 10^15.
-    for (unsigned k = 0; k < undecideds; ++k)
-        takeLongToken(base + list.starts[undecided[k]], values.rounded[undecided[k]]);
-    return taken;
+    for (unsigned i = taken; i < end; i += 4) {
+        // The last entries of the list through a copy.
+        double four[4];
+        bool const inList = i + 4 <= 3 * batchPoints;
+        unsigned undecided = divideFour(parts, i, inList ? &values.rounded[i] : four);
+        if (!inList) std::memcpy(&values.rounded[i], four, sizeof(double) * (3 * batchPoints - i));
+        // takeLongToken takes each undecided one: at most fifteen digits, then
+        // a blank, and a value of zero or between 10^-14 and 10^15.
+        for (; undecided != 0; undecided &= undecided - 1) {
+            unsigned const k = i + static_cast<unsigned>(__builtin_ctz(undecided));
+            takeLongTokenApart(base + list.starts[k], values.rounded[k]);
+        }
+    }
+    return end;
 }
 
 // takeLongToken's result for a token of up to 31 digits and a point, at
@@ -331,12 +396,6 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char c
     if (significand == 0 || scale >= 0 || scale < -maxReciprocalPowerOfTen) return nullptr;
     parts = {significand, static_cast<std::uint32_t>(-scale), sign >> 1};
     return q;
-}
-
-// takeLongToken out of line, so that the gathering loops keep their
-// registers for the tokens they take.
-__attribute__((noinline)) char const* takeLongTokenApart(char const* s, double& rounded) {
-    return takeLongToken(s, rounded);
 }
 
 // The tokens from `taken` on that the short loops left: gathered where the
