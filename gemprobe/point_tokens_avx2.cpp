@@ -242,6 +242,36 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertSh
     return count;
 }
 
+// The divisions of the tokens from `first` to `end`, four at a time, with
+// the check where their parts ask for it; takeLongToken for the quotients it
+// leaves undecided. Lanes past the end divide 0 by 1, unchecked; their
+// quotients land in entries that later stages overwrite or that are not
+// taken.
+__attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline void divideAll(
+    char const* base, tokenList const& list, wideParts& parts, unsigned first, unsigned end,
+    tokenValues& values) {
+    for (unsigned i = end; i < end + 4; ++i) {
+        parts.magnitude[i] = 0;
+        parts.divisor[i] = 1;
+        parts.signBit[i] = 0;
+        parts.checked[i] = 0;
+    }
+    for (unsigned i = first; i < end; i += 4) {
+        // The last entries of the list through a copy.
+        double four[4];
+        bool const inList = i + 4 <= 3 * batchPoints;
+        unsigned undecided = divideFour(parts, i, inList ? &values.rounded[i] : four);
+        if (!inList) std::memcpy(&values.rounded[i], four, sizeof(double) * (3 * batchPoints - i));
+        // takeLongToken takes each undecided one, as it takes every token
+        // the loops before give parts for (at most fifteen digits, then a
+        // blank, and a value of zero or between 10^-22 and 10^15).
+        for (; undecided != 0; undecided &= undecided - 1) {
+            unsigned const k = i + static_cast<unsigned>(__builtin_ctz(undecided));
+            takeLongTokenApart(base + list.starts[k], values.rounded[k]);
+        }
+    }
+}
+
 __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertAnyFractions(
     char const* base, tokenList const& list, unsigned taken, unsigned count, tokenValues& values) {
     tokenConstants const c = makeTokenConstants();
@@ -252,27 +282,7 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertAn
     while (end < count &&
            takeTokenShuffled<true>(base + list.starts[end], values.rounded[end], &parts, end, c))
         ++end;
-    // Lanes past the end divide 0 by 1, unchecked; their quotients land in
-    // entries that later stages overwrite or that are not taken.
-    for (unsigned i = end; i < end + 4; ++i) {
-        parts.magnitude[i] = 0;
-        parts.divisor[i] = 1;
-        parts.signBit[i] = 0;
-        parts.checked[i] = 0;
-    }
-    for (unsigned i = taken; i < end; i += 4) {
-        // The last entries of the list through a copy.
-        double four[4];
-        bool const inList = i + 4 <= 3 * batchPoints;
-        unsigned undecided = divideFour(parts, i, inList ? &values.rounded[i] : four);
-        if (!inList) std::memcpy(&values.rounded[i], four, sizeof(double) * (3 * batchPoints - i));
-        // takeLongToken takes each undecided one: at most fifteen digits, then
-        // a blank, and a value of zero or between 10^-14 and 10^15.
-        for (; undecided != 0; undecided &= undecided - 1) {
-            unsigned const k = i + static_cast<unsigned>(__builtin_ctz(undecided));
-            takeLongTokenApart(base + list.starts[k], values.rounded[k]);
-        }
-    }
+    divideAll(base, list, parts, taken, end, values);
     return end;
 }
 
@@ -321,7 +331,8 @@ struct gatheredDecimal {
 
 template <bool divide>
 __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char const* takeLongTokenGathered(
-    char const* s, char const* floor, double& rounded, gatheredDecimal& parts, gatherConstants const& c) {
+    char const* s, char const* floor, wideParts& wide, unsigned i, gatheredDecimal& parts,
+    gatherConstants const& c) {
     unsigned const sign = signOfFirstByte[static_cast<unsigned char>(*s)];
     char const* const p = s + (sign & 1);
     __m256i const values = _mm256_sub_epi8(_mm256_loadu_si256(reinterpret_cast<__m256i const*>(p)), c.zero);
@@ -384,12 +395,14 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char c
     }
     if (!isBlank(*q)) return nullptr;
     if constexpr (divide) {
-        double quotient;
+        // checkedLongQuotient's division and check, four at a time later.
         if (significand == 0 || scale >= 0 || significand >= 1000000000000000 ||
-            scale < -maxExactDoublePowerOfTen ||
-            !checkedLongQuotient(significand, static_cast<int>(-scale), quotient))
+            scale < -maxExactDoublePowerOfTen)
             return nullptr;
-        rounded = std::bit_cast<double>(std::bit_cast<std::uint64_t>(quotient) | signBitOf[sign]);
+        wide.magnitude[i] = static_cast<double>(static_cast<std::int64_t>(significand));
+        wide.divisor[i] = exactDoublePowersOfTen[static_cast<std::size_t>(-scale)];
+        wide.signBit[i] = signBitOf[sign];
+        wide.checked[i] = ~std::uint64_t{0};
         return q;
     }
     // Zero, an integer or a scale past the reciprocals: takeLongToken.
@@ -410,22 +423,35 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertLo
     char const* base, tokenList const& list, unsigned taken, unsigned count, tokenValues& values) {
     gatherConstants const c = makeGatherConstants();
     gatheredDecimal parts[3 * batchPoints];
+    wideParts wide;
+    unsigned const first = taken;
+    bool stopped = false;
     for (; taken < count; ++taken) {
         char const* const s = base + list.starts[taken];
-        if (takeLongTokenGathered<true>(s, base, values.rounded[taken], parts[0], c) != nullptr) continue;
+        if (takeLongTokenGathered<true>(s, base, wide, taken, parts[0], c) != nullptr) continue;
         // Within 32 bytes of the batch's start a token cannot be gathered:
-        // that alone does not end the loop.
+        // that alone does not end the loop. Its value goes through the
+        // divisions unchanged, as a quotient by 1.
         if (list.starts[taken] >= 32) break;
-        if (takeLongTokenApart(s, values.rounded[taken]) == nullptr) return taken;
+        double value;
+        if (takeLongTokenApart(s, value) == nullptr) {
+            stopped = true;
+            break;
+        }
+        wide.magnitude[taken] = value;
+        wide.divisor[taken] = 1;
+        wide.signBit[taken] = 0;
+        wide.checked[taken] = 0;
     }
+    divideAll(base, list, wide, first, taken, values);
+    if (stopped) return taken;
     // The gathering and the divisions in two loops: each token's chain of
     // dependent steps from its start to its double is long, and a shorter
     // loop body lets the processor work on more tokens at once.
     while (taken < count) {
         unsigned gathered = taken;
-        while (gathered < count &&
-               takeLongTokenGathered<false>(base + list.starts[gathered], base, values.rounded[gathered],
-                                            parts[gathered], c) != nullptr)
+        while (gathered < count && takeLongTokenGathered<false>(base + list.starts[gathered], base, wide,
+                                                                gathered, parts[gathered], c) != nullptr)
             ++gathered;
         for (unsigned i = taken; i < gathered; ++i)
             values.rounded[i] =
