@@ -141,12 +141,15 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
             run.points += allowed;
         }
         if (atLimit) break;
+        if (allowed == wanted || run.points >= maxPoints) continue;
+        // A batch whose chunks ended before its points (long lines: 32 points
+        // of %.17e take more than its 2 KiB), with every point it listed
+        // taken: the next batch goes on from there.
+        if (allowed > 0 && allowed == listed / 3) continue;
         // A point the second stage did not take, or a batch cut short by the
         // end of the block or by a long stretch of blanks: one point through
         // the general path, which stops the run if it cannot take it either.
-        if (allowed < wanted && run.points < maxPoints &&
-            !takeGeneralPoint(run, limit, blockEnd, filter, planes, verdicts))
-            break;
+        if (!takeGeneralPoint(run, limit, blockEnd, filter, planes, verdicts)) break;
     }
     return run;
 }
