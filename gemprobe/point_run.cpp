@@ -94,7 +94,7 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
         unsigned const wanted = left < batchPoints ? static_cast<unsigned>(left) : batchPoints;
         engine.listTokens(base, blockEnd, 3 * wanted, list);
         unsigned const listed = list.tokens < 3 * wanted ? list.tokens / 3 * 3 : 3 * wanted;
-        unsigned const points = engine.convertTokens(base, list, listed, values) / 3;
+        unsigned const points = engine.convertTokens(base, p, list, listed, values) / 3;
         // Points start in order, so the limit can only cut the batch short
         // when its last point starts at or after it.
         bool const atLimit = points > 0 && base + list.starts[3 * (points - 1)] >= limit;

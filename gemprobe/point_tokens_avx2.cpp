@@ -420,7 +420,8 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char c
 // coordinate anything), mispredicted often enough to cost more than the
 // division saves.
 __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertLongTokensAvx2(
-    char const* base, tokenList const& list, unsigned taken, unsigned count, tokenValues& values) {
+    char const* base, char const* floor, tokenList const& list, unsigned taken, unsigned count,
+    tokenValues& values) {
     gatherConstants const c = makeGatherConstants();
     gatheredDecimal parts[3 * batchPoints];
     wideParts wide;
@@ -428,11 +429,11 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertLo
     bool stopped = false;
     for (; taken < count; ++taken) {
         char const* const s = base + list.starts[taken];
-        if (takeLongTokenGathered<true>(s, base, wide, taken, parts[0], c) != nullptr) continue;
-        // Within 32 bytes of the batch's start a token cannot be gathered:
-        // that alone does not end the loop. Its value goes through the
-        // divisions unchanged, as a quotient by 1.
-        if (list.starts[taken] >= 32) break;
+        if (takeLongTokenGathered<true>(s, floor, wide, taken, parts[0], c) != nullptr) continue;
+        // Within 32 bytes of the floor a token cannot be gathered: that
+        // alone does not end the loop. Its value goes through the divisions
+        // unchanged, as a quotient by 1.
+        if (s - floor >= 32) break;
         double value;
         if (takeLongTokenApart(s, value) == nullptr) {
             stopped = true;
@@ -450,7 +451,7 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertLo
     // loop body lets the processor work on more tokens at once.
     while (taken < count) {
         unsigned gathered = taken;
-        while (gathered < count && takeLongTokenGathered<false>(base + list.starts[gathered], base, wide,
+        while (gathered < count && takeLongTokenGathered<false>(base + list.starts[gathered], floor, wide,
                                                                 gathered, parts[gathered], c) != nullptr)
             ++gathered;
         for (unsigned i = taken; i < gathered; ++i)
@@ -466,13 +467,14 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertLo
 
 }  // namespace
 
-unsigned convertTokensAvx2(char const* base, tokenList const& list, unsigned count, tokenValues& values) {
+unsigned convertTokensAvx2(char const* base, char const* floor, tokenList const& list, unsigned count,
+                           tokenValues& values) {
     bool wideFound = false;
     unsigned const taken = convertShortFractions(base, list, count, values, wideFound);
     // A value of five to seven fraction digits: the rest of the batch in the
     // loop that takes them; any other spelling in the loop for long ones.
     unsigned const plain = wideFound ? convertAnyFractions(base, list, taken, count, values) : taken;
-    return plain < count ? convertLongTokensAvx2(base, list, plain, count, values) : plain;
+    return plain < count ? convertLongTokensAvx2(base, floor, list, plain, count, values) : plain;
 }
 
 pointEngine const avx2Engine = {listTokensAvx2, convertTokensAvx2};

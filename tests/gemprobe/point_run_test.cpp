@@ -205,7 +205,7 @@ TEST(PointRun, EngineStagesMatchScalarModels) {
             ASSERT_TRUE(!short_ || list.tokens == starts.size() || starts[list.tokens] >= 64 * batchChunks);
             tokenValues values;
             unsigned const count = list.tokens < 3 * batchPoints ? list.tokens : 3 * batchPoints;
-            unsigned const converted = engine->convertTokens(base, list, count, values);
+            unsigned const converted = engine->convertTokens(base, base, list, count, values);
             for (unsigned i = 0; i <= converted && i < count; ++i) {
                 plainDecimal d{};
                 double expected = 0;
@@ -315,8 +315,8 @@ TEST(PointRun, CheckedLongQuotientsEqualTheLibraryValue) {
 // exponents, the two-digit ones and others. The stages stop only where
 // takeLongToken does. The tokens of a batch mix the
 // lengths, so that every loop hands over to the next in the middle of a
-// batch, and a few are in the 32 bytes before the batch's start, where the
-// gather cannot read.
+// batch, and the gather may read back to the block's start, where a few
+// tokens are too close to it.
 TEST(PointRun, EnginesGivePrintedDecimalsNextToMidpointsTheLibraryValue) {
     std::mt19937_64 rng(15);
     for (int input = 0; input < 300; ++input) {
@@ -363,7 +363,7 @@ TEST(PointRun, EnginesGivePrintedDecimalsNextToMidpointsTheLibraryValue) {
                 unsigned const count = std::min(list.tokens, 3 * batchPoints);
                 if (count == 0) break;
                 tokenValues values;
-                unsigned const converted = engine->convertTokens(base, list, count, values);
+                unsigned const converted = engine->convertTokens(base, storage.data(), list, count, values);
                 for (unsigned i = 0; i < count; ++i) {
                     char const* const s = base + list.starts[i];
                     char* end = nullptr;
