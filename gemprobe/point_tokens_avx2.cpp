@@ -216,8 +216,9 @@ __attribute__((target("avx2,fma"), always_inline)) inline unsigned divideFour(wi
     __m256i const stands = _mm256_or_si256(exactZero, _mm256_andnot_si256(powerOfTwo, far));
     __m256i const undecided =
         _mm256_andnot_si256(stands, _mm256_loadu_si256(reinterpret_cast<__m256i const*>(&parts.checked[i])));
-    _mm256_storeu_pd(
-        rounded, _mm256_or_pd(quotient, _mm256_loadu_pd(reinterpret_cast<double const*>(&parts.signBit[i]))));
+    _mm256_storeu_pd(rounded,
+                     _mm256_or_pd(quotient, _mm256_castsi256_pd(_mm256_loadu_si256(
+                                                reinterpret_cast<__m256i const*>(&parts.signBit[i])))));
     return static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(undecided)));
 }
 
