@@ -1,7 +1,10 @@
 // The point loop's engine for processors with AVX2, FMA and BMI2: the blanks
-// of 32 bytes by one table lookup, each token's digits gathered into place by
-// one byte shuffle and summed by multiply-adds, and a value of five to seven
-// fraction digits by one division checked with a fused multiply-add.
+// of 32 bytes by one table lookup; a token of up to fifteen bytes has its
+// digits gathered into place by one byte shuffle and summed by
+// multiply-adds, a longer one by two loads that end at its last digit; a
+// value of up to fifteen digits is one division, checked with a fused
+// multiply-add four at a time where a double rounding could differ, and a
+// longer one a 128-bit reciprocal.
 
 #include "point_tokens.h"
 
