@@ -19,9 +19,10 @@
 //
 // The second stage takes a token that is a decimal from start to blank: the
 // engines take the plain ones (sign, one to seven integer digits, optionally
-// a point and up to seven fraction digits) their own way, and every other
+// a point and up to seven fraction digits; the AVX2 engine up to fifteen
+// bytes after the sign, and longer ones too) their own way, and every other
 // spelling that the number reader's fast conversion takes ("1e5",
-// "-0.0018796984676084534") follows in the loop shared by all engines.
+// "-0.0018796984676084534") follows in takeLongToken.
 // Anything else, such as "1-2", a huge exponent or a token that reaches the
 // end of the block, sends that point through the general
 // one-number-at-a-time path below, which takes what the program's number
