@@ -133,11 +133,15 @@ __attribute__((always_inline)) inline extendedParts quotientParts(std::uint64_t 
     reciprocalOfPowerOfFive const& r = reciprocalsOfPowersOfFive[k];
     int const c = __builtin_clzll(w);
     std::uint64_t const normalized = w << c;
-    unsigned __int128 const low = static_cast<unsigned __int128>(normalized) * r.low;
-    unsigned __int128 const top =
-        static_cast<unsigned __int128>(normalized) * r.high + (low >> 64);  // P / 2^64
-    std::uint64_t const high = static_cast<std::uint64_t>(top >> 64);
-    std::uint64_t const low64 = static_cast<std::uint64_t>(top);
+    auto const lowCarry =
+        static_cast<std::uint64_t>((static_cast<unsigned __int128>(normalized) * r.low) >> 64);
+    unsigned __int128 const upperProduct = static_cast<unsigned __int128>(normalized) * r.high;
+    // P / 2^64 = high * 2^64 + low64, added in two words: as one 128-bit
+    // sum, the compiler kept the carry's zero upper word in memory.
+    std::uint64_t low64;
+    std::uint64_t const high =
+        static_cast<std::uint64_t>(upperProduct >> 64) +
+        __builtin_add_overflow(static_cast<std::uint64_t>(upperProduct), lowCarry, &low64);
     unsigned const upper = static_cast<unsigned>(high >> 63);  // s - 126
     // Shift by one more when s = 126, without a branch: whether the product
     // reaches 2^191 is as good as random from one number to the next.

@@ -21,9 +21,10 @@ namespace gemprobe {
 //
 // The second stage takes a token that is a decimal from start to blank: the
 // engines take the plain ones (sign, one to seven integer digits, optionally
-// a point and up to seven fraction digits) their own way, and every other
+// a point and up to seven fraction digits; the AVX2 engine up to fifteen
+// bytes after the sign, and longer ones too) their own way, and every other
 // spelling that the number reader's fast conversion takes ("1e5",
-// "-0.0018796984676084534") follows in the loop shared by all engines.
+// "-0.0018796984676084534") follows in takeLongToken.
 // Anything else, such as "1-2", a huge exponent or a token that reaches the
 // end of the block, sends that point through the general
 // one-number-at-a-time path below, which takes what the program's number
@@ -96,7 +97,7 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
         unsigned const wanted = left < batchPoints ? static_cast<unsigned>(left) : batchPoints;
         engine.listTokens(base, blockEnd, 3 * wanted, list);
         unsigned const listed = list.tokens < 3 * wanted ? list.tokens / 3 * 3 : 3 * wanted;
-        unsigned const points = engine.convertTokens(base, list, listed, values) / 3;
+        unsigned const points = engine.convertTokens(base, p, list, listed, values) / 3;
         // Points start in order, so the limit can only cut the batch short
         // when its last point starts at or after it.
         bool const atLimit = points > 0 && base + list.starts[3 * (points - 1)] >= limit;
@@ -143,12 +144,15 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
             run.points += allowed;
         }
         if (atLimit) break;
+        if (allowed == wanted || run.points >= maxPoints) continue;
+        // A batch whose chunks ended before its points (long lines: 32 points
+        // of %.17e take more than its 2 KiB), with every point it listed
+        // taken: the next batch goes on from there.
+        if (allowed > 0 && allowed == listed / 3) continue;
         // A point the second stage did not take, or a batch cut short by the
         // end of the block or by a long stretch of blanks: one point through
         // the general path, which stops the run if it cannot take it either.
-        if (allowed < wanted && run.points < maxPoints &&
-            !takeGeneralPoint(run, limit, blockEnd, filter, planes, verdicts))
-            break;
+        if (!takeGeneralPoint(run, limit, blockEnd, filter, planes, verdicts)) break;
     }
     return run;
 }

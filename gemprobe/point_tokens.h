@@ -389,10 +389,14 @@ inline unsigned convertLongTokens(char const* base, tokenList const& list, unsig
 // An engine: the first stage, and the second stage's conversion, which
 // converts the tokens from the first on, up to `count`, that takePlainToken
 // or takeLongToken takes, to the same doubles, and stops at one that neither
-// takes.
+// takes. It may read the bytes from `floor` (at most base) on: the point
+// loop passes the start of its run, so that only the run's first tokens are
+// too close to it for the AVX2 engine's gather, which loads the 32 bytes
+// that end at a token's last digit.
 struct pointEngine {
     void (*listTokens)(char const* base, char const* blockEnd, unsigned wanted, tokenList& list);
-    unsigned (*convertTokens)(char const* base, tokenList const& list, unsigned count, tokenValues& values);
+    unsigned (*convertTokens)(char const* base, char const* floor, tokenList const& list, unsigned count,
+                              tokenValues& values);
 };
 
 extern pointEngine const sse2Engine;
@@ -401,6 +405,7 @@ extern pointEngine const avx512Engine;  // only where avx512EngineRuns()
 bool avx2EngineRuns();
 bool avx512EngineRuns();
 // The AVX2 engine's second stage, which the AVX-512 engine shares.
-unsigned convertTokensAvx2(char const* base, tokenList const& list, unsigned count, tokenValues& values);
+unsigned convertTokensAvx2(char const* base, char const* floor, tokenList const& list, unsigned count,
+                           tokenValues& values);
 
 }  // namespace gemprobe

@@ -1,11 +1,15 @@
 // The point loop's engine for processors with AVX2, FMA and BMI2: the blanks
-// of 32 bytes by one table lookup, each token's digits gathered into place by
-// one byte shuffle and summed by multiply-adds, and a value of five to seven
-// fraction digits by one division checked with a fused multiply-add.
+// of 32 bytes by one table lookup; a token of up to fifteen bytes has its
+// digits gathered into place by one byte shuffle and summed by
+// multiply-adds, a longer one by two loads that end at its last digit; a
+// value of up to fifteen digits is one division, checked with a fused
+// multiply-add four at a time where a double rounding could differ, and a
+// longer one a 128-bit reciprocal.
 
 #include "point_tokens.h"
 
 #include <array>
+#include <cstring>
 
 #include <immintrin.h>
 
@@ -51,18 +55,19 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"))) void listTokensAvx2(char con
 }
 
 // For a token of w integer and f fraction digits (after its sign), entry
-// 8 w + f lists where each of the sixteen places of a right-aligned
+// 16 w + f lists where each of the sixteen places of a right-aligned
 // sixteen-digit number finds its digit in the token: the last fraction digit
 // goes to place 15, the point is skipped, and places before the first digit
-// get 0x80, which the shuffle turns into a zero.
+// get 0x80, which the shuffle turns into a zero. A token that fits in the
+// sixteen bytes has w + f <= 15 (w + f = 16 leaves no room for the blank).
 struct alignas(16) digitPlaces {
     char from[16];
 };
 
-inline constexpr std::array<digitPlaces, 64> digitPlacesTable = [] {
-    std::array<digitPlaces, 64> table{};
-    for (int whole = 0; whole < 8; ++whole) {
-        for (int fraction = 0; fraction < 8; ++fraction) {
+inline constexpr std::array<digitPlaces, 256> digitPlacesTable = [] {
+    std::array<digitPlaces, 256> table{};
+    for (int whole = 0; whole < 16; ++whole) {
+        for (int fraction = 0; fraction < 16; ++fraction) {
             for (int place = 0; place < 16; ++place) {
                 int const fromRight = 15 - place;
                 int from = -1;
@@ -71,7 +76,7 @@ inline constexpr std::array<digitPlaces, 64> digitPlacesTable = [] {
                 } else if (fromRight - fraction < whole) {
                     from = whole - 1 - (fromRight - fraction);
                 }
-                table[static_cast<std::size_t>(8 * whole + fraction)].from[place] =
+                table[static_cast<std::size_t>(16 * whole + fraction)].from[place] =
                     static_cast<char>(from < 0 ? 0x80 : from);
             }
         }
@@ -90,20 +95,26 @@ inline constexpr std::array<unsigned char, 256> signOfFirstByte = [] {
 // For each sign byte's entry in signOfFirstByte: the sign bit of a double.
 inline constexpr std::uint64_t signBitOf[4] = {0, 0, 0, std::uint64_t{1} << 63};
 
-// takePlainToken's test and roundedValue's result, without a byte examined
-// alone after the sign: the digits, the point and the blanks of the sixteen
-// bytes after the sign come from compares of the whole, and the digits'
-// value from one shuffle and three multiply-adds. The value stays in vector
-// registers until it is stored: the two halves are joined by a 64-bit
-// multiply-add, the sum (below 2^47) becomes a double exactly when placed in
-// the mantissa of 2^52 and 2^52 is taken off, and the sign goes in as a bit.
-// Returns 0 when the token is not one that takePlainToken takes and 1 for a
-// value. Five to seven fraction digits: without `wide`, 2 and nothing
-// stored; with it, checkedQuotient's check, and 2 for the rare value it
-// leaves undecided (stored as the plain quotient, for roundedValue to
-// replace). The two forms are two loops, so that most inputs run one
-// without the check's registers. Reads sixteen bytes from the one after s
-// on, within the block's padding.
+// A token of at most fifteen bytes after its sign, [1-15 digits] [. digits]
+// followed by a blank, without a byte examined alone after the sign: the
+// digits, the point and the blanks of the sixteen bytes after the sign come
+// from compares of the whole, and the digits' value from one shuffle and
+// three multiply-adds. The value stays in vector registers until it is
+// stored: the two halves are joined by a 64-bit multiply-add, the sum (at
+// most fifteen digits, below 10^15 < 2^52) becomes a double exactly when
+// placed in the mantissa of 2^52 and 2^52 is taken off, and the sign goes
+// in as a bit. Its value is then one division by 10^f, f the fraction
+// digits, with both operands exact: roundedValue's division, correctly
+// rounded without a check, for the tokens takePlainToken takes with up to
+// four fraction digits; checkedLongQuotient's check for every other one
+// (%.6f, %.9f, %.12g between 0.001 and 10^7), which stands for all but
+// about one value in a thousand. Returns 0 for a token that does not fit
+// and 1 for a value. Other fitting tokens: without `wide`, 2 and nothing
+// stored; with it, 2 for the rare value the check leaves undecided (stored
+// as the plain quotient, for takeLongToken to replace). The two forms are
+// two loops, so that most inputs of short tokens run one without the
+// check's registers. Reads sixteen bytes from the one after s on, within
+// the block's padding.
 // The loop's constants, made once per batch and passed in registers: left
 // to itself, the compiler loaded some of them again for every token.
 struct tokenConstants {
@@ -127,9 +138,19 @@ __attribute__((target("avx2"), always_inline)) inline tokenConstants makeTokenCo
     return c;
 }
 
+// The wide loop's tokens before their divisions, four at a time: each one's
+// magnitude and divisor, the sign bit of its value, and all ones where its
+// quotient needs the check.
+struct alignas(32) wideParts {
+    double magnitude[3 * batchPoints + 4];
+    double divisor[3 * batchPoints + 4];
+    std::uint64_t signBit[3 * batchPoints + 4];
+    std::uint64_t checked[3 * batchPoints + 4];
+};
+
 template <bool wide>
 __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline unsigned takeTokenShuffled(
-    char const* s, double& rounded, tokenConstants const& c) {
+    char const* s, double& rounded, wideParts* parts, unsigned i, tokenConstants const& c) {
     // Without a branch: the signs of coordinates are as good as random.
     unsigned const sign = signOfFirstByte[static_cast<unsigned char>(*s)];
     unsigned const signLength = sign & 1;
@@ -147,10 +168,12 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline unsign
     unsigned const hasPoint = (points >> whole) & 1;
     unsigned const fraction = _tzcnt_u32(nonDigits >> (whole + 1)) & (0u - hasPoint);
     unsigned const length = whole + hasPoint + fraction;
-    if ((whole - 1 > 6) | (fraction > 7) | (((blanks >> length) & 1) == 0)) return 0;
-    if (!wide && fraction > 4) return 2;
+    // The blank's bit is clear for a length of sixteen or more.
+    if ((whole == 0) | (((blanks >> length) & 1) == 0)) return 0;
+    bool const plainDivision = (whole <= 7) & (fraction <= 4);
+    if (!wide && !plainDivision) return 2;
     __m128i const place =
-        _mm_load_si128(reinterpret_cast<__m128i const*>(digitPlacesTable[8 * whole + fraction].from));
+        _mm_load_si128(reinterpret_cast<__m128i const*>(digitPlacesTable[16 * whole + fraction].from));
     __m128i const placed = _mm_shuffle_epi8(values, place);
     __m128i const pairs = _mm_maddubs_epi16(placed, c.tensAndOnes);
     __m128i const quads = _mm_madd_epi16(pairs, c.hundreds);
@@ -161,15 +184,53 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline unsign
         _mm_add_epi64(_mm_mul_epu32(eights, c.hundredMillions), _mm_srli_epi64(eights, 32));
     __m128d const magnitude =
         _mm_sub_sd(_mm_castsi128_pd(_mm_or_si128(digits, c.twoTo52)), _mm_castsi128_pd(c.twoTo52));
-    __m128d const divisor = _mm_load_sd(&powersOfTenUpTo7[fraction]);
+    __m128d const divisor = _mm_load_sd(&exactDoublePowersOfTen[fraction]);
+    if constexpr (wide) {
+        _mm_store_sd(&parts->magnitude[i], magnitude);
+        _mm_store_sd(&parts->divisor[i], divisor);
+        parts->signBit[i] = signBitOf[sign];
+        parts->checked[i] = plainDivision ? 0 : ~std::uint64_t{0};
+        return 1;
+    }
     __m128d const quotient = _mm_div_sd(magnitude, divisor);
     __m128d const signBit =
         _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<__m128i const*>(&signBitOf[sign])));
     rounded = _mm_cvtsd_f64(_mm_or_pd(quotient, signBit));
-    if (wide && fraction > 4 &&
-        !quotientStands(_mm_cvtsd_f64(magnitude), _mm_cvtsd_f64(divisor), _mm_cvtsd_f64(quotient)))
-        return 2;
     return 1;
+}
+
+// Four of the wide loop's divisions at once, from parts[i] on, with
+// quotientStands's check lane by lane (the same operations on each lane);
+// the lanes whose quotient the check leaves undecided, as bits.
+__attribute__((target("avx2,fma"), always_inline)) inline unsigned divideFour(wideParts const& parts,
+                                                                              unsigned i, double* rounded) {
+    __m256d const magnitude = _mm256_loadu_pd(&parts.magnitude[i]);
+    __m256d const divisor = _mm256_loadu_pd(&parts.divisor[i]);
+    __m256d const quotient = _mm256_div_pd(magnitude, divisor);
+    __m256i const bits = _mm256_castpd_si256(quotient);
+    __m256i const zero = _mm256_setzero_si256();
+    __m256i const exactZero = _mm256_cmpeq_epi64(bits, zero);
+    __m256i const powerOfTwo =
+        _mm256_cmpeq_epi64(_mm256_and_si256(bits, _mm256_set1_epi64x(0xfffffffffffff)), zero);
+    __m256d const unit = _mm256_and_pd(quotient, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7ff0000000000000)));
+    __m256d const half = _mm256_mul_pd(divisor, _mm256_mul_pd(unit, _mm256_set1_pd(0x1p-53)));
+    __m256d const remainder = _mm256_fnmadd_pd(quotient, divisor, magnitude);
+    __m256d const distance = _mm256_sub_pd(half, _mm256_andnot_pd(_mm256_set1_pd(-0.0), remainder));
+    __m256i const far = _mm256_castpd_si256(
+        _mm256_cmp_pd(distance, _mm256_mul_pd(half, _mm256_set1_pd(0x1p-10)), _CMP_GT_OQ));
+    __m256i const stands = _mm256_or_si256(exactZero, _mm256_andnot_si256(powerOfTwo, far));
+    __m256i const undecided =
+        _mm256_andnot_si256(stands, _mm256_loadu_si256(reinterpret_cast<__m256i const*>(&parts.checked[i])));
+    _mm256_storeu_pd(rounded,
+                     _mm256_or_pd(quotient, _mm256_castsi256_pd(_mm256_loadu_si256(
+                                                reinterpret_cast<__m256i const*>(&parts.signBit[i])))));
+    return static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(undecided)));
+}
+
+// takeLongToken out of line, so that the loops keep their
+// registers for the tokens they take.
+__attribute__((noinline)) char const* takeLongTokenApart(char const* s, double& rounded) {
+    return takeLongToken(s, rounded);
 }
 
 // The two loops apart, so that each keeps its constants in registers.
@@ -177,7 +238,8 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertSh
     char const* base, tokenList const& list, unsigned count, tokenValues& values, bool& wideFound) {
     tokenConstants const c = makeTokenConstants();
     for (unsigned taken = 0; taken < count; ++taken) {
-        unsigned const status = takeTokenShuffled<false>(base + list.starts[taken], values.rounded[taken], c);
+        unsigned const status =
+            takeTokenShuffled<false>(base + list.starts[taken], values.rounded[taken], nullptr, 0, c);
         if (status != 1) {
             wideFound = status == 2;
             return taken;
@@ -186,23 +248,48 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertSh
     return count;
 }
 
+// The divisions of the tokens from `first` to `end`, four at a time, with
+// the check where their parts ask for it; takeLongToken for the quotients it
+// leaves undecided. Lanes past the end divide 0 by 1, unchecked; their
+// quotients land in entries that later stages overwrite or that are not
+// taken.
+__attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline void divideAll(
+    char const* base, tokenList const& list, wideParts& parts, unsigned first, unsigned end,
+    tokenValues& values) {
+    for (unsigned i = end; i < end + 4; ++i) {
+        parts.magnitude[i] = 0;
+        parts.divisor[i] = 1;
+        parts.signBit[i] = 0;
+        parts.checked[i] = 0;
+    }
+    for (unsigned i = first; i < end; i += 4) {
+        // The last entries of the list through a copy.
+        double four[4];
+        bool const inList = i + 4 <= 3 * batchPoints;
+        unsigned undecided = divideFour(parts, i, inList ? &values.rounded[i] : four);
+        if (!inList) std::memcpy(&values.rounded[i], four, sizeof(double) * (3 * batchPoints - i));
+        // takeLongToken takes each undecided one, as it takes every token
+        // the loops before give parts for (at most fifteen digits, then a
+        // blank, and a value of zero or between 10^-22 and 10^15).
+        for (; undecided != 0; undecided &= undecided - 1) {
+            unsigned const k = i + static_cast<unsigned>(__builtin_ctz(undecided));
+            takeLongTokenApart(base + list.starts[k], values.rounded[k]);
+        }
+    }
+}
+
 __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertAnyFractions(
     char const* base, tokenList const& list, unsigned taken, unsigned count, tokenValues& values) {
     tokenConstants const c = makeTokenConstants();
-    unsigned undecided[3 * batchPoints];
-    unsigned undecideds = 0;
-    for (; taken < count; ++taken) {
-        unsigned const status = takeTokenShuffled<true>(base + list.starts[taken], values.rounded[taken], c);
-        if (status == 0) break;
-        undecided[undecideds] = taken;
-        undecideds += status >> 1;
-    }
-    for (unsigned k = 0; k < undecideds; ++k) {
-        plainDecimal decimal{};
-        takePlainToken(base + list.starts[undecided[k]], decimal);
-        values.rounded[undecided[k]] = roundedValue(decimal);
-    }
-    return taken;
+    // The digits of the tokens first, then their divisions four at a time:
+    // one check of four quotients costs about what one costs alone.
+    wideParts parts;
+    unsigned end = taken;
+    while (end < count &&
+           takeTokenShuffled<true>(base + list.starts[end], values.rounded[end], &parts, end, c))
+        ++end;
+    divideAll(base, list, parts, taken, end, values);
+    return end;
 }
 
 // takeLongToken's result for a token of up to 31 digits and a point, at
@@ -216,75 +303,117 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertAn
 // is the exact significand. The loads start up to 31 bytes before the
 // token's end: `floor` is the first byte they may read. Returns the end, or
 // nullptr for anything else (takeLongToken then decides). With `divide`,
-// only a quotient that checkedLongQuotient decides is taken.
+// only a quotient that checkedLongQuotient decides is taken, and stored;
+// without it, a significand and a scale for roundedQuotient, which is left
+// to a loop of its own.
+// The gather's constants, made once per loop and kept in registers, as
+// tokenConstants are.
+struct gatherConstants {
+    __m256i zero, nine, tensAndOnes, hundreds, tenThousands;
+};
+
+__attribute__((target("avx2"), always_inline)) inline gatherConstants makeGatherConstants() {
+    gatherConstants c{_mm256_set1_epi8('0'), _mm256_set1_epi8(9), _mm256_set1_epi16(10 | 1 << 8),
+                      _mm256_set1_epi32(100 | 1 << 16), _mm256_set1_epi32(10000 | 1 << 16)};
+    __asm__("" : "+x"(c.zero), "+x"(c.nine), "+x"(c.tensAndOnes), "+x"(c.hundreds), "+x"(c.tenThousands));
+    return c;
+}
+
+// 32 bytes of ones and 32 of zeros: the 32 bytes from 32 - n on are the
+// mask of places below n, for 0 <= n <= 32, by one load.
+alignas(64) inline constexpr std::array<unsigned char, 64> placesBelow = [] {
+    std::array<unsigned char, 64> bytes{};
+    for (int i = 0; i < 32; ++i) bytes[static_cast<std::size_t>(i)] = 0xff;
+    return bytes;
+}();
+
+// A gathered token's value before its division: significand / 10^k, k from
+// 1 to maxReciprocalPowerOfTen.
+struct gatheredDecimal {
+    std::uint64_t significand;
+    std::uint32_t k;
+    std::uint32_t negative;
+};
+
 template <bool divide>
 __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char const* takeLongTokenGathered(
-    char const* s, char const* floor, double& rounded) {
+    char const* s, char const* floor, wideParts& wide, unsigned i, gatheredDecimal& parts,
+    gatherConstants const& c) {
     unsigned const sign = signOfFirstByte[static_cast<unsigned char>(*s)];
     char const* const p = s + (sign & 1);
-    __m256i const bytes = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(p));
-    __m256i const values = _mm256_sub_epi8(bytes, _mm256_set1_epi8('0'));
-    __m256i const nine = _mm256_set1_epi8(9);
+    __m256i const values = _mm256_sub_epi8(_mm256_loadu_si256(reinterpret_cast<__m256i const*>(p)), c.zero);
     auto const digitMask = static_cast<std::uint32_t>(
-        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(values, nine), values)));
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(values, c.nine), values)));
     std::uint64_t const nonDigits = ~std::uint64_t{digitMask};
     unsigned const whole = static_cast<unsigned>(_tzcnt_u64(nonDigits));
+    // A branch, not a select: predicted, it lets the loads below start
+    // before the byte after the digits is read.
+    unsigned hasPoint = 0;
     unsigned fraction = 0;
-    unsigned end = whole;
     if (p[whole] == '.') {
+        hasPoint = 1;
         fraction = static_cast<unsigned>(_tzcnt_u64(nonDigits >> (whole + 1)));
-        end = whole + 1 + fraction;
     }
+    unsigned const end = whole + hasPoint + fraction;
     unsigned const digits = whole + fraction;
     if (digits == 0 || end >= 32 || static_cast<std::size_t>(p - floor) + digits < 32) return nullptr;
     // Place i of the 32 holds digit k = digits - 32 + i: before the point
     // it lies at p + k, after it at p + k + 1.
     char const* const last = p + end - 32;
-    __m256i const before = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(last - (end - digits) + 0));
+    __m256i const before = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(last - hasPoint));
     __m256i const after = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(last));
-    __m256i const places = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18,
-                                            19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
     // k < whole: i < whole + 32 - digits; k < 0: i < 32 - digits.
     __m256i const fromBefore =
-        _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(whole + 32 - digits)), places);
-    __m256i const inNumber = _mm256_cmpgt_epi8(places, _mm256_set1_epi8(static_cast<char>(31 - digits)));
+        _mm256_loadu_si256(reinterpret_cast<__m256i const*>(placesBelow.data() + digits - whole));
+    __m256i const outside = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(placesBelow.data() + digits));
     __m256i const gathered = _mm256_blendv_epi8(after, before, fromBefore);
-    __m256i const digitValues = _mm256_and_si256(_mm256_sub_epi8(gathered, _mm256_set1_epi8('0')), inNumber);
-    __m256i const pairs = _mm256_maddubs_epi16(digitValues, _mm256_set1_epi16(10 | 1 << 8));
-    __m256i const quads = _mm256_madd_epi16(pairs, _mm256_set1_epi32(100 | 1 << 16));
-    __m256i const eights =
-        _mm256_madd_epi16(_mm256_packus_epi32(quads, quads), _mm256_set1_epi32(10000 | 1 << 16));
+    __m256i const digitValues = _mm256_andnot_si256(outside, _mm256_sub_epi8(gathered, c.zero));
+    __m256i const pairs = _mm256_maddubs_epi16(digitValues, c.tensAndOnes);
+    __m256i const quads = _mm256_madd_epi16(pairs, c.hundreds);
+    __m256i const eights = _mm256_madd_epi16(_mm256_packus_epi32(quads, quads), c.tenThousands);
     // Lane 0: places 0-7 and 8-15; lane 1: 16-23 and 24-31. A value below
-    // 10^19 has at most 19 significant digits, and conversely.
-    if (_mm256_extract_epi32(eights, 0) != 0) return nullptr;
-    auto const second =
-        static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_extract_epi32(eights, 1)));
-    auto const third =
-        static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_extract_epi32(eights, 4)));
-    auto const fourth =
-        static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_extract_epi32(eights, 5)));
-    if (second >= 1000) return nullptr;
+    // 10^19 has at most 19 significant digits, and conversely: the first
+    // group is 0 and the second below 1000, one comparison with the two
+    // swapped.
+    auto const firstTwo = static_cast<std::uint64_t>(_mm256_extract_epi64(eights, 0));
+    std::uint64_t const second = firstTwo >> 32;
+    if (std::rotr(firstTwo, 32) >= 1000) return nullptr;
+    __m128i const lastTwo = _mm256_extracti128_si256(eights, 1);
+    std::uint64_t const third = static_cast<std::uint32_t>(_mm_cvtsi128_si32(lastTwo));
+    std::uint64_t const fourth = static_cast<std::uint32_t>(_mm_extract_epi32(lastTwo, 1));
     std::uint64_t const significand = (second * 100000000 + third) * 100000000 + fourth;
     long scale = -static_cast<long>(fraction);
-    char const* const q = takeExponent(p + end, scale);
-    if (q == nullptr) return nullptr;
+    char const* q = p + end;
+    if ((*q | 0x20) == 'e') {
+        // Most exponents are written as printf writes them, a sign and two
+        // digits ("e-05"); takeExponent reads the others. A third digit
+        // leaves q at a digit, which is not the blank wanted below.
+        unsigned const tens = static_cast<unsigned char>(q[2]) - '0';
+        unsigned const ones = static_cast<unsigned char>(q[3]) - '0';
+        if ((q[1] == '-' || q[1] == '+') && tens < 10 && ones < 10) {
+            long const exponent = 10 * tens + ones;
+            scale += q[1] == '-' ? -exponent : exponent;
+            q += 4;
+        } else {
+            q = takeExponent(q, scale);
+            if (q == nullptr) return nullptr;
+        }
+    }
     if (!isBlank(*q)) return nullptr;
     if constexpr (divide) {
-        double quotient;
+        // checkedLongQuotient's division and check, four at a time later.
         if (significand == 0 || scale >= 0 || significand >= 1000000000000000 ||
-            scale < -maxExactDoublePowerOfTen ||
-            !checkedLongQuotient(significand, static_cast<int>(-scale), quotient))
+            scale < -maxExactDoublePowerOfTen)
             return nullptr;
-        rounded = std::bit_cast<double>(std::bit_cast<std::uint64_t>(quotient) | signBitOf[sign]);
+        wide.magnitude[i] = static_cast<double>(static_cast<std::int64_t>(significand));
+        wide.divisor[i] = exactDoublePowersOfTen[static_cast<std::size_t>(-scale)];
+        wide.signBit[i] = signBitOf[sign];
+        wide.checked[i] = ~std::uint64_t{0};
         return q;
     }
-    if (significand != 0 && scale < 0 && scale >= -maxReciprocalPowerOfTen) {
-        rounded = roundedQuotient(significand, static_cast<int>(-scale), (sign & 2) != 0);
-        return q;
-    }
-    long double value;
-    if (!scaleExactly(significand, scale, (sign & 2) != 0, value) || !toCertifiedDouble(value, rounded))
-        return nullptr;
+    // Zero, an integer or a scale past the reciprocals: takeLongToken.
+    if (significand == 0 || scale >= 0 || scale < -maxReciprocalPowerOfTen) return nullptr;
+    parts = {significand, static_cast<std::uint32_t>(-scale), sign >> 1};
     return q;
 }
 
@@ -297,33 +426,61 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char c
 // coordinate anything), mispredicted often enough to cost more than the
 // division saves.
 __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertLongTokensAvx2(
-    char const* base, tokenList const& list, unsigned taken, unsigned count, tokenValues& values) {
+    char const* base, char const* floor, tokenList const& list, unsigned taken, unsigned count,
+    tokenValues& values) {
+    gatherConstants const c = makeGatherConstants();
+    gatheredDecimal parts[3 * batchPoints];
+    wideParts wide;
+    unsigned const first = taken;
+    bool stopped = false;
     for (; taken < count; ++taken) {
         char const* const s = base + list.starts[taken];
-        if (takeLongTokenGathered<true>(s, base, values.rounded[taken]) != nullptr) continue;
-        // Within 32 bytes of the batch's start a token cannot be gathered:
-        // that alone does not end the loop.
-        if (list.starts[taken] >= 32) break;
-        if (takeLongToken(s, values.rounded[taken]) == nullptr) return taken;
-    }
-    for (; taken < count; ++taken) {
-        char const* const s = base + list.starts[taken];
-        if (takeLongTokenGathered<false>(s, base, values.rounded[taken]) == nullptr &&
-            takeLongToken(s, values.rounded[taken]) == nullptr)
+        if (takeLongTokenGathered<true>(s, floor, wide, taken, parts[0], c) != nullptr) continue;
+        // Within 32 bytes of the floor a token cannot be gathered: that
+        // alone does not end the loop. Its value goes through the divisions
+        // unchanged, as a quotient by 1.
+        if (s - floor >= 32) break;
+        double value;
+        if (takeLongTokenApart(s, value) == nullptr) {
+            stopped = true;
             break;
+        }
+        wide.magnitude[taken] = value;
+        wide.divisor[taken] = 1;
+        wide.signBit[taken] = 0;
+        wide.checked[taken] = 0;
+    }
+    divideAll(base, list, wide, first, taken, values);
+    if (stopped) return taken;
+    // The gathering and the divisions in two loops: each token's chain of
+    // dependent steps from its start to its double is long, and a shorter
+    // loop body lets the processor work on more tokens at once.
+    while (taken < count) {
+        unsigned gathered = taken;
+        while (gathered < count && takeLongTokenGathered<false>(base + list.starts[gathered], floor, wide,
+                                                                gathered, parts[gathered], c) != nullptr)
+            ++gathered;
+        for (unsigned i = taken; i < gathered; ++i)
+            values.rounded[i] =
+                roundedQuotient(parts[i].significand, static_cast<int>(parts[i].k), parts[i].negative != 0);
+        taken = gathered;
+        if (taken == count || takeLongTokenApart(base + list.starts[taken], values.rounded[taken]) == nullptr)
+            break;
+        ++taken;
     }
     return taken;
 }
 
 }  // namespace
 
-unsigned convertTokensAvx2(char const* base, tokenList const& list, unsigned count, tokenValues& values) {
+unsigned convertTokensAvx2(char const* base, char const* floor, tokenList const& list, unsigned count,
+                           tokenValues& values) {
     bool wideFound = false;
     unsigned const taken = convertShortFractions(base, list, count, values, wideFound);
     // A value of five to seven fraction digits: the rest of the batch in the
     // loop that takes them; any other spelling in the loop for long ones.
     unsigned const plain = wideFound ? convertAnyFractions(base, list, taken, count, values) : taken;
-    return plain < count ? convertLongTokensAvx2(base, list, plain, count, values) : plain;
+    return plain < count ? convertLongTokensAvx2(base, floor, list, plain, count, values) : plain;
 }
 
 pointEngine const avx2Engine = {listTokensAvx2, convertTokensAvx2};

@@ -44,7 +44,8 @@ void listTokensSse2(char const* base, char const* blockEnd, unsigned wanted, tok
     listTokens<masksOfChunkSse2, bitsSse2>(base, blockEnd, wanted, list);
 }
 
-unsigned convertTokensSse2(char const* base, tokenList const& list, unsigned count, tokenValues& values) {
+unsigned convertTokensSse2(char const* base, char const*, tokenList const& list, unsigned count,
+                           tokenValues& values) {
     unsigned const plain = convertTokens(base, list, count, values, takePlainToken);
     return plain < count ? convertLongTokens(base, list, plain, count, values) : plain;
 }

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -206,7 +207,7 @@ TEST(PointRun, EngineStagesMatchScalarModels) {
             ASSERT_TRUE(!short_ || list.tokens == starts.size() || starts[list.tokens] >= 64 * batchChunks);
             tokenValues values;
             unsigned const count = list.tokens < 3 * batchPoints ? list.tokens : 3 * batchPoints;
-            unsigned const converted = engine->convertTokens(base, list, count, values);
+            unsigned const converted = engine->convertTokens(base, base, list, count, values);
             for (unsigned i = 0; i <= converted && i < count; ++i) {
                 plainDecimal d{};
                 double expected = 0;
@@ -306,4 +307,88 @@ TEST(PointRun, CheckedLongQuotientsEqualTheLibraryValue) {
     }
     // Of the random ones, the check leaves few undecided.
     EXPECT_GT(decided, tried * 9 / 10);
+}
+
+// Each engine's second stage against strtold on the spellings that printf
+// writes, for decimals next to the midpoints between doubles, where a
+// double rounding or a wrong check would show: every fraction length from 1
+// to 19 digits behind zero to eight integer digits (the shuffled tokens up
+// to fifteen bytes, the gathered ones beyond), and %.Ne with printf's
+// exponents, the two-digit ones and others. The stages stop only where
+// takeLongToken does. The tokens of a batch mix the
+// lengths, so that every loop hands over to the next in the middle of a
+// batch, and the gather may read back to the block's start, where a few
+// tokens are too close to it.
+TEST(PointRun, EnginesGivePrintedDecimalsNextToMidpointsTheLibraryValue) {
+    std::mt19937_64 rng(15);
+    for (int input = 0; input < 300; ++input) {
+        std::string text;
+        while (text.size() < 3000) {
+            double const lower = std::ldexp(static_cast<double>(rng() >> 11), -static_cast<int>(rng() % 90));
+            long double const midpoint = (static_cast<long double>(lower) + std::nextafter(lower, 1e300)) / 2;
+            char token[80];
+            int const digits = 1 + static_cast<int>(rng() % 19);
+            if (rng() % 10 == 0) {
+                // Powers of two and zeros, which the check leaves to
+                // takeLongToken or passes at once.
+                double const power = rng() % 4 == 0 ? 0 : std::ldexp(1, static_cast<int>(rng() % 40) - 20);
+                std::snprintf(token, sizeof token, "%.*f", digits, power);
+            } else if (rng() % 4 == 0) {
+                // One digit before the point: the exponent says where it goes.
+                int const length = std::snprintf(token, sizeof token, "%.*Le", digits - 1, midpoint);
+                // Now and then an exponent of three digits ("e-005").
+                if (rng() % 3 == 0) {
+                    char* const sign = std::strchr(token, 'e') + 1;
+                    std::memmove(sign + 2, sign + 1, static_cast<std::size_t>(token + length - sign));
+                    sign[1] = '0';
+                }
+            } else {
+                long double const scaled = midpoint * std::pow(10.0L, digits);
+                if (!(scaled < 1e19L)) continue;
+                long double const nearest = std::floor(scaled) + static_cast<long double>(rng() % 2);
+                std::snprintf(token, sizeof token, "%.*Lf", digits, nearest / std::pow(10.0L, digits));
+            }
+            if (rng() % 2 == 0) text += '-';
+            text += token;
+            text += rng() % 8 == 0 ? '\n' : ' ';
+        }
+        std::vector<char> storage(text.size() + blockPadding, '\0');
+        std::memcpy(storage.data(), text.data(), text.size());
+        char const* const blockEnd = storage.data() + text.size();
+        for (pointEngine const* engine : {&sse2Engine, &avx2Engine, &avx512Engine}) {
+            if (engine == &avx2Engine && !avx2EngineRuns()) continue;
+            if (engine == &avx512Engine && !avx512EngineRuns()) continue;
+            char const* base = storage.data();
+            while (base < blockEnd) {
+                tokenList list;
+                engine->listTokens(base, blockEnd, 3 * batchPoints, list);
+                unsigned const count = std::min(list.tokens, 3 * batchPoints);
+                if (count == 0) break;
+                tokenValues values;
+                unsigned const converted = engine->convertTokens(base, storage.data(), list, count, values);
+                for (unsigned i = 0; i < count; ++i) {
+                    char const* const s = base + list.starts[i];
+                    char* end = nullptr;
+                    double expected = 0;
+                    bool const certified = toCertifiedDouble(std::strtold(s, &end), expected);
+                    ASSERT_NE(end, s);
+                    if (i >= converted) {
+                        // The stage stops where takeLongToken stops (a scale
+                        // beyond its reach, a value out of the certified
+                        // range): the general path reads that one.
+                        double ignored;
+                        ASSERT_EQ(takeLongToken(s, ignored), nullptr)
+                            << std::string(s, static_cast<std::size_t>(end - s));
+                        break;
+                    }
+                    ASSERT_TRUE(certified);
+                    ASSERT_EQ(std::bit_cast<std::uint64_t>(values.rounded[i]),
+                              std::bit_cast<std::uint64_t>(expected))
+                        << std::string(s, static_cast<std::size_t>(end - s));
+                }
+                base += list.starts[converted < count ? converted : count - 1] + 1;
+                while (base < blockEnd && *base != ' ' && *base != '\n') ++base;
+            }
+        }
+    }
 }
