@@ -17,17 +17,19 @@
 // in order, as a possible end, and to stop at the first one where some pattern
 // really ends. The test is in two stages:
 //   - a candidate test on the last w bytes (w = the shortest pattern's
-//     length, at most 4): one unaligned 32-bit load, a multiplicative hash and
-//     one bit of a bitmap that holds the hashes of every pattern's last w bytes.
-//     No state is carried from byte to byte, so the loop runs at the speed of
-//     its loads instead of the latency of a table walk;
+//     length, at most 4; up to 8 where four-byte endings are many, see
+//     wideAboveEndings): one unaligned load, a multiplicative hash and two
+//     bits in one word of a bitmap that holds the hashes of every pattern's
+//     last w bytes. No state is carried from byte to byte, so the loop runs
+//     at the speed of its loads instead of the latency of a table walk;
 //   - a confirmation at candidates only: the patterns with exactly those last
 //     w bytes (an open-addressing table) are compared with the bytes before,
 //     and must start at or after the first byte of the call.
 // The end of the message is found 16 bytes at a time with vector compares.
 //
 // It pays when candidates are rare, that is when the patterns' last w bytes
-// are few beside the 27^w possible ones. The build refuses sets whose rate
+// are few beside the 27^w possible ones (for wide windows, beside the
+// windows over the bytes the patterns end with). The build refuses sets whose rate
 // would be high even over random bytes; the rate a message really gives is
 // measured as the scan goes (see FilterScan), and where candidates turn out
 // frequent the scan hands over to a dense table. Patterns longer
@@ -43,6 +45,12 @@ constexpr std::size_t maxFilterPatternLength = 4096;
 // window with each of them instead of hashing.
 constexpr std::size_t maxComparedSuffixes = 16;
 
+// Above this many distinct endings of four bytes (a share of 0.2% of the
+// possible ones), sets whose patterns all have five bytes or more take a
+// window of up to eight. Below, the second load and multiplication per
+// position cost more than the candidates they save.
+constexpr std::size_t wideAboveEndings = 1024;
+
 // How the scan finds candidates: one byte at a time, hashing its window
 // (every processor); or, 32 positions at a time with AVX2, hashing and
 // gathering bitmap words, comparing with each of a few distinct suffixes, or
@@ -56,7 +64,7 @@ constexpr std::size_t maxComparedSuffixes = 16;
 enum class FilterPath { scalar, hashed, compared, teddy };
 
 struct SuffixSlot {
-    std::uint32_t suffix = 0;                 // the last w bytes, little-endian
+    std::uint64_t suffix = 0;                 // the last w bytes, little-endian
     std::uint32_t firstPattern = UINT32_MAX;  // chain through EndFilter::nextPattern
     std::uint32_t compared = 0;               // bytes its patterns compare before the suffix
 };
@@ -66,7 +74,7 @@ struct EndFilter {
     unsigned window = 4;       // w
     unsigned hashShift = 17;
     std::vector<std::uint64_t> candidateBits;
-    std::vector<SuffixSlot> slots;        // power-of-two size, at most half full
+    std::vector<SuffixSlot> slots;        // power-of-two size, at most three quarters full
     std::vector<std::uint32_t> suffixes;  // the distinct suffixes, when few
     std::vector<char const*> text;        // per pattern that can complete
     std::vector<std::uint32_t> length;
