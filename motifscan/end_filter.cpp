@@ -135,6 +135,62 @@ __attribute__((target("avx2"))) char const* skipToCandidateAvx2(char const* at, 
     return at;
 }
 
+// The AVX2 path's loop with AVX-512: 64 positions a step, 16 windows a load
+// and a gather (300 patterns of 4-12 letters over 100 MB: 7% less CPU time
+// than 32 positions). GCC 12 warns of the undefined vectors its own
+// intrinsics start from.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+template <bool wide>
+__attribute__((target("avx512f,avx512bw,bmi2"))) char const* skipToCandidateAvx512(
+    char const* at, char const* end, std::uint32_t const* bitWords, unsigned window, unsigned hashShift) {
+    __m512i const multiplier = _mm512_set1_epi32(static_cast<int>(hashMultiplier));
+    __m512i const earlierMultiplierLanes = _mm512_set1_epi32(static_cast<int>(earlierMultiplier));
+    __m512i const secondMultiplier = _mm512_set1_epi32(static_cast<int>(secondBitMultiplier));
+    __m128i const drop = _mm_cvtsi32_si128(static_cast<int>(wide ? 0 : 8 * (4 - window)));
+    __m128i const dropEarlier = _mm_cvtsi32_si128(static_cast<int>(wide ? 8 * (8 - window) : 0));
+    __m128i const shift = _mm_cvtsi32_si128(static_cast<int>(hashShift));
+    __m512i const low5 = _mm512_set1_epi32(31);
+    __m512i const one = _mm512_set1_epi32(1);
+    __m512i const letterA = _mm512_set1_epi8('A');
+    __m512i const lastOffset = _mm512_set1_epi8(25);
+    __m512i const star = _mm512_set1_epi8('*');
+    while (end - at >= 64) {
+        __m512i const block = _mm512_loadu_si512(at);
+        __mmask64 const symbols = _mm512_cmple_epu8_mask(_mm512_sub_epi8(block, letterA), lastOffset) |
+                                  _mm512_cmpeq_epi8_mask(block, star);
+        std::uint64_t interesting = ~static_cast<std::uint64_t>(symbols);
+        for (int k = 0; k < 4; ++k) {
+            __m512i const windows = _mm512_loadu_si512(at - 3 + k);
+            __m512i mix = _mm512_mullo_epi32(_mm512_srl_epi32(windows, drop), multiplier);
+            if constexpr (wide) {
+                __m512i const earlier = _mm512_srl_epi32(_mm512_loadu_si512(at - 7 + k), dropEarlier);
+                mix = _mm512_add_epi32(mix, _mm512_mullo_epi32(earlier, earlierMultiplierLanes));
+            }
+            __m512i const hash = _mm512_srl_epi32(mix, shift);
+            __m512i const second = _mm512_srli_epi32(_mm512_mullo_epi32(mix, secondMultiplier), 27);
+            __m512i const words = _mm512_i32gather_epi32(_mm512_srli_epi32(hash, 5), bitWords, 4);
+            __m512i const both = _mm512_and_si512(_mm512_srlv_epi32(words, _mm512_and_si512(hash, low5)),
+                                                  _mm512_srlv_epi32(words, second));
+            auto const lanes = static_cast<std::uint64_t>(_mm512_test_epi32_mask(both, one));
+            interesting |= _pdep_u64(lanes, 0x1111111111111111u) << k;
+        }
+        if (interesting != 0) return at + std::countr_zero(interesting);
+        at += 64;
+    }
+    return at;
+}
+
+#pragma GCC diagnostic pop
+
+bool processorHasAvx512() {
+    static bool const has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                            __builtin_cpu_supports("bmi2");
+    return has;
+}
+
+FilterPath hashedPath() { return processorHasAvx512() ? FilterPath::hashed64 : FilterPath::hashed; }
+
 // The same for a few distinct suffixes: the windows are compared with each
 // of them, which is cheaper than hashing and gathering.
 __attribute__((target("avx2"))) char const* skipToSuffixAvx2(char const* at, char const* end,
@@ -332,7 +388,7 @@ bool compileEndFilter(EndFilter& filter, std::vector<std::string> const& pattern
     }
     filter.pathBeforeTeddy = !processorHasAvx2()        ? FilterPath::scalar
                              : !filter.suffixes.empty() ? FilterPath::compared
-                                                        : FilterPath::hashed;
+                                                        : hashedPath();
     // Distinct endings are at most the patterns.
     bool const teddy = filter.pathBeforeTeddy != FilterPath::scalar && count <= mostTeddyEndings;
     filter.path = teddy ? FilterPath::teddy : filter.pathBeforeTeddy;
@@ -400,8 +456,10 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
     unsigned const dropBits = 8 * (8 - window);
     unsigned const hashShift = filter.hashShift;
     std::uint64_t const* const candidateBits = filter.candidateBits.data();
+    auto const* const bitWords = reinterpret_cast<std::uint32_t const*>(candidateBits);
     FilterPath path = scan.tuning.path.value_or(filter.path);
-    if (path == FilterPath::compared && filter.suffixes.empty()) path = FilterPath::hashed;
+    if (path == FilterPath::compared && filter.suffixes.empty()) path = hashedPath();
+    if (path == FilterPath::hashed64 && !processorHasAvx512()) path = FilterPath::hashed;
     if (path == FilterPath::teddy) {
         if (!scan.teddyTried &&
             (filter.eager || scan.scanned + before + static_cast<std::uint64_t>(next - first) >=
@@ -476,18 +534,22 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
         }
         if (next == end) break;
         bool single = false;  // only the byte at next needs a look
-        if ((path == FilterPath::hashed || path == FilterPath::compared) && next - first >= reach) {
-            char const* const stop =
-                path == FilterPath::compared
-                    ? skipToSuffixAvx2(next, end, filter.suffixes.data(),
-                                       static_cast<unsigned>(filter.suffixes.size()), 4 - window)
-                : window > 4
-                    ? skipToCandidateAvx2<true>(
-                          next, end, reinterpret_cast<std::uint32_t const*>(candidateBits), window, hashShift)
-                    : skipToCandidateAvx2<false>(next, end,
-                                                 reinterpret_cast<std::uint32_t const*>(candidateBits),
-                                                 window, hashShift);
-            single = end - stop >= 32;
+        if ((path == FilterPath::hashed || path == FilterPath::hashed64 || path == FilterPath::compared) &&
+            next - first >= reach) {
+            std::ptrdiff_t step = 32;
+            char const* stop = nullptr;
+            if (path == FilterPath::compared) {
+                stop = skipToSuffixAvx2(next, end, filter.suffixes.data(),
+                                        static_cast<unsigned>(filter.suffixes.size()), 4 - window);
+            } else if (path == FilterPath::hashed64) {
+                step = 64;
+                stop = window > 4 ? skipToCandidateAvx512<true>(next, end, bitWords, window, hashShift)
+                                  : skipToCandidateAvx512<false>(next, end, bitWords, window, hashShift);
+            } else {
+                stop = window > 4 ? skipToCandidateAvx2<true>(next, end, bitWords, window, hashShift)
+                                  : skipToCandidateAvx2<false>(next, end, bitWords, window, hashShift);
+            }
+            single = end - stop >= step;
             next = stop;
             if (next == end) break;
         }

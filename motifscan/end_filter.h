@@ -57,14 +57,16 @@ constexpr std::size_t wideAboveEndings = 256;
 // How the scan finds candidates: one byte at a time, hashing its window
 // (every processor); or, 32 positions at a time with AVX2, hashing and
 // gathering bitmap words, comparing with each of a few distinct suffixes, or
-// with the literal prefilter. The build picks the last one it can use; the
-// tests pick each in turn. The prefilter's tables are built by the scan, once
+// with the literal prefilter; or hashing and gathering 64 positions at a
+// time with AVX-512. The build picks the prefilter where it can, else the
+// comparison, else the widest hashing the processor has; the tests pick
+// each in turn. The prefilter's tables are built by the scan, once
 // the task's message has run teddyAfterBytes (until then, and where they
 // cannot be built, the scan takes the path before): tasks of a few short
 // patterns and a short message would otherwise spend more on the tables
 // than on their scan (two patterns of 35 letters with 10-byte messages took
 // four times as long).
-enum class FilterPath { scalar, hashed, compared, teddy };
+enum class FilterPath { scalar, hashed, compared, teddy, hashed64 };
 
 struct SuffixSlot {
     std::uint64_t suffix = 0;                 // the last w bytes, little-endian

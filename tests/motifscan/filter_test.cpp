@@ -58,7 +58,12 @@ Tuning const tunings[] = {
 // Every path; where the filter cannot take one it takes the one before.
 std::vector<FilterPath> paths() {
     if (!__builtin_cpu_supports("avx2")) return {FilterPath::scalar};
-    return {FilterPath::scalar, FilterPath::hashed, FilterPath::compared, FilterPath::teddy};
+    std::vector<FilterPath> all = {FilterPath::scalar, FilterPath::hashed, FilterPath::compared,
+                                   FilterPath::teddy};
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("bmi2"))
+        all.push_back(FilterPath::hashed64);
+    return all;
 }
 
 struct Outcome {
