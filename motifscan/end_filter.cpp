@@ -290,7 +290,16 @@ std::size_t layOutSuffixes(EndFilter& filter, unsigned window) {
     filter.slots.assign(slots, SuffixSlot{});
     filter.nextPattern.assign(count, UINT32_MAX);
     std::size_t distinct = 0;
+    // The slots of large sets miss the cache: each is fetched some patterns
+    // ahead (550,000 patterns: the layout took a fifth of an empty message's
+    // run).
+    constexpr std::uint32_t ahead = 16;
     for (std::uint32_t pattern = 0; pattern < count; ++pattern) {
+        if (pattern + ahead < count) {
+            std::uint64_t const later =
+                suffixOf(filter.text[pattern + ahead], filter.length[pattern + ahead], window);
+            __builtin_prefetch(&filter.slots[slotOf(later, slots)]);
+        }
         std::uint64_t const suffix = suffixOf(filter.text[pattern], filter.length[pattern], window);
         unsigned slot = slotOf(suffix, slots);
         while (filter.slots[slot].firstPattern != UINT32_MAX && filter.slots[slot].suffix != suffix) {
@@ -360,6 +369,8 @@ bool compileEndFilter(EndFilter& filter, std::vector<std::string> const& pattern
     if (narrowHopeless && !canWiden) return false;
     filter.text.clear();
     filter.length.clear();
+    filter.text.reserve(count);
+    filter.length.reserve(count);
     for (std::string const& pattern : patterns) {
         if (!canComplete(pattern)) continue;
         filter.text.push_back(pattern.data());
