@@ -47,9 +47,10 @@ std::uint32_t mixOf(std::uint64_t suffix, unsigned window) {
 // A window is a candidate when two bits of one 32-bit bitmap word are set:
 // the first at the mix's top bits, the second at the top five bits of a
 // second product, in the same word. Two bits in a word cost the vector path
-// one more multiplication and no more loads, and take sets of hundreds of
-// thousands of suffixes at a few percent of the false candidates one bit
-// would give in the same memory.
+// one more multiplication and no more loads; with 550,000 suffixes of 8
+// random letters in 2 MB of bitmap, 0.75% of random windows are candidates,
+// against 3.2% with one bit (whose candidates would spend the credit a
+// scan earns: see FilterTuning).
 struct CandidateBits {
     std::uint32_t first;   // bit index in the bitmap
     std::uint32_t second;  // bit index in the bitmap, in the first one's 32-bit word
