@@ -25,12 +25,12 @@ namespace motifscan {
 // symbols that can complete and by how often their ends may occur in a
 // random message; the scans then correct that choice by what the message
 // really does:
-//   endFilter        rare candidate ends:    last bytes tested 32 positions at
-//                    patterns of at most     a time (compared with a few
-//                    4096 symbols, a share   suffixes, hashed into a bitmap, or
-//                    of candidates below     a Teddy-like nibble prefilter for
-//                    maxCandidateShare       up to 32 endings); candidates
-//                                            confirmed by comparison
+//   endFilter        rare candidate ends:    last 1-8 bytes tested 32 or 64
+//                    patterns of at most     positions at a time (compared with
+//                    4096 symbols, a share   a few suffixes, hashed into a
+//                    of candidates below     bitmap, or a Teddy-like nibble
+//                    maxCandidateShare       prefilter for up to 32 endings);
+//                                            candidates confirmed by comparison
 //   bitParallel      at most 63 symbols      Shift-And in one word
 //   wideBitParallel  at most 255 symbols     Shift-And in four words
 //   compact          any number              lazily built Aho-Corasick automaton

@@ -11,6 +11,10 @@ namespace motifscan {
 namespace {
 
 constexpr std::uint32_t hashMultiplier = 0x9E3779B1u;
+// The earlier bytes of a window wider than four, and the second bit's position.
+constexpr std::uint32_t earlierMultiplier = 0x85EBCA77u;
+constexpr std::uint32_t secondBitMultiplier = 0xC2B2AE3Du;
+constexpr std::uint64_t slotMultiplier = 0x9E3779B97F4A7C15u;
 // 64 bytes: a task of one short pattern clears no more (4 KiB cost such
 // tasks a third of their time); sets of many suffixes get their 512 bits each.
 constexpr unsigned fewestCandidateBits = 9;
@@ -18,16 +22,50 @@ constexpr unsigned mostCandidateBits = 24;
 
 // The pattern's last w bytes as the scan sees them: little-endian, the last
 // byte highest.
-std::uint32_t suffixOf(char const* text, std::size_t length, unsigned window) {
-    std::uint32_t suffix = 0;
+std::uint64_t suffixOf(char const* text, std::size_t length, unsigned window) {
+    std::uint64_t suffix = 0;
     for (unsigned k = 0; k < window; ++k) {
-        suffix |= std::uint32_t{static_cast<unsigned char>(text[length - window + k])} << (8 * k);
+        suffix |= std::uint64_t{static_cast<unsigned char>(text[length - window + k])} << (8 * k);
     }
     return suffix;
 }
 
-unsigned slotOf(std::uint32_t suffix, std::size_t slots) {
-    return static_cast<unsigned>(((suffix * hashMultiplier) >> 8) & (slots - 1));
+unsigned slotOf(std::uint64_t suffix, std::size_t slots) {
+    return static_cast<unsigned>(((suffix * slotMultiplier) >> 32) & (slots - 1));
+}
+
+// The 32 bits the bitmap's two bits are taken from: for windows of up to four
+// bytes the suffix times one multiplier; for wider ones the last four bytes
+// and the ones before, each times its own, so that the vector path computes
+// it in 32-bit lanes from two loads.
+std::uint32_t mixOf(std::uint64_t suffix, unsigned window) {
+    if (window <= 4) return static_cast<std::uint32_t>(suffix) * hashMultiplier;
+    unsigned const earlierBits = 8 * (window - 4);
+    auto const last = static_cast<std::uint32_t>(suffix >> earlierBits);
+    auto const earlier = static_cast<std::uint32_t>(suffix & ((std::uint64_t{1} << earlierBits) - 1));
+    return last * hashMultiplier + earlier * earlierMultiplier;
+}
+
+// A window is a candidate when two bits of one 32-bit bitmap word are set:
+// the first at the mix's top bits, the second at the top five bits of a
+// second product, in the same word. Two bits in a word cost the vector path
+// one more multiplication and no more loads; with 550,000 suffixes of 8
+// random letters in 2 MB of bitmap, 0.75% of random windows are candidates,
+// against 3.2% with one bit (whose candidates would spend the credit a
+// scan earns: see FilterTuning).
+struct CandidateBits {
+    std::uint32_t first;   // bit index in the bitmap
+    std::uint32_t second;  // bit index in the bitmap, in the first one's 32-bit word
+};
+
+CandidateBits candidateBitsOf(std::uint32_t mix, unsigned hashShift) {
+    std::uint32_t const first = mix >> hashShift;
+    return {first, (first & ~31u) | ((mix * secondBitMultiplier) >> 27)};
+}
+
+bool isCandidate(std::uint64_t const* bitmap, CandidateBits const bits) {
+    return (bitmap[bits.first >> 6] >> (bits.first & 63) & bitmap[bits.second >> 6] >> (bits.second & 63) &
+            1) != 0;
 }
 
 // Bit per byte of the 16 at `bytes` that is not a message symbol.
@@ -59,27 +97,39 @@ __attribute__((target("avx2"))) inline std::uint32_t nonSymbolMask32(char const*
 
 // The AVX2 path: 32 bytes at a time, the first one from `at` that is a
 // candidate end or ends the message; or where fewer than 32 bytes are left.
-// The three bytes before `at` must be readable. The windows of 8 positions
-// four apart come from one unaligned load; four loads cover 32 positions, and
-// a gather fetches their bitmap words.
+// The three bytes before `at` (seven for windows wider than four) must be
+// readable. The windows of 8 positions four apart come from one unaligned
+// load (two for wide windows); four loads cover 32 positions, and a gather
+// fetches their bitmap words.
+template <bool wide>
 __attribute__((target("avx2"))) char const* skipToCandidateAvx2(char const* at, char const* end,
                                                                 std::uint32_t const* bitWords,
-                                                                unsigned dropBytes, unsigned hashShift) {
+                                                                unsigned window, unsigned hashShift) {
     __m256i const multiplier = _mm256_set1_epi32(static_cast<int>(hashMultiplier));
-    __m128i const drop = _mm_cvtsi32_si128(static_cast<int>(8 * dropBytes));
+    __m256i const earlierMultiplierLanes = _mm256_set1_epi32(static_cast<int>(earlierMultiplier));
+    __m256i const secondMultiplier = _mm256_set1_epi32(static_cast<int>(secondBitMultiplier));
+    __m128i const drop = _mm_cvtsi32_si128(static_cast<int>(wide ? 0 : 8 * (4 - window)));
+    __m128i const dropEarlier = _mm_cvtsi32_si128(static_cast<int>(wide ? 8 * (8 - window) : 0));
     __m128i const shift = _mm_cvtsi32_si128(static_cast<int>(hashShift));
     __m256i const low5 = _mm256_set1_epi32(31);
     while (end - at >= 32) {
         std::uint32_t interesting = nonSymbolMask32(at);
         for (int k = 0; k < 4; ++k) {
             __m256i const windows = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(at - 3 + k));
-            __m256i const suffix = _mm256_srl_epi32(windows, drop);
-            __m256i const hash = _mm256_srl_epi32(_mm256_mullo_epi32(suffix, multiplier), shift);
+            __m256i mix = _mm256_mullo_epi32(_mm256_srl_epi32(windows, drop), multiplier);
+            if constexpr (wide) {
+                __m256i const earlier = _mm256_srl_epi32(
+                    _mm256_loadu_si256(reinterpret_cast<__m256i const*>(at - 7 + k)), dropEarlier);
+                mix = _mm256_add_epi32(mix, _mm256_mullo_epi32(earlier, earlierMultiplierLanes));
+            }
+            __m256i const hash = _mm256_srl_epi32(mix, shift);
+            __m256i const second = _mm256_srli_epi32(_mm256_mullo_epi32(mix, secondMultiplier), 27);
             __m256i const words =
                 _mm256_i32gather_epi32(reinterpret_cast<int const*>(bitWords), _mm256_srli_epi32(hash, 5), 4);
-            __m256i const bits =
-                _mm256_slli_epi32(_mm256_srlv_epi32(words, _mm256_and_si256(hash, low5)), 31);
-            auto const lanes = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(bits)));
+            __m256i const both = _mm256_and_si256(_mm256_srlv_epi32(words, _mm256_and_si256(hash, low5)),
+                                                  _mm256_srlv_epi32(words, second));
+            auto const lanes =
+                static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_slli_epi32(both, 31))));
             interesting |= spreadToEveryFourth[lanes] << k;
         }
         if (interesting != 0) return at + std::countr_zero(interesting);
@@ -87,6 +137,62 @@ __attribute__((target("avx2"))) char const* skipToCandidateAvx2(char const* at, 
     }
     return at;
 }
+
+// The AVX2 path's loop with AVX-512: 64 positions a step, 16 windows a load
+// and a gather (300 patterns of 4-12 letters over 100 MB: 7% less CPU time
+// than 32 positions). GCC 12 warns of the undefined vectors its own
+// intrinsics start from.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+template <bool wide>
+__attribute__((target("avx512f,avx512bw,bmi2"))) char const* skipToCandidateAvx512(
+    char const* at, char const* end, std::uint32_t const* bitWords, unsigned window, unsigned hashShift) {
+    __m512i const multiplier = _mm512_set1_epi32(static_cast<int>(hashMultiplier));
+    __m512i const earlierMultiplierLanes = _mm512_set1_epi32(static_cast<int>(earlierMultiplier));
+    __m512i const secondMultiplier = _mm512_set1_epi32(static_cast<int>(secondBitMultiplier));
+    __m128i const drop = _mm_cvtsi32_si128(static_cast<int>(wide ? 0 : 8 * (4 - window)));
+    __m128i const dropEarlier = _mm_cvtsi32_si128(static_cast<int>(wide ? 8 * (8 - window) : 0));
+    __m128i const shift = _mm_cvtsi32_si128(static_cast<int>(hashShift));
+    __m512i const low5 = _mm512_set1_epi32(31);
+    __m512i const one = _mm512_set1_epi32(1);
+    __m512i const letterA = _mm512_set1_epi8('A');
+    __m512i const lastOffset = _mm512_set1_epi8(25);
+    __m512i const star = _mm512_set1_epi8('*');
+    while (end - at >= 64) {
+        __m512i const block = _mm512_loadu_si512(at);
+        __mmask64 const symbols = _mm512_cmple_epu8_mask(_mm512_sub_epi8(block, letterA), lastOffset) |
+                                  _mm512_cmpeq_epi8_mask(block, star);
+        std::uint64_t interesting = ~static_cast<std::uint64_t>(symbols);
+        for (int k = 0; k < 4; ++k) {
+            __m512i const windows = _mm512_loadu_si512(at - 3 + k);
+            __m512i mix = _mm512_mullo_epi32(_mm512_srl_epi32(windows, drop), multiplier);
+            if constexpr (wide) {
+                __m512i const earlier = _mm512_srl_epi32(_mm512_loadu_si512(at - 7 + k), dropEarlier);
+                mix = _mm512_add_epi32(mix, _mm512_mullo_epi32(earlier, earlierMultiplierLanes));
+            }
+            __m512i const hash = _mm512_srl_epi32(mix, shift);
+            __m512i const second = _mm512_srli_epi32(_mm512_mullo_epi32(mix, secondMultiplier), 27);
+            __m512i const words = _mm512_i32gather_epi32(_mm512_srli_epi32(hash, 5), bitWords, 4);
+            __m512i const both = _mm512_and_si512(_mm512_srlv_epi32(words, _mm512_and_si512(hash, low5)),
+                                                  _mm512_srlv_epi32(words, second));
+            auto const lanes = static_cast<std::uint64_t>(_mm512_test_epi32_mask(both, one));
+            interesting |= _pdep_u64(lanes, 0x1111111111111111u) << k;
+        }
+        if (interesting != 0) return at + std::countr_zero(interesting);
+        at += 64;
+    }
+    return at;
+}
+
+#pragma GCC diagnostic pop
+
+bool processorHasAvx512() {
+    static bool const has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                            __builtin_cpu_supports("bmi2");
+    return has;
+}
+
+FilterPath hashedPath() { return processorHasAvx512() ? FilterPath::hashed64 : FilterPath::hashed; }
 
 // The same for a few distinct suffixes: the windows are compared with each
 // of them, which is cheaper than hashing and gathering.
@@ -172,33 +278,32 @@ bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns,
     return filter.bitsFirst || compileEndFilter(filter, patterns, sizes, maxShare);
 }
 
-bool compileEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
-                      double maxShare) {
-    std::size_t const count = sizes.count;
-    filter.patterns = &patterns;
-    filter.symbols = sizes.symbols;
-    filter.window = count == 0 ? 1 : static_cast<unsigned>(std::min<std::size_t>(sizes.shortest, 4));
-    double const possible = std::array<double, 5>{1, 27, 729, 19683, 531441}[filter.window];
-    // Distinct suffixes are at most the patterns, and seldom far fewer: with
-    // many times more patterns than the share allows, the table is not worth
-    // building (with 550,000 patterns it took 25 MB and a third of the run).
-    if (static_cast<double>(count) > 8 * maxShare * possible + 64) return false;
-    filter.longest = sizes.longest;
-    filter.text.clear();
-    filter.length.clear();
-    for (std::string const& pattern : patterns) {
-        if (!canComplete(pattern)) continue;
-        filter.text.push_back(pattern.data());
-        filter.length.push_back(static_cast<std::uint32_t>(pattern.size()));
-    }
+namespace {
 
+// The slots and chains for the patterns' last `window` bytes. Returns the
+// number of distinct suffixes, or 0 when the patterns of one suffix would
+// compare more than maxFilterPatternLength bytes.
+std::size_t layOutSuffixes(EndFilter& filter, unsigned window) {
+    auto const count = static_cast<std::uint32_t>(filter.text.size());
+    filter.window = window;
+    // At most three quarters full: with 550,000 patterns, at most half
+    // full took 32 MB of slots, a third of the memory allowed.
     std::size_t slots = 16;
-    while (slots < 2 * count) slots *= 2;
+    while (3 * slots < 4 * std::size_t{count}) slots *= 2;
     filter.slots.assign(slots, SuffixSlot{});
     filter.nextPattern.assign(count, UINT32_MAX);
     std::size_t distinct = 0;
+    // The slots of large sets miss the cache: each is fetched some patterns
+    // ahead (550,000 patterns: the layout took a fifth of an empty message's
+    // run).
+    constexpr std::uint32_t ahead = 16;
     for (std::uint32_t pattern = 0; pattern < count; ++pattern) {
-        std::uint32_t const suffix = suffixOf(filter.text[pattern], filter.length[pattern], filter.window);
+        if (pattern + ahead < count) {
+            std::uint64_t const later =
+                suffixOf(filter.text[pattern + ahead], filter.length[pattern + ahead], window);
+            __builtin_prefetch(&filter.slots[slotOf(later, slots)]);
+        }
+        std::uint64_t const suffix = suffixOf(filter.text[pattern], filter.length[pattern], window);
         unsigned slot = slotOf(suffix, slots);
         while (filter.slots[slot].firstPattern != UINT32_MAX && filter.slots[slot].suffix != suffix) {
             slot = (slot + 1) & (slots - 1);
@@ -209,23 +314,95 @@ bool compileEndFilter(EndFilter& filter, std::vector<std::string> const& pattern
         // candidate for nothing (4,096 copies of one made each byte a 4,096-way
         // confirmation).
         if (chainHolds(filter, entry.firstPattern, pattern)) continue;
-        entry.compared += filter.length[pattern] - filter.window;
-        if (entry.compared > maxFilterPatternLength) return false;
+        entry.compared += filter.length[pattern] - window;
+        if (entry.compared > maxFilterPatternLength) return 0;
         entry.suffix = suffix;
         filter.nextPattern[pattern] = entry.firstPattern;
         entry.firstPattern = pattern;
     }
-    if (static_cast<double>(distinct) > maxShare * possible) return false;
+    return distinct;
+}
+
+// Windows of `window` bytes over `symbols` byte values. Not std::pow: its
+// first call cost every task half a megabyte of resident memory.
+double possibleWindows(double symbols, unsigned window) {
+    double possible = 1;
+    for (unsigned k = 0; k < window; ++k) possible *= symbols;
+    return possible;
+}
+
+}  // namespace
+
+bool compileEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
+                      double maxShare) {
+    std::size_t const count = sizes.count;
+    filter.patterns = &patterns;
+    filter.symbols = sizes.symbols;
+    filter.longest = sizes.longest;
+    unsigned const narrow = count == 0 ? 1 : static_cast<unsigned>(std::min<std::size_t>(sizes.shortest, 4));
+    // Patterns of five bytes or more may be told apart by up to eight: where
+    // four-byte endings are many, most four-byte windows of a message are
+    // some pattern's ending, and wider ones rarely are (550,000 words of 8
+    // letters: the narrow window would be refused and the dense table scan
+    // 10 MB in 0.9 s; the wide one takes 0.02 s). The tests' choice widens as
+    // soon as the endings are too many to be compared, so that small sets
+    // reach it.
+    unsigned const wide = static_cast<unsigned>(std::min<std::size_t>(sizes.shortest, 8));
+    // Over a small alphabet wide windows are few as well (4^8 over ACGT):
+    // their share is taken among the windows of the patterns' own bytes.
+    std::array<bool, 256> used{};
+    std::size_t alphabet = 0;
+    for (std::string const& pattern : patterns) {
+        if (!canComplete(pattern) || pattern.size() < wide) continue;
+        for (std::size_t k = pattern.size() - wide; k < pattern.size(); ++k) {
+            bool& seen = used[static_cast<unsigned char>(pattern[k])];
+            alphabet += seen ? 0 : 1;
+            seen = true;
+        }
+    }
+    double const possibleWide = possibleWindows(static_cast<double>(alphabet), wide);
+    bool const canWiden =
+        count > 0 && sizes.shortest > 4 && static_cast<double>(count) <= maxShare * possibleWide;
+    std::size_t const widenAbove = maxShare >= 1.0 ? maxComparedSuffixes : wideAboveEndings;
+    // Distinct suffixes are at most the patterns, and seldom far fewer: with
+    // many times more patterns than the share allows, the narrow window is
+    // not worth laying out (with 550,000 patterns it took 25 MB and a third
+    // of the run).
+    bool const narrowHopeless = static_cast<double>(count) > 8 * maxShare * possibleWindows(27, narrow) + 64;
+    if (narrowHopeless && !canWiden) return false;
+    filter.text.clear();
+    filter.length.clear();
+    filter.text.reserve(count);
+    filter.length.reserve(count);
+    for (std::string const& pattern : patterns) {
+        if (!canComplete(pattern)) continue;
+        filter.text.push_back(pattern.data());
+        filter.length.push_back(static_cast<std::uint32_t>(pattern.size()));
+    }
+    std::size_t distinct = 0;
+    if (!narrowHopeless) {
+        distinct = layOutSuffixes(filter, narrow);
+        if (distinct == 0 && count > 0) return false;
+    }
+    if (canWiden && (narrowHopeless || distinct > widenAbove)) {
+        distinct = layOutSuffixes(filter, wide);
+        if (distinct == 0) return false;
+    }
+    // A wide window's share was bounded by the patterns' count above.
+    if (filter.window == narrow && static_cast<double>(distinct) > maxShare * possibleWindows(27, narrow)) {
+        return false;
+    }
 
     filter.suffixes.clear();
-    if (distinct <= maxComparedSuffixes) {
+    if (distinct <= maxComparedSuffixes && filter.window <= 4) {
         for (SuffixSlot const& entry : filter.slots) {
-            if (entry.firstPattern != UINT32_MAX) filter.suffixes.push_back(entry.suffix);
+            if (entry.firstPattern != UINT32_MAX)
+                filter.suffixes.push_back(static_cast<std::uint32_t>(entry.suffix));
         }
     }
     filter.pathBeforeTeddy = !processorHasAvx2()        ? FilterPath::scalar
                              : !filter.suffixes.empty() ? FilterPath::compared
-                                                        : FilterPath::hashed;
+                                                        : hashedPath();
     // Distinct endings are at most the patterns.
     bool const teddy = filter.pathBeforeTeddy != FilterPath::scalar && count <= mostTeddyEndings;
     filter.path = teddy ? FilterPath::teddy : filter.pathBeforeTeddy;
@@ -238,8 +415,9 @@ bool compileEndFilter(EndFilter& filter, std::vector<std::string> const& pattern
     filter.candidateBits.assign((std::size_t{1} << bits) / 64, 0);
     for (SuffixSlot const& entry : filter.slots) {
         if (entry.firstPattern == UINT32_MAX) continue;
-        std::uint32_t const hash = (entry.suffix * hashMultiplier) >> filter.hashShift;
-        filter.candidateBits[hash >> 6] |= std::uint64_t{1} << (hash & 63);
+        CandidateBits const set = candidateBitsOf(mixOf(entry.suffix, filter.window), filter.hashShift);
+        filter.candidateBits[set.first >> 6] |= std::uint64_t{1} << (set.first & 63);
+        filter.candidateBits[set.second >> 6] |= std::uint64_t{1} << (set.second & 63);
     }
     return true;
 }
@@ -257,7 +435,7 @@ constexpr std::int64_t patternCost = 4;
 // Whether some pattern ends at the byte at `offset` (relative to the block's
 // first byte of the call) and starts no earlier than the call's first byte,
 // `seen` bytes back. Adds its cost to `work`.
-bool confirm(EndFilter const& filter, CallBytes const& bytes, std::ptrdiff_t offset, std::uint32_t suffix,
+bool confirm(EndFilter const& filter, CallBytes const& bytes, std::ptrdiff_t offset, std::uint64_t suffix,
              std::uint64_t seen, std::int64_t& work) {
     std::size_t const slots = filter.slots.size();
     unsigned slot = slotOf(suffix, slots);
@@ -288,11 +466,14 @@ bool endsMessage(char byte) { return symbolClassOf[static_cast<unsigned char>(by
 Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBytes const& bytes,
                     char const*& next, char const* const end, std::uint64_t before) {
     char const* const first = bytes.first;
-    unsigned const dropBits = 8 * (4 - filter.window);
+    unsigned const window = filter.window;
+    unsigned const dropBits = 8 * (8 - window);
     unsigned const hashShift = filter.hashShift;
     std::uint64_t const* const candidateBits = filter.candidateBits.data();
+    auto const* const bitWords = reinterpret_cast<std::uint32_t const*>(candidateBits);
     FilterPath path = scan.tuning.path.value_or(filter.path);
-    if (path == FilterPath::compared && filter.suffixes.empty()) path = FilterPath::hashed;
+    if (path == FilterPath::compared && filter.suffixes.empty()) path = hashedPath();
+    if (path == FilterPath::hashed64 && !processorHasAvx512()) path = FilterPath::hashed;
     if (path == FilterPath::teddy) {
         if (!scan.teddyTried &&
             (filter.eager || scan.scanned + before + static_cast<std::uint64_t>(next - first) >=
@@ -303,8 +484,9 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
         if (scan.teddy.reach == 0) path = filter.pathBeforeTeddy;
     }
     // Bytes the vector paths read before a position.
+    std::ptrdiff_t const windowReach = window > 4 ? 7 : 3;
     std::ptrdiff_t const reach =
-        path == FilterPath::teddy ? std::max<std::ptrdiff_t>(3, scan.teddy.reach - 1) : 3;
+        path == FilterPath::teddy ? std::max<std::ptrdiff_t>(windowReach, scan.teddy.reach - 1) : windowReach;
     char const* earnedTo = next;  // credit is earned for the bytes up to here
     auto earn = [&](char const* to) {
         scan.credit = std::min(scan.credit + (to - earnedTo), scan.tuning.mostCredit);
@@ -314,17 +496,18 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
     // when the candidate spends the last of the credit.
     enum class Verdict { none, completed, handOver };
     auto const check = [&](char const* at) {
-        std::uint32_t window;
-        if (at - first >= 3) {
-            std::memcpy(&window, at - 3, 4);
+        std::uint64_t bytesBefore;  // the 8 bytes that end at `at`
+        if (at - first >= 7) {
+            std::memcpy(&bytesBefore, at - 7, 8);
         } else {
             std::ptrdiff_t const offset = at - first;
-            window = std::uint32_t{bytes.at(offset - 3)} | std::uint32_t{bytes.at(offset - 2)} << 8 |
-                     std::uint32_t{bytes.at(offset - 1)} << 16 | std::uint32_t{bytes.at(offset)} << 24;
+            bytesBefore = 0;
+            for (std::ptrdiff_t k = 0; k < 8; ++k)
+                bytesBefore |= std::uint64_t{bytes.at(offset - 7 + k)} << (8 * k);
         }
-        std::uint32_t const suffix = window >> dropBits;
-        std::uint32_t const hash = (suffix * hashMultiplier) >> hashShift;
-        if ((candidateBits[hash >> 6] >> (hash & 63) & 1) == 0) return Verdict::none;
+        std::uint64_t const suffix = bytesBefore >> dropBits;
+        if (!isCandidate(candidateBits, candidateBitsOf(mixOf(suffix, window), hashShift)))
+            return Verdict::none;
         earn(at);
         std::int64_t work = 0;
         if (confirm(filter, bytes, at - first, suffix, before + static_cast<std::uint64_t>(at - first) + 1,
@@ -365,14 +548,22 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
         }
         if (next == end) break;
         bool single = false;  // only the byte at next needs a look
-        if ((path == FilterPath::hashed || path == FilterPath::compared) && next - first >= reach) {
-            char const* const stop =
-                path == FilterPath::compared
-                    ? skipToSuffixAvx2(next, end, filter.suffixes.data(),
-                                       static_cast<unsigned>(filter.suffixes.size()), 4 - filter.window)
-                    : skipToCandidateAvx2(next, end, reinterpret_cast<std::uint32_t const*>(candidateBits),
-                                          4 - filter.window, hashShift);
-            single = end - stop >= 32;
+        if ((path == FilterPath::hashed || path == FilterPath::hashed64 || path == FilterPath::compared) &&
+            next - first >= reach) {
+            std::ptrdiff_t step = 32;
+            char const* stop = nullptr;
+            if (path == FilterPath::compared) {
+                stop = skipToSuffixAvx2(next, end, filter.suffixes.data(),
+                                        static_cast<unsigned>(filter.suffixes.size()), 4 - window);
+            } else if (path == FilterPath::hashed64) {
+                step = 64;
+                stop = window > 4 ? skipToCandidateAvx512<true>(next, end, bitWords, window, hashShift)
+                                  : skipToCandidateAvx512<false>(next, end, bitWords, window, hashShift);
+            } else {
+                stop = window > 4 ? skipToCandidateAvx2<true>(next, end, bitWords, window, hashShift)
+                                  : skipToCandidateAvx2<false>(next, end, bitWords, window, hashShift);
+            }
+            single = end - stop >= step;
             next = stop;
             if (next == end) break;
         }

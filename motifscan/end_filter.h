@@ -19,17 +19,19 @@ namespace motifscan {
 // in order, as a possible end, and to stop at the first one where some pattern
 // really ends. The test is in two stages:
 //   - a candidate test on the last w bytes (w = the shortest pattern's
-//     length, at most 4): one unaligned 32-bit load, a multiplicative hash and
-//     one bit of a bitmap that holds the hashes of every pattern's last w bytes.
-//     No state is carried from byte to byte, so the loop runs at the speed of
-//     its loads instead of the latency of a table walk;
+//     length, at most 4; up to 8 where four-byte endings are many, see
+//     wideAboveEndings): one unaligned load, a multiplicative hash and two
+//     bits in one word of a bitmap that holds the hashes of every pattern's
+//     last w bytes. No state is carried from byte to byte, so the loop runs
+//     at the speed of its loads instead of the latency of a table walk;
 //   - a confirmation at candidates only: the patterns with exactly those last
 //     w bytes (an open-addressing table) are compared with the bytes before,
 //     and must start at or after the first byte of the call.
 // The end of the message is found 16 bytes at a time with vector compares.
 //
 // It pays when candidates are rare, that is when the patterns' last w bytes
-// are few beside the 27^w possible ones. The build refuses sets whose rate
+// are few beside the 27^w possible ones (for wide windows, beside the
+// windows over the bytes the patterns end with). The build refuses sets whose rate
 // would be high even over random bytes; the rate a message really gives is
 // measured as the scan goes (see FilterScan), and where candidates turn out
 // frequent the scan hands over to a dense table. Patterns longer
@@ -45,20 +47,31 @@ constexpr std::size_t maxFilterPatternLength = 4096;
 // window with each of them instead of hashing.
 constexpr std::size_t maxComparedSuffixes = 16;
 
+// Above this many distinct endings of four bytes (a share of 0.05% of the
+// possible ones), sets whose patterns all have five bytes or more take a
+// window of up to eight. Random patterns of 5-12 letters over random
+// messages, CPU time of the wide window against the narrow one: 200
+// patterns +4%, 500 -8%, 1,100 -13%, 3,000 -25%; below some 300 the second
+// load and multiplication per position cost more than the candidates they
+// save.
+constexpr std::size_t wideAboveEndings = 256;
+
 // How the scan finds candidates: one byte at a time, hashing its window
 // (every processor); or, 32 positions at a time with AVX2, hashing and
 // gathering bitmap words, comparing with each of a few distinct suffixes, or
-// with the literal prefilter. The build picks the last one it can use; the
-// tests pick each in turn. The prefilter's tables are built by the scan, once
+// with the literal prefilter; or hashing and gathering 64 positions at a
+// time with AVX-512. The build picks the prefilter where it can, else the
+// comparison, else the widest hashing the processor has; the tests pick
+// each in turn. The prefilter's tables are built by the scan, once
 // the task's message has run teddyAfterBytes (until then, and where they
 // cannot be built, the scan takes the path before): tasks of a few short
 // patterns and a short message would otherwise spend more on the tables
 // than on their scan (two patterns of 35 letters with 10-byte messages took
 // four times as long).
-enum class FilterPath { scalar, hashed, compared, teddy };
+enum class FilterPath { scalar, hashed, compared, teddy, hashed64 };
 
 struct SuffixSlot {
-    std::uint32_t suffix = 0;                 // the last w bytes, little-endian
+    std::uint64_t suffix = 0;                 // the last w bytes, little-endian
     std::uint32_t firstPattern = UINT32_MAX;  // chain through EndFilter::nextPattern
     std::uint32_t compared = 0;               // bytes its patterns compare before the suffix
 };
@@ -68,7 +81,7 @@ struct EndFilter {
     unsigned window = 4;       // w
     unsigned hashShift = 17;
     std::vector<std::uint64_t> candidateBits;
-    std::vector<SuffixSlot> slots;        // power-of-two size, at most half full
+    std::vector<SuffixSlot> slots;        // power-of-two size, at most three quarters full
     std::vector<std::uint32_t> suffixes;  // the distinct suffixes, when few
     std::vector<char const*> text;        // per pattern that can complete
     std::vector<std::uint32_t> length;

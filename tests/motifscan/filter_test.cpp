@@ -58,7 +58,12 @@ Tuning const tunings[] = {
 // Every path; where the filter cannot take one it takes the one before.
 std::vector<FilterPath> paths() {
     if (!__builtin_cpu_supports("avx2")) return {FilterPath::scalar};
-    return {FilterPath::scalar, FilterPath::hashed, FilterPath::compared, FilterPath::teddy};
+    std::vector<FilterPath> all = {FilterPath::scalar, FilterPath::hashed, FilterPath::compared,
+                                   FilterPath::teddy};
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("bmi2"))
+        all.push_back(FilterPath::hashed64);
+    return all;
 }
 
 struct Outcome {
@@ -193,6 +198,47 @@ TEST(MotifscanFilter, PrefilterAtItsLimits) {
         }
         expectLiteralCounts(automaton, scan, patterns, messageFor(random, patterns, letters, 3000), random);
     }
+}
+
+// Sets of five bytes or more with many distinct four-byte endings take a
+// window of up to eight bytes: lengths straddle it, patterns share their last
+// four bytes and differ before, and the vector path's two loads reach seven
+// bytes back across blocks of one byte.
+TEST(MotifscanFilter, WideWindowsCountAsTheLiteralScan) {
+    std::mt19937 random(88);
+    std::string const alphabets[] = {"ABC", "ACGT", "ABCDEFGHIJKLMNOPQRSTUVWXYZ*"};
+    Automaton automaton;
+    AutomatonScan scan;
+    for (int trial = 0; trial < 24; ++trial) {
+        std::string const& alphabet = alphabets[trial % 3];
+        std::size_t const shortest = 5 + random() % 5;
+        std::vector<std::string> patterns;
+        while (patterns.size() < 40 + random() % 40) {
+            std::string pattern = randomWord(random, alphabet, shortest + random() % 6);
+            if (random() % 3 == 0 && !patterns.empty()) {
+                std::string const& other = patterns[random() % patterns.size()];
+                pattern += other.substr(other.size() - 4);
+            }
+            patterns.push_back(pattern);
+        }
+        std::string const message = messageFor(random, patterns, alphabet, 300 + random() % 1200);
+        SCOPED_TRACE(testing::Message() << "trial " << trial << ", message " << message);
+        EndFilter filter;
+        ASSERT_TRUE(compileEndFilter(filter, patterns, measurePatterns(patterns), 1.0));
+        EXPECT_EQ(filter.window, std::min<std::size_t>(measurePatterns(patterns).shortest, 8));
+        expectLiteralCounts(automaton, scan, patterns, message, random);
+        if (HasFailure()) break;
+    }
+
+    // The program's choice widens a set whose four-byte endings are many.
+    std::vector<std::string> patterns;
+    while (patterns.size() < 3 * wideAboveEndings)
+        patterns.push_back(randomWord(random, "ABCDEFGHIJKLMNOPQRSTUVWXYZ", 5 + random() % 5));
+    EndFilter filter;
+    ASSERT_TRUE(buildEndFilter(filter, patterns, measurePatterns(patterns), maxCandidateShare));
+    EXPECT_EQ(filter.window, 5u);
+    expectLiteralCounts(automaton, scan, patterns,
+                        messageFor(random, patterns, "ABCDEFGHIJKLMNOPQRSTUVWXYZ", 2000), random);
 }
 
 // The adversarial messages: every byte a candidate (even for the prefilter's
