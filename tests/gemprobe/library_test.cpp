@@ -60,7 +60,7 @@ Point scaled(Point a, long double s) { return {a.x * s, a.y * s, a.z * s}; }
 // and two caps, each listed in a random winding. Its vertices are rounded,
 // so its walls are not exactly planar and many boundary points are close
 // calls. n >= 62 makes a solid of the large kind.
-Walls prism(int n, long double radius, long double height, Point shift, std::mt19937_64& random) {
+Walls prism(int n, long double radius, long double height, Point const& shift, std::mt19937_64& random) {
     std::vector<Point> bottom, top;
     for (int k = 0; k < n; ++k) {
         long double const angle = 2 * std::numbers::pi_v<long double> * k / n + 0.1L;
