@@ -143,7 +143,9 @@ __attribute__((target("avx2"))) char const* skipToCandidateAvx2(char const* at, 
 // than 32 positions). GCC 12 warns of the undefined vectors its own
 // intrinsics start from.
 #pragma GCC diagnostic push
+#if !defined(__clang__)  // clang has no such warning, and warns of the name
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 template <bool wide>
 __attribute__((target("avx512f,avx512bw,bmi2"))) char const* skipToCandidateAvx512(
     char const* at, char const* end, std::uint32_t const* bitWords, unsigned window, unsigned hashShift) {
