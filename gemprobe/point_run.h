@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cells.h"
 #include "filter.h"
 #include "planes.h"
 
@@ -25,7 +26,8 @@ struct pointRun {
 // reader goes on from there. The block must be the input's, NUL-terminated
 // at blockEnd and padded after it; limit is at most blockEnd.
 pointRun scanPoints(char const* p, char const* limit, char const* blockEnd, std::size_t maxPoints,
-                    pointFilter const& filter, std::vector<plane> const& planes, char* verdicts);
+                    pointFilter const& filter, std::vector<plane> const& planes, cellGrid const& cells,
+                    char* verdicts);
 
 // The loop runs on one of three engines that give the same results: one for
 // any x86-64 processor, one for processors with AVX2 and one for processors

@@ -35,6 +35,11 @@ queryPath choosePath(solid const& diamond, int queryCount) {
                                                                       : queryPath::filtered;
 }
 
+// The cells cost about as much to build as judging ten thousand points of a
+// cube, and spare most of the plane tests of the points that the inner ball
+// does not decide.
+constexpr int queriesWorthCells = 20000;
+
 }  // namespace
 
 bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work) {
@@ -50,6 +55,11 @@ bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work) {
         return out.writeError == 0;
     }
     orientAndPrepareFilter(diamond, work.planes, work.filter, queryCount);
+    if (queryCount >= queriesWorthCells) {
+        work.cells = gridOf(work.planes, work.filter);
+    } else {
+        work.cells.resolution = 0;
+    }
     for (int i = 0; i < queryCount;) {
         // Runs of points straight from the block, their verdicts straight
         // into the output's; one point through the general reader wherever
@@ -58,7 +68,7 @@ bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work) {
         std::size_t const room = (out.capacity - out.used) / 4;
         pointRun const run =
             scanPoints(in.pos, in.end, in.end, std::min(room, static_cast<std::size_t>(queryCount - i)),
-                       work.filter, work.planes, out.buffer + out.used);
+                       work.filter, work.planes, work.cells, out.buffer + out.used);
         in.pos = run.stop;
         in.line += run.lines;
         out.used += 4 * run.points;

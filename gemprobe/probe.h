@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cells.h"
 #include "diamond.h"
 #include "filter.h"
 #include "planes.h"
@@ -29,6 +30,7 @@ struct queryWorkspace {
     solid diamond;
     std::vector<plane> planes;
     pointFilter filter;
+    cellGrid cells;  // only for sets of enough points to repay it
 };
 
 // Reads the query section and prints one verdict per point. A point is in the

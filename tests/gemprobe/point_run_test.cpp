@@ -101,6 +101,7 @@ struct Layout {
 struct Box {
     std::vector<plane> planes;
     pointFilter filter;
+    cellGrid cells;  // as a set of many points has them
     Box() {
         solid diamond;
         auto corner = [](int i) { return vec3{i & 1 ? 2.0L : 0, i & 2 ? 2.0L : 0, i & 4 ? 2.0L : 0}; };
@@ -110,11 +111,13 @@ struct Box {
         calculateOrientations(diamond);
         planes = planesOf(diamond);
         filter = filterOf(planes);
+        cells = gridOf(planes, filter);
     }
 };
 
 TEST(PointRun, EveryEngineMatchesTheOneNumberLoop) {
     Box const box;
+    ASSERT_GT(box.cells.resolution, 0);
     Layout layout{std::mt19937_64{11}, {}};
     for (int input = 0; input < 300; ++input) {
         layout.text.clear();
@@ -140,13 +143,16 @@ TEST(PointRun, EveryEngineMatchesTheOneNumberLoop) {
             std::string expectedVerdicts(4 * room, '?');
             pointRun const expected =
                 modelScan(start, limit, blockEnd, room, box.filter, box.planes, expectedVerdicts.data());
-            for (pointEngineKind const kind : everyPointEngineKind) {
+            for (int run = 0; run < 2 * static_cast<int>(std::size(everyPointEngineKind)); ++run) {
+                pointEngineKind const kind = everyPointEngineKind[run / 2];
                 if (!pointEngineRuns(kind)) continue;
                 usePointEngine(kind);
+                cellGrid const noCells;
                 std::string verdicts(4 * room, '?');
-                pointRun const actual =
-                    scanPoints(start, limit, blockEnd, room, box.filter, box.planes, verdicts.data());
-                std::string const where = "engine " + std::to_string(static_cast<int>(kind)) + ", input " +
+                pointRun const actual = scanPoints(start, limit, blockEnd, room, box.filter, box.planes,
+                                                   run % 2 == 0 ? noCells : box.cells, verdicts.data());
+                std::string const where = "engine " + std::to_string(static_cast<int>(kind)) +
+                                          (run % 2 == 0 ? "" : " with cells") + ", input " +
                                           std::to_string(input) + ", offset " + std::to_string(offset) +
                                           ":\n" + std::string(start, length);
                 ASSERT_EQ(actual.points, expected.points) << where;
