@@ -157,6 +157,7 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
             while (!isBlank(*stop)) ++stop;
             run.stop = stop;
             run.points += allowed;
+            run.ballMisses += misses;
         }
         if (atLimit) break;
         if (allowed == wanted || run.points >= maxPoints) continue;

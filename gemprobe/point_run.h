@@ -16,6 +16,7 @@ struct pointRun {
     char const* stop = nullptr;  // after the last point taken, before the blanks that follow it
     std::size_t points = 0;      // points judged
     long lines = 0;              // newlines between the start and stop
+    std::size_t ballMisses = 0;  // points the inner ball did not decide
 };
 
 // Reads whole points (x y z) from p on and writes each one's verdict, "TAK\n"

@@ -335,7 +335,7 @@ TEST(Differential, EverySpellingNearTheWallsMatchesTheReference) {
         "1\n6\n4 0 0 0 1 0 0 1 1 0 0 1 0\n4 0 0 1 1 0 1 1 1 1 0 1 1\n4 0 0 0 1 0 0 1 0 1 0 0 1\n"
         "4 0 1 0 1 1 0 1 1 1 0 1 1\n4 0 0 0 0 1 0 0 1 1 0 0 1\n4 1 0 0 1 1 0 1 1 1 1 0 1\n";
     for (int round = 0; round < 40; ++round) {
-        int const points = round == 0 ? 20000 : 600;  // the first has the cells
+        int const points = round == 0 ? 40000 : 600;  // the first builds the cells
         std::string input = cube + std::to_string(points) + "\n";
         for (int i = 0; i < 3 * points; ++i) {
             long double v = static_cast<long double>(rng() >> 11) * 0x1p-53L * 1.5L - 0.25L;
