@@ -133,6 +133,8 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
         // The extended values only for a point some plane is too close to
         // call for the doubles: most are decided without them.
         for (unsigned k = 0; k < open; ++k) {
+            // (open <= misses: the first k entries were written just above.)
+            // cppcheck-suppress uninitvar
             unsigned const taken = missed[k];
             double const* const rounded = values.rounded + 3 * taken;
             int side = filteredSide(filter, rounded[0], rounded[1], rounded[2]);
