@@ -21,7 +21,7 @@ bool isLetter(int c, char lower) { return c >= 0 && (c | 0x20) == lower; }
 
 // Fills the block in order with read(): up to `capacity` bytes, 0 at the
 // end or on a read error.
-std::size_t readInOrder(Input& in, char* block, std::size_t size) {
+std::size_t readInOrder(input& in, char* block, std::size_t size) {
     for (;;) {
         ssize_t const got = ::read(in.fd, block, size);
         if (got < 0 && errno == EINTR) continue;
@@ -31,14 +31,14 @@ std::size_t readInOrder(Input& in, char* block, std::size_t size) {
 }
 
 // Copies the next block of a memory source.
-std::size_t readFromMemory(Input& in, char* block, std::size_t size) {
+std::size_t readFromMemory(input& in, char* block, std::size_t size) {
     std::size_t const filled = std::min(size, in.memorySize - in.memoryOffset);
     std::memcpy(block, in.memory + in.memoryOffset, filled);
     in.memoryOffset += filled;
     return filled;
 }
 
-bool refill(Input& in) {
+bool refill(input& in) {
     if (in.atEnd) return false;
     if (in.flushBeforeRead != nullptr) flush(*in.flushBeforeRead);
     if (in.pos != in.buffer.get()) in.lastConsumed = in.pos[-1];
@@ -58,13 +58,13 @@ bool refill(Input& in) {
 }
 
 // The next byte, or -1 at the end of the input.
-inline int peek(Input& in) {
+inline int peek(input& in) {
     if (in.pos == in.end && !refill(in)) return -1;
     return static_cast<unsigned char>(*in.pos);
 }
 
 // Skips whitespace, counting lines; returns the first other byte (not consumed) or -1.
-int skipSpace(Input& in) {
+int skipSpace(input& in) {
     for (;;) {
         while (in.pos != in.end) {
             unsigned char const c = static_cast<unsigned char>(*in.pos);
@@ -98,8 +98,8 @@ constexpr long exponentSaturation = 1L << 50;
 
 }  // namespace
 
-Input inputFromFd(int fd, std::size_t capacity) {
-    Input in;
+input inputFromFd(int fd, std::size_t capacity) {
+    input in;
     in.fd = fd;
     in.capacity = capacity;
     // More bytes than a block: a NUL after the data stops every scan of
@@ -114,14 +114,14 @@ Input inputFromFd(int fd, std::size_t capacity) {
     return in;
 }
 
-Input inputFromMemory(std::string_view data, std::size_t capacity) {
-    Input in = inputFromFd(-1, capacity);
+input inputFromMemory(std::string_view data, std::size_t capacity) {
+    input in = inputFromFd(-1, capacity);
     in.memory = data.data();
     in.memorySize = data.size();
     return in;
 }
 
-std::string describeFound(Input& in, std::string const& consumed) {
+std::string describeFound(input& in, std::string const& consumed) {
     int c = peek(in);
     if (consumed.empty() && c < 0) return "end of input";  // failExpected reports a read error instead
     std::string word = consumed.substr(0, maxShownBytes + 1);
@@ -138,7 +138,7 @@ std::string describeFound(Input& in, std::string const& consumed) {
     return quoted(word, truncated);
 }
 
-bool failExpected(Input& in, char const* what, std::string const& found) {
+bool failExpected(input& in, char const* what, std::string const& found) {
     if (in.readError != 0) {
         in.error = std::string("read error: ") + std::strerror(in.readError);
         return false;
@@ -153,7 +153,7 @@ bool failExpected(Input& in, char const* what, std::string const& found) {
     return false;
 }
 
-bool readCount(Input& in, char const* what, int& value) {
+bool readCount(input& in, char const* what, int& value) {
     // The common case without building the token or a call per byte: blanks,
     // then up to nine digits (below 2^31), followed by whitespace, all inside
     // the block (the NUL at its end stops both scans).
@@ -201,7 +201,7 @@ bool readCount(Input& in, char const* what, int& value) {
     return true;
 }
 
-bool readNumberInGeneral(Input& in, char const* what, long double& value) {
+bool readNumberInGeneral(input& in, char const* what, long double& value) {
     int c = skipSpace(in);
     if (c >= 0) {
         if (char const* after = parseShortDecimal(in.pos, in.end, value)) {

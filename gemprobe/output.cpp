@@ -7,7 +7,7 @@
 
 namespace gemprobe {
 
-bool flush(Output& out) {
+bool flush(output& out) {
     if (out.writeError != 0) {
         out.used = 0;
         return false;
@@ -31,7 +31,7 @@ bool flush(Output& out) {
     return out.writeError == 0;
 }
 
-bool putBlock(Output& out, char const* bytes, std::size_t size) {
+bool putBlock(output& out, char const* bytes, std::size_t size) {
     while (size > 0) {
         if (out.used == out.capacity && !flush(out)) return false;
         std::size_t const part = std::min(size, out.capacity - out.used);

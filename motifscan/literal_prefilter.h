@@ -39,7 +39,7 @@ constexpr double targetFalseRate = 1.0 / 1024;
 // 0.10 against 0.11, 48 0.13 (handed over) against 0.11.
 constexpr std::size_t mostTeddyEndings = 32;
 
-struct Teddy {
+struct teddy {
     unsigned reach = 0;  // 0: not built
     // Per offset from the end: the 16-entry table twice, once per 128-bit lane.
     std::vector<std::array<std::uint8_t, 32>> low, high;
@@ -47,12 +47,13 @@ struct Teddy {
 
 // Builds the prefilter for the patterns (text, length; none empty). False
 // when their distinct endings are too many.
-bool buildTeddy(Teddy& teddy, std::vector<char const*> const& text, std::vector<std::uint32_t> const& length);
+bool buildTeddy(teddy& tables, std::vector<char const*> const& text,
+                std::vector<std::uint32_t> const& length);
 
 // The first 32-byte step from `at` with a byte that is a candidate end or
 // ends the message (any byte but "A".."Z" and "*"), and in `mask` a bit per
 // such byte; or, with an empty mask, where fewer than 32 bytes are left. The
 // teddy.reach - 1 bytes before `at` must be readable. AVX2 only.
-char const* nextTeddyStep(char const* at, char const* end, Teddy const& teddy, std::uint32_t& mask);
+char const* nextTeddyStep(char const* at, char const* end, teddy const& tables, std::uint32_t& mask);
 
 }  // namespace motifscan

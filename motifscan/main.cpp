@@ -16,7 +16,7 @@
 namespace motifscan {
 namespace {
 
-Output out;  // large block buffer, kept out of the stack
+output out;  // large block buffer, kept out of the stack
 
 constexpr char const* usage =
     "Usage: motifscan [OPTION]... < INPUT\n"
@@ -34,11 +34,11 @@ constexpr char const* usage =
 
 // What the command line asks for. The program reads only standard input, so
 // the arguments can ask for the help or the version, and for nothing else.
-enum class Request { run, help, version, usageError };
+enum class request { run, help, version, usageError };
 
 // --help wins over every other argument, then --version; "--" ends the
 // options. Anything else is refused before a byte of input is read.
-Request readCommandLine(int argc, char** argv) {
+request readCommandLine(int argc, char** argv) {
     bool help = false;
     bool version = false;
     bool optionsEnded = false;
@@ -57,19 +57,19 @@ Request readCommandLine(int argc, char** argv) {
             refusedIsOption = !optionsEnded && argument.size() > 1 && argument[0] == '-';
         }
     }
-    if (help) return Request::help;
-    if (version) return Request::version;
-    if (refused == nullptr) return Request::run;
+    if (help) return request::help;
+    if (version) return request::version;
+    if (refused == nullptr) return request::run;
     std::fprintf(
         stderr, refusedIsOption ? "motifscan: unrecognized option '%s'\n" : "motifscan: extra operand '%s'\n",
         refused);
     std::fputs("Try 'motifscan --help' for more information.\n", stderr);
-    return Request::usageError;
+    return request::usageError;
 }
 
 // Prints the help or the version; returns the exit status.
-int answer(Request request) {
-    std::fputs(request == Request::help ? usage : "motifscan " PROJECT_VERSION "\n", stdout);
+int answer(request asked) {
+    std::fputs(asked == request::help ? usage : "motifscan " PROJECT_VERSION "\n", stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "motifscan: write error: %s\n", std::strerror(errno));
         return 1;
@@ -80,11 +80,11 @@ int answer(Request request) {
 }  // namespace
 
 int run(int argc, char** argv) {
-    Request const request = readCommandLine(argc, argv);
-    if (request == Request::usageError) return 2;
-    if (request != Request::run) return answer(request);
+    request const asked = readCommandLine(argc, argv);
+    if (asked == request::usageError) return 2;
+    if (asked != request::run) return answer(asked);
 
-    Input in = inputFromFd(0);
+    input in = inputFromFd(0);
     in.flushBeforeRead = flush;
     in.flushTarget = &out;
     bool finished = false;
