@@ -5,6 +5,7 @@
 #include "filter.h"
 #include "input.h"
 #include "planes.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
