@@ -76,9 +76,12 @@ int skipSpace(input& in) {
     }
 }
 
-std::string quoted(std::string const& text, bool truncated) {
+constexpr std::size_t maxShownBytes = 32;
+
+std::string quoted(std::string_view word) {
+    bool const cut = word.size() > maxShownBytes;
     std::string result = "\"";
-    for (unsigned char c : text) {
+    for (unsigned char c : word.substr(0, maxShownBytes)) {
         if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\') {
             result.push_back(static_cast<char>(c));
         } else {
@@ -88,11 +91,9 @@ std::string quoted(std::string const& text, bool truncated) {
             result.push_back(hex[c & 15]);
         }
     }
-    if (truncated) result += "...";
+    if (cut) result += "...";
     return result + "\"";
 }
-
-constexpr std::size_t maxShownBytes = 32;
 
 constexpr long exponentSaturation = 1L << 50;
 
@@ -124,6 +125,7 @@ input inputFromMemory(std::string_view data, std::size_t capacity) {
 std::string describeFound(input& in, std::string const& consumed) {
     int c = peek(in);
     if (consumed.empty() && c < 0) return "end of input";  // failExpected reports a read error instead
+    // One byte more than is shown, so that quoted() knows to cut it short.
     std::string word = consumed.substr(0, maxShownBytes + 1);
     while (word.size() <= maxShownBytes && c >= 0 && !isSpace(c)) {
         word.push_back(static_cast<char>(c));
@@ -133,9 +135,7 @@ std::string describeFound(input& in, std::string const& consumed) {
     // Editors on some systems start a text file with this mark; it is worth
     // naming, since its quoted bytes would puzzle the user.
     if (word.starts_with("\xef\xbb\xbf")) return "a UTF-8 byte-order mark";
-    bool const truncated = word.size() > maxShownBytes;
-    if (truncated) word.resize(maxShownBytes);
-    return quoted(word, truncated);
+    return quoted(word);
 }
 
 bool failExpected(input& in, char const* what, std::string const& found) {
@@ -143,8 +143,8 @@ bool failExpected(input& in, char const* what, std::string const& found) {
         in.error = std::string("read error: ") + std::strerror(in.readError);
         return false;
     }
-    // At the end of input after a final newline, point at the last line, not
-    // at the empty line after it.
+    // At the end of an input whose last line has its newline, name that last
+    // line rather than the empty line after it.
     long line = in.line;
     bool const endsAfterNewline = in.atEnd && in.pos == in.end &&
                                   (in.pos != in.buffer.get() ? in.pos[-1] == '\n' : in.lastConsumed == '\n');
@@ -192,9 +192,7 @@ bool readCount(input& in, char const* what, int& value) {
     if (c >= 0 && !isSpace(c) && c != '+' && c != '-') return failExpected(in, what, describeFound(in, text));
     std::uint64_t const limit = negative ? 2147483648u : 2147483647u;
     if (magnitude > limit) {
-        bool const truncated = text.size() > maxShownBytes;
-        if (truncated) text.resize(maxShownBytes);
-        return failExpected(in, what, quoted(text, truncated) + " (out of range)");
+        return failExpected(in, what, quoted(text) + " (out of range)");
     }
     value = static_cast<int>(negative ? -static_cast<std::int64_t>(magnitude)
                                       : static_cast<std::int64_t>(magnitude));

@@ -22,6 +22,7 @@ bool flush(output& out) {
         ssize_t const written = ::write(out.fd, out.buffer + done, out.used - done);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) {
+            // A write of nothing would loop for ever; treat it as an I/O failure.
             out.writeError = written < 0 ? errno : EIO;
             break;
         }

@@ -5,8 +5,10 @@
 // pages before they are touched, so they fault in 2 MiB at a time. Where the
 // kernel does not offer huge pages the advice is ignored; nothing else
 // changes: memory still comes from malloc and goes back through free.
+// Linked into the program only, so the tests run on the plain allocator.
 
 #include <sys/mman.h>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <new>

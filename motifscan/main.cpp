@@ -13,10 +13,9 @@
 #include <string>
 #include <string_view>
 
-namespace motifscan {
 namespace {
 
-output out;  // large block buffer, kept out of the stack
+motifscan::output out;  // large block buffer, kept out of the stack
 
 constexpr char const* usage =
     "Usage: motifscan [OPTION]... < INPUT\n"
@@ -79,34 +78,30 @@ int answer(request asked) {
 
 }  // namespace
 
-int run(int argc, char** argv) {
+int main(int argc, char** argv) {
     request const asked = readCommandLine(argc, argv);
     if (asked == request::usageError) return 2;
     if (asked != request::run) return answer(asked);
 
-    input in = inputFromFd(0);
-    in.flushBeforeRead = flush;
-    in.flushTarget = &out;
-    bool finished = false;
+    // Every allocation, the input's block and the error message included,
+    // happens inside: out of memory anywhere keeps the answers counted so far.
     try {
-        finished = runMotifscan(in, out, stderr);
+        motifscan::input in = motifscan::inputFromFd(0);
+        in.flushBeforeRead = motifscan::flush;
+        in.flushTarget = &out;
+        bool const finished = motifscan::runMotifscan(in, out, stderr);
+        if (!flush(out)) {
+            std::fprintf(stderr, "motifscan: write error: %s\n", std::strerror(out.writeError));
+            return 1;
+        }
+        if (!finished) {
+            std::fprintf(stderr, "motifscan: %s\n", in.error.c_str());
+            return 1;
+        }
+        return 0;
     } catch (std::bad_alloc const&) {
         flush(out);
         std::fputs("motifscan: out of memory\n", stderr);
         return 1;
     }
-    flush(out);
-    if (out.writeError != 0) {
-        std::fprintf(stderr, "motifscan: write error: %s\n", std::strerror(out.writeError));
-        return 1;
-    }
-    if (!finished) {
-        std::fprintf(stderr, "motifscan: %s\n", in.error.c_str());
-        return 1;
-    }
-    return 0;
 }
-
-}  // namespace motifscan
-
-int main(int argc, char** argv) { return motifscan::run(argc, argv); }
