@@ -185,8 +185,8 @@ int podciagEndFilterBlocks(input& in, endFilter const& filter, filterScan& scan)
 
 // Inline, as podciagBitParallel is, so that the short calls of a task that
 // starts bit-parallel cost what that engine's cost (tasks of short messages
-// make a call every few bytes: out of line, the many small tasks of bench/
-// took a quarter more instructions). Only a call that runs past its first
+// make a call every few bytes: out of line, an input of many tasks of a few
+// bytes each took a quarter more instructions). Only a call that runs past its first
 // block, or a task past its first bitsFor bytes, needs the rest.
 inline int podciagEndFilter(input& in, endFilter const& filter, filterScan& scan) {
     if (filter.bitsFirst && scan.filter == &filter && scan.builds == filter.builds &&

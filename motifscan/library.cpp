@@ -67,7 +67,7 @@ constexpr std::size_t historySlack = 64;
 
 // Chunks shorter than this are stepped even when the tail is shorter: a run
 // of the engines costs a call or two of podciag, about 100 ns with the
-// filter, where the table steps a byte in a few. Not for sets the engines
+// filter on an AMD EPYC, where the table steps a byte in a few. Not for sets the engines
 // start with the compact automaton: they may be too large for a short
 // message to pay for the table (the engines build it only once the message
 // has run symbols / symbolsPerCompactByte bytes).
