@@ -18,13 +18,13 @@ namespace {
 
 // readPoint inline in the loops below: the reader's fast path keeps the
 // position in a register across a wall's vertices instead of a call per vertex.
-__attribute__((always_inline)) inline bool readPointInline(Input& in, char const* what, vec3& point) {
+__attribute__((always_inline)) inline bool readPointInline(input& in, char const* what, vec3& point) {
     return readNumber(in, what, point.x) && readNumber(in, what, point.y) && readNumber(in, what, point.z);
 }
 
 }  // namespace
 
-bool readPoint(Input& in, char const* what, vec3& point) { return readPointInline(in, what, point); }
+bool readPoint(input& in, char const* what, vec3& point) { return readPointInline(in, what, point); }
 
 namespace {
 
@@ -54,7 +54,7 @@ __attribute__((always_inline)) inline bool takeShortInteger(char const*& p, long
 }
 
 // Any other spelling, out of line: the short integers' loop stays small.
-__attribute__((noinline)) bool readOtherCoordinate(Input& in, long double& value) {
+__attribute__((noinline)) bool readOtherCoordinate(input& in, long double& value) {
     return readNumber(in, "a vertex coordinate", value);
 }
 
@@ -163,7 +163,7 @@ long newlinesIn(char const* from, char const* to) {
 // it. Newlines are counted then, over all the bytes taken since: they lie in
 // one block.
 struct smallSolidReader {
-    Input& in;
+    input& in;
     char const* p;
     char const* synced;  // in.line counts the newlines before here
     tokenWindow window{};
@@ -300,7 +300,7 @@ struct smallSolidReader {
 
 // The walls of a small solid, each wall's first three vertices also into
 // its nine integer corners (NaN first unless all nine are short integers).
-bool readSmallSolid(Input& in, solid& diamond, int wallCount) {
+bool readSmallSolid(input& in, solid& diamond, int wallCount) {
     smallSolidReader reader{in, in.pos, in.pos};
     for (int i = 0; i < wallCount; ++i) {
         int vertexCount = 0;
@@ -350,7 +350,7 @@ bool readSmallSolid(Input& in, solid& diamond, int wallCount) {
 
 }  // namespace
 
-bool readDiament(Input& in, solid& diamond) {
+bool readDiament(input& in, solid& diamond) {
     clearSolid(diamond);
     int wallCount = 0;
     if (!readCount(in, "the number of walls", wallCount)) return false;

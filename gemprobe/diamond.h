@@ -10,7 +10,7 @@
 
 namespace gemprobe {
 
-struct Input;
+struct input;
 
 // Solids of fewer walls are oriented and laid out wall by wall; the reader
 // keeps their integer corners.
@@ -72,7 +72,7 @@ inline vec3& appendVertex(solid& s, wall& w) {
 void addWall(solid& s, std::vector<vec3> const& vertices);
 
 // Reads three coordinates x y z.
-bool readPoint(Input& in, char const* what, vec3& point);
+bool readPoint(input& in, char const* what, vec3& point);
 
 // Replaces the contents of `diamond` (keeping its storage) with one diamond
 // section:
@@ -82,7 +82,7 @@ bool readPoint(Input& in, char const* what, vec3& point);
 // (the orientation of a wall is learnt from another wall). Memory grows only
 // with what is actually read, never with a count. On failure returns false
 // with the reason in the input's error.
-bool readDiament(Input& in, solid& diamond);
+bool readDiament(input& in, solid& diamond);
 
 // Gives every wall the det sign of the side where the solid lies: the first
 // vertex of the reference wall (the first wall, or the second for the first

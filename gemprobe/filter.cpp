@@ -539,12 +539,6 @@ void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFil
     filter.ball = expectedQueries >= queriesWorthABall ? ballOf(planes) : innerBall{0, 0, 0, 0};
 }
 
-pointFilter filterOf(std::vector<plane> const& planes) {
-    pointFilter filter;
-    prepareFilter(planes, filter, queriesWorthABall);
-    return filter;
-}
-
 namespace {
 
 // In two versions, the lanes' arithmetic in 256-bit registers where the

@@ -75,9 +75,6 @@ void prepareFilter(std::vector<plane> const& planes, pointFilter& filter, long e
 void orientAndPrepareFilter(solid& diamond, std::vector<plane>& planes, pointFilter& filter,
                             long expectedQueries);
 
-// The filter for many queries, the inner ball included.
-pointFilter filterOf(std::vector<plane> const& planes);
-
 // Zero, or a magnitude in [2^-200, 2^200), read off the stored bits (a plain
 // integer test, cheaper than x87 comparisons): bytes 0-7 hold the significand,
 // bits 0-14 of bytes 8-9 the biased exponent. Infinities and NaN (exponent

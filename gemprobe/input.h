@@ -11,7 +11,7 @@
 
 namespace gemprobe {
 
-struct Output;
+struct output;
 
 // Buffered standard input, read in large blocks. The readers below consume
 // exactly the characters that scanf's "%d" and "%Lf" would for well-formed
@@ -20,7 +20,7 @@ struct Output;
 // The source is either a file descriptor or a memory block; the memory form
 // copies at most `capacity` bytes per refill, so tests can make every token
 // straddle a refill by choosing a capacity of 1.
-struct Input {
+struct input {
     int fd = 0;  // read from here unless memory is set
     char const* memory = nullptr;
     std::size_t memorySize = 0;
@@ -36,7 +36,7 @@ struct Input {
     bool readBefore = false;            // the first block has been read
     long line = 1;                      // line of the next unread byte
     char lastConsumed = 0;              // last byte of the previous block
-    Output* flushBeforeRead = nullptr;  // answers go out before input may block
+    output* flushBeforeRead = nullptr;  // answers go out before input may block
 
     std::string token;  // text of the number being read
     std::string error;  // "line N: expected ..., found ..." once a read failed
@@ -49,11 +49,11 @@ constexpr std::size_t firstBlockSize = 1 << 16;
 // the NUL, and the point loop's 64 bytes of blanks from any position before it.
 constexpr std::size_t blockPadding = 64;
 
-Input inputFromFd(int fd, std::size_t capacity = defaultInputCapacity);
-// The memory must outlive the Input.
-Input inputFromMemory(std::string_view data, std::size_t capacity = defaultInputCapacity);
+input inputFromFd(int fd, std::size_t capacity = defaultInputCapacity);
+// The memory must outlive the input.
+input inputFromMemory(std::string_view data, std::size_t capacity = defaultInputCapacity);
 template <class Temporary>
-requires std::is_same_v<Temporary, std::string> Input
+requires std::is_same_v<Temporary, std::string> input
 inputFromMemory(Temporary&& dangling, std::size_t capacity = defaultInputCapacity)
 = delete;
 
@@ -63,7 +63,7 @@ inputFromMemory(Temporary&& dangling, std::size_t capacity = defaultInputCapacit
 
 // A decimal integer as "%d" reads it: optional sign, at least one digit. A value
 // outside the signed 32-bit range is an error rather than scanf's undefined result.
-bool readCount(Input& in, char const* what, int& value);
+bool readCount(input& in, char const* what, int& value);
 
 // A floating-point number as "%Lf" reads it, with the same value to the last
 // bit: decimal with optional point and exponent, hexadecimal ("0x1.8p3"),
@@ -71,16 +71,16 @@ bool readCount(Input& in, char const* what, int& value);
 // A sign or point without digits, an exponent or a hexadecimal prefix without
 // digits after it, and a broken "inf"/"nan" are errors, even where scanf
 // would accept a prefix.
-inline bool readNumber(Input& in, char const* what, long double& value);
-bool readNumberInGeneral(Input& in, char const* what, long double& value);
+inline bool readNumber(input& in, char const* what, long double& value);
+bool readNumberInGeneral(input& in, char const* what, long double& value);
 
 // Records "line N: expected <what>, found <detail>" in in.error and returns false.
-bool failExpected(Input& in, char const* what, std::string const& found);
+bool failExpected(input& in, char const* what, std::string const& found);
 
 // Describes the next item of the input for an error message: "end of input",
 // or the quoted word that starts at the current position (after `consumed`,
 // the part of it already read).
-std::string describeFound(Input& in, std::string const& consumed);
+std::string describeFound(input& in, std::string const& consumed);
 
 // Whitespace as scanf skips it: ' ' and '\t' to '\r' (a NUL is not).
 __attribute__((always_inline)) inline bool isBlank(char c) {
@@ -102,7 +102,7 @@ __attribute__((always_inline)) inline char const* skipBlanks(char const* p, long
 }
 
 // The common case inline: blanks and a short decimal within the current block.
-__attribute__((always_inline)) inline bool readNumber(Input& in, char const* what, long double& value) {
+__attribute__((always_inline)) inline bool readNumber(input& in, char const* what, long double& value) {
     char const* const p = skipBlanks(in.pos, in.line);
     if (p != in.end) {
         if (char const* after = parseShortDecimal(p, in.end, value)) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 #include <string_view>
 
 namespace {
@@ -23,7 +24,7 @@ void useExtendedPrecisionRoundToNearest() {
     __asm__ volatile("fldcw %0" : : "m"(control));
 }
 
-gemprobe::Output out;  // large block buffer, kept out of the stack
+gemprobe::output out;  // large block buffer, kept out of the stack
 
 constexpr char const* usage =
     "Usage: gemprobe [OPTION]... < INPUT\n"
@@ -41,11 +42,11 @@ constexpr char const* usage =
 
 // What the command line asks for. The program reads only standard input, so
 // the arguments can ask for the help or the version, and for nothing else.
-enum class Request { run, help, version, usageError };
+enum class request { run, help, version, usageError };
 
 // --help wins over every other argument, then --version; "--" ends the
 // options. Anything else is refused before a byte of input is read.
-Request readCommandLine(int argc, char** argv) {
+request readCommandLine(int argc, char** argv) {
     bool help = false;
     bool version = false;
     bool optionsEnded = false;
@@ -64,19 +65,19 @@ Request readCommandLine(int argc, char** argv) {
             refusedIsOption = !optionsEnded && argument.size() > 1 && argument[0] == '-';
         }
     }
-    if (help) return Request::help;
-    if (version) return Request::version;
-    if (refused == nullptr) return Request::run;
+    if (help) return request::help;
+    if (version) return request::version;
+    if (refused == nullptr) return request::run;
     std::fprintf(stderr,
                  refusedIsOption ? "gemprobe: unrecognized option '%s'\n" : "gemprobe: extra operand '%s'\n",
                  refused);
     std::fputs("Try 'gemprobe --help' for more information.\n", stderr);
-    return Request::usageError;
+    return request::usageError;
 }
 
 // Prints the help or the version; returns the exit status.
-int answer(Request request) {
-    std::fputs(request == Request::help ? usage : "gemprobe " PROJECT_VERSION "\n", stdout);
+int answer(request asked) {
+    std::fputs(asked == request::help ? usage : "gemprobe " PROJECT_VERSION "\n", stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "gemprobe: write error: %s\n", std::strerror(errno));
         return 1;
@@ -87,19 +88,18 @@ int answer(Request request) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Request const request = readCommandLine(argc, argv);
-    if (request == Request::usageError) return 2;
-    if (request != Request::run) return answer(request);
+    request const asked = readCommandLine(argc, argv);
+    if (asked == request::usageError) return 2;
+    if (asked != request::run) return answer(asked);
 
     useExtendedPrecisionRoundToNearest();
     // Every allocation, the input's block and the error message included,
     // happens inside: out of memory anywhere keeps the answers judged so far.
     try {
-        gemprobe::Input in = gemprobe::inputFromFd(0);
+        gemprobe::input in = gemprobe::inputFromFd(0);
         in.flushBeforeRead = &out;
         bool const finished = gemprobe::runGemprobe(in, out);
-        bool const written = flush(out);
-        if (!written || out.writeError != 0) {
+        if (!flush(out)) {
             std::fprintf(stderr, "gemprobe: write error: %s\n", std::strerror(out.writeError));
             return 1;
         }

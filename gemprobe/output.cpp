@@ -7,7 +7,7 @@
 
 namespace gemprobe {
 
-bool flush(Output& out) {
+bool flush(output& out) {
     if (out.writeError != 0) {
         out.used = 0;
         return false;
@@ -22,6 +22,7 @@ bool flush(Output& out) {
         ssize_t const written = ::write(out.fd, out.buffer + done, out.used - done);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) {
+            // A write of nothing would loop for ever; treat it as an I/O failure.
             out.writeError = written < 0 ? errno : EIO;
             break;
         }
@@ -31,7 +32,7 @@ bool flush(Output& out) {
     return out.writeError == 0;
 }
 
-bool putBlock(Output& out, char const* bytes, std::size_t size) {
+bool putBlock(output& out, char const* bytes, std::size_t size) {
     while (size > 0) {
         if (out.used == out.capacity && !flush(out)) return false;
         std::size_t const part = std::min(size, out.capacity - out.used);

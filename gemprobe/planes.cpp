@@ -11,12 +11,6 @@ void preparePlanes(solid const& diamond, std::vector<plane>& planes) {
     }
 }
 
-std::vector<plane> planesOf(solid const& diamond) {
-    std::vector<plane> planes;
-    preparePlanes(diamond, planes);
-    return planes;
-}
-
 bool containsExact(std::vector<plane> const& planes, vec3 const& q) {
     for (plane const& p : planes) {
         if (sideOf(p, q) * p.orientation < 0) return false;

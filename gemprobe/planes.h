@@ -22,8 +22,6 @@ inline vec3 edge2(plane const& p) { return p.vertices[2] - p.vertices[0]; }
 // walls of non-zero orientation, in order.
 void preparePlanes(solid const& diamond, std::vector<plane>& planes);
 
-std::vector<plane> planesOf(solid const& diamond);
-
 // The det sign of q against the plane.
 inline int sideOf(plane const& p, vec3 const& q) { return det(edge1(p), edge2(p), q - origin(p)); }
 

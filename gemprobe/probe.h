@@ -9,8 +9,8 @@
 
 namespace gemprobe {
 
-struct Input;
-struct Output;
+struct input;
+struct output;
 
 // Input of the whole program:
 //   T                    number of test sets (0 or less: none)
@@ -39,12 +39,12 @@ struct queryWorkspace {
 // known: a set without points needs no orientations, one point takes the
 // exact test, and more points the filter, which orients the walls as it is
 // built.
-bool checkPoints(Input& in, Output& out, solid& diamond, queryWorkspace& work);
+bool checkPoints(input& in, output& out, solid& diamond, queryWorkspace& work);
 
 // One whole test set: its diamond, then its queries, then the empty line.
-bool analizujZestaw(Input& in, Output& out, queryWorkspace& work);
+bool analizujZestaw(input& in, output& out, queryWorkspace& work);
 
 // Every set of the input. Reads nothing after the last announced set.
-bool runGemprobe(Input& in, Output& out);
+bool runGemprobe(input& in, output& out);
 
 }  // namespace gemprobe

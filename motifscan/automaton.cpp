@@ -4,86 +4,87 @@ namespace motifscan {
 
 namespace {
 
-Engine engineOf(ScanChoice choice) {
+engine engineOf(scanChoice choice) {
     switch (choice) {
-        case ScanChoice::bitParallel:
-            return Engine::bitParallel;
-        case ScanChoice::endFilter:
-            return Engine::endFilter;
-        case ScanChoice::wideBitParallel:
-            return Engine::wideBitParallel;
-        case ScanChoice::denseTable:
-        case ScanChoice::sparseTable:
-            return Engine::denseTable;
-        case ScanChoice::fastest:
-        case ScanChoice::compact:
+        case scanChoice::bitParallel:
+            return engine::bitParallel;
+        case scanChoice::endFilter:
+            return engine::endFilter;
+        case scanChoice::wideBitParallel:
+            return engine::wideBitParallel;
+        case scanChoice::denseTable:
+        case scanChoice::sparseTable:
+            return engine::denseTable;
+        case scanChoice::fastest:
+        case scanChoice::compact:
             break;
     }
-    return Engine::compact;
+    return engine::compact;
 }
 
-// Builds the engine asked for if it can take the patterns.
-bool tryEngine(Automaton& automaton, Engine engine, std::vector<std::string> const& patterns,
-               PatternSizes const& sizes, double maxShare) {
+// Builds the engine wanted if it can take the patterns.
+bool tryEngine(automaton& machine, engine wanted, std::vector<std::string> const& patterns,
+               patternSizes const& sizes, double maxShare) {
     std::size_t const symbols = sizes.symbols;
-    switch (engine) {
-        case Engine::bitParallel:
-            if (symbols > maxBitParallelSymbols || !layOutBits(automaton.bits, patterns)) return false;
+    switch (wanted) {
+        case engine::bitParallel:
+            if (symbols > maxBitParallelSymbols || !layOutBits(machine.bits, patterns)) return false;
             break;
-        case Engine::endFilter:
-            if (!buildEndFilter(automaton.filter, patterns, sizes, maxShare)) return false;
+        case engine::endFilter:
+            if (!buildEndFilter(machine.filter, patterns, sizes, maxShare)) return false;
             break;
-        case Engine::wideBitParallel:
-            if (symbols > maxWideSymbols || !layOutWideBits(automaton.wideBits, patterns)) return false;
+        case engine::wideBitParallel:
+            if (symbols > maxWideSymbols || !layOutWideBits(machine.wideBits, patterns)) return false;
             break;
-        case Engine::denseTable:
-            buildDenseTable(automaton.dense, patterns, symbols);
+        case engine::denseTable:
+            buildDenseTable(machine.dense, patterns, symbols);
             break;
-        case Engine::compact:
+        case engine::compact:
             // Hand over to the dense table where it may be built, unless the
             // tests asked for the compact automaton itself.
-            automaton.compactBudget = UINT64_MAX;
+            machine.compactBudget = UINT64_MAX;
             if (symbols <= maxDenseSymbols && maxShare < 1.0) {
-                automaton.compactBudget =
+                machine.compactBudget =
                     std::min<std::uint64_t>(symbols / symbolsPerCompactByte, maxCompactBytes);
             }
             break;
     }
-    automaton.engine = engine;
+    machine.startEngine = wanted;
     return true;
 }
 
 }  // namespace
 
-void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patterns, ScanChoice choice) {
-    PatternSizes const sizes = measurePatterns(patterns);
-    automaton.patterns = &patterns;
-    automaton.dense.denseBudget = choice == ScanChoice::sparseTable ? 0 : defaultDenseBudget;
-    automaton.symbols = sizes.symbols;
-    if (choice != ScanChoice::fastest) {
+void buildAutomaton(automaton& machine, std::vector<std::string> const& patterns, scanChoice choice) {
+    patternSizes const sizes = measurePatterns(patterns);
+    machine.patterns = &patterns;
+    machine.dense.denseBudget = choice == scanChoice::sparseTable ? 0 : defaultDenseBudget;
+    machine.symbols = sizes.symbols;
+    if (choice != scanChoice::fastest) {
         // The tests' choice: that engine wherever it can work at all.
-        if (tryEngine(automaton, engineOf(choice), patterns, sizes, 1.0)) return;
+        if (tryEngine(machine, engineOf(choice), patterns, sizes, 1.0)) return;
     }
-    for (Engine engine : {Engine::endFilter, Engine::bitParallel, Engine::wideBitParallel, Engine::compact}) {
-        if (tryEngine(automaton, engine, patterns, sizes, maxCandidateShare)) return;
+    for (engine candidate :
+         {engine::endFilter, engine::bitParallel, engine::wideBitParallel, engine::compact}) {
+        if (tryEngine(machine, candidate, patterns, sizes, maxCandidateShare)) return;
     }
 }
 
-void startCompactScan(AutomatonScan& scan, Automaton const& automaton) {
-    buildCompactAutomaton(scan.compact, *automaton.patterns);
-    scan.compact.budget = automaton.compactBudget;
+void startCompactScan(automatonScan& scan, automaton const& machine) {
+    buildCompactAutomaton(scan.compact, *machine.patterns);
+    scan.compact.budget = machine.compactBudget;
 }
 
-int podciagDenseAfterCompact(Input& in, Automaton const& automaton, AutomatonScan& scan) {
+int podciagDenseAfterCompact(input& in, automaton const& machine, automatonScan& scan) {
     // The handed-over state's text lies in a pattern, not in the automaton.
-    CompactState const handedOver = scan.compact.handedOver;
+    compactState const handedOver = scan.compact.handedOver;
     char const* const text = textOf(scan.compact, handedOver);
     // Long messages come with large sets too: what the compact automaton
     // learnt goes before the table is built.
-    scan.compact = CompactAutomaton();
-    scan.lateTable.denseBudget = automaton.dense.denseBudget;
-    buildDenseTable(scan.lateTable, *automaton.patterns, automaton.symbols);
-    scan.engine = Engine::denseTable;
+    scan.compact = compactAutomaton();
+    scan.lateTable.denseBudget = machine.dense.denseBudget;
+    buildDenseTable(scan.lateTable, *machine.patterns, machine.symbols);
+    scan.running = engine::denseTable;
     scan.table = &scan.lateTable;
     return podciagDenseTable(in, scan.lateTable, rowAfter(scan.lateTable, text, handedOver.depth));
 }

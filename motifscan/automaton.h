@@ -41,7 +41,7 @@ namespace motifscan {
 // message has run 4 KiB. Its scan measures the candidates as it goes: when
 // they cost more than the bytes passed have earned, it hands over, in the
 // middle of a call if need be, to a dense table of the same patterns, and
-// probes the filter again now and then (see FilterScan), so that a message
+// probes the filter again now and then (see filterScan), so that a message
 // where every byte is a candidate costs what the table costs.
 // Above 255 symbols (or where the filter refuses the set) a task starts with
 // the compact automaton, which costs next to nothing to set up, and builds
@@ -54,8 +54,8 @@ namespace motifscan {
 // the compact automaton has cost about what the build will. Above
 // maxDenseSymbols the compact automaton runs to the end. Both late tables,
 // the filter's and the compact automaton's, belong to the scan
-// (AutomatonScan), never to the compiled patterns.
-enum class Engine { bitParallel, endFilter, wideBitParallel, denseTable, compact };
+// (automatonScan), never to the compiled patterns.
+enum class engine { bitParallel, endFilter, wideBitParallel, denseTable, compact };
 
 // The most candidate ends, as a share of random message bytes, for which the
 // filter is chosen over the automata.
@@ -66,13 +66,13 @@ constexpr std::uint64_t maxCompactBytes = std::uint64_t{1} << 16;
 
 // A task's engines, compiled from its patterns by buildAutomaton and only
 // read afterwards, so that several scans may share one. Whatever a scan learns
-// as it goes lives in its own AutomatonScan.
-struct Automaton {
-    Engine engine = Engine::bitParallel;  // the engine a scan starts with
-    BitParallel bits;
-    EndFilter filter;
-    WideBitParallel wideBits;
-    DenseTable dense;                                    // when chosen at the build (the tests' choice)
+// as it goes lives in its own automatonScan.
+struct automaton {
+    engine startEngine = engine::bitParallel;
+    bitParallel bits;
+    endFilter filter;
+    wideBitParallel wideBits;
+    denseTable dense;                                    // when chosen at the build (the tests' choice)
     std::vector<std::string> const* patterns = nullptr;  // for the compact automaton and a late table
     std::size_t symbols = 0;                             // of the patterns that can complete
     // Message bytes the compact automaton scans before the dense table is
@@ -86,43 +86,43 @@ struct Automaton {
 // switched to. Nothing of the message's bytes is kept between podciag calls
 // besides what the filter needs to confirm across blocks, so a scan resumes
 // across blocks of any size. Kept across tasks to reuse memory.
-struct AutomatonScan {
-    Engine engine = Engine::bitParallel;
-    DenseTable const* table = nullptr;  // the dense engine's table: compiled or late
-    FilterScan filterScan;
-    CompactAutomaton compact;
-    DenseTable lateTable;  // built at the compact automaton's hand-over
+struct automatonScan {
+    engine running = engine::bitParallel;
+    denseTable const* table = nullptr;  // the dense engine's table: compiled or late
+    filterScan filterState;
+    compactAutomaton compact;
+    denseTable lateTable;  // built at the compact automaton's hand-over
 };
 
 // Sets up the compact automaton of a scan that starts with it.
-void startCompactScan(AutomatonScan& scan, Automaton const& automaton);
+void startCompactScan(automatonScan& scan, automaton const& machine);
 
 // Starts the scan of a new message with the automaton's patterns; the
 // automaton must not be rebuilt while the scan goes on. Inline, as podciag
 // is: tasks of a few bytes start a scan every few bytes.
-inline void startScan(AutomatonScan& scan, Automaton const& automaton) {
-    scan.engine = automaton.engine;
-    scan.table = &automaton.dense;
+inline void startScan(automatonScan& scan, automaton const& machine) {
+    scan.running = machine.startEngine;
+    scan.table = &machine.dense;
     // The filter's scan state follows its filter's builds by itself.
-    if (automaton.engine == Engine::compact) startCompactScan(scan, automaton);
+    if (machine.startEngine == engine::compact) startCompactScan(scan, machine);
 }
 
 // Builds the dense table in place of the compact automaton and goes on with
 // the scan the compact automaton handed over.
-int podciagDenseAfterCompact(Input& in, Automaton const& automaton, AutomatonScan& scan);
+int podciagDenseAfterCompact(input& in, automaton const& machine, automatonScan& scan);
 
 // Which engine a task gets: the fastest one that takes its patterns, or, for
 // the tests, the given one wherever it can take them (else the next bigger).
 // sparseTable is the dense table with a single dense row, the start state, so
 // that every other state takes the sparse path.
-enum class ScanChoice { fastest, bitParallel, endFilter, wideBitParallel, denseTable, compact, sparseTable };
+enum class scanChoice { fastest, bitParallel, endFilter, wideBitParallel, denseTable, compact, sparseTable };
 
 // Rebuilds the automaton for the patterns, reusing its memory. Patterns that
 // cannot complete are left out. The patterns must stay unchanged while the
 // automaton is used (the compact engine reads them in place); a scan of the
 // automaton must start (startScan) after each build.
-void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patterns,
-                    ScanChoice choice = ScanChoice::fastest);
+void buildAutomaton(automaton& machine, std::vector<std::string> const& patterns,
+                    scanChoice choice = scanChoice::fastest);
 
 // Reads message bytes from the input until an occurrence completes (returns 1)
 // or the message ends (returns 0); the byte that completes the occurrence, or
@@ -132,21 +132,21 @@ void buildAutomaton(Automaton& automaton, std::vector<std::string> const& patter
 //
 // Inline so that a task's loop over podciag compiles into one loop over the
 // message, with no call per occurrence.
-inline int podciag(Input& in, Automaton const& automaton, AutomatonScan& scan) {
-    switch (scan.engine) {
-        case Engine::bitParallel:
-            return podciagBitParallel(in, automaton.bits);
-        case Engine::endFilter:
-            return podciagEndFilter(in, automaton.filter, scan.filterScan);
-        case Engine::wideBitParallel:
-            return podciagWideBitParallel(in, automaton.wideBits);
-        case Engine::denseTable:
+inline int podciag(input& in, automaton const& machine, automatonScan& scan) {
+    switch (scan.running) {
+        case engine::bitParallel:
+            return podciagBitParallel(in, machine.bits);
+        case engine::endFilter:
+            return podciagEndFilter(in, machine.filter, scan.filterState);
+        case engine::wideBitParallel:
+            return podciagWideBitParallel(in, machine.wideBits);
+        case engine::denseTable:
             return podciagDenseTable(in, *scan.table);
-        case Engine::compact:
+        case engine::compact:
             break;
     }
     int const result = podciagCompact(in, scan.compact);
-    return result != compactBudgetSpent ? result : podciagDenseAfterCompact(in, automaton, scan);
+    return result != compactBudgetSpent ? result : podciagDenseAfterCompact(in, machine, scan);
 }
 
 }  // namespace motifscan

@@ -2,7 +2,7 @@
 
 namespace motifscan {
 
-bool layOutBits(BitParallel& engine, std::vector<std::string> const& patterns) {
+bool layOutBits(bitParallel& engine, std::vector<std::string> const& patterns) {
     // Only the letters the last task used hold pattern bits.
     for (std::uint32_t rest = engine.usedSymbols; rest != 0; rest &= rest - 1) {
         int const symbol = __builtin_ctz(rest);
@@ -40,12 +40,12 @@ bool layOutBits(BitParallel& engine, std::vector<std::string> const& patterns) {
 
 namespace {
 
-void setBit(WideBits& bits, unsigned bit) { bits.word[bit / 64] |= std::uint64_t{1} << (bit % 64); }
+void setBit(wideBits& bits, unsigned bit) { bits.word[bit / 64] |= std::uint64_t{1} << (bit % 64); }
 
 }  // namespace
 
-bool layOutWideBits(WideBitParallel& engine, std::vector<std::string> const& patterns) {
-    engine = WideBitParallel{};
+bool layOutWideBits(wideBitParallel& engine, std::vector<std::string> const& patterns) {
+    engine = wideBitParallel{};
     constexpr unsigned endBit = 64 * wideWords - 1;
     setBit(engine.startBits, endBit);
     setBit(engine.stopBits, endBit);

@@ -39,7 +39,7 @@ constexpr std::array<std::uint64_t, 256> emptyBitsOfByte = [] {
     return bits;
 }();
 
-struct BitParallel {
+struct bitParallel {
     std::uint64_t startBits = 0;
     std::uint64_t stopBits = 0;  // the patterns' last bits and messageEndBit
     std::array<std::uint64_t, 256> bitsOfByte = emptyBitsOfByte;
@@ -53,22 +53,22 @@ struct BitParallel {
 constexpr int wideWords = 4;
 constexpr std::size_t maxWideSymbols = 64 * wideWords - 1;
 
-struct WideBits {
+struct wideBits {
     std::uint64_t word[wideWords];
 };
 
-struct WideBitParallel {
-    WideBits startBits{};
-    WideBits stopBits{};
-    WideBits bitsOfClass[symbolClasses]{};
+struct wideBitParallel {
+    wideBits startBits{};
+    wideBits stopBits{};
+    wideBits bitsOfClass[symbolClasses]{};
 };
 
 // Lay the patterns that can complete end to end; false when they do not fit
 // (the engine's contents are then unspecified).
-bool layOutBits(BitParallel& engine, std::vector<std::string> const& patterns);
-bool layOutWideBits(WideBitParallel& engine, std::vector<std::string> const& patterns);
+bool layOutBits(bitParallel& engine, std::vector<std::string> const& patterns);
+bool layOutWideBits(wideBitParallel& engine, std::vector<std::string> const& patterns);
 
-inline int podciagBitParallel(Input& in, BitParallel const& engine) {
+inline int podciagBitParallel(input& in, bitParallel const& engine) {
     std::uint64_t const starts = engine.startBits;
     std::uint64_t const stops = engine.stopBits;
     std::uint64_t const* const bitsOfByte = engine.bitsOfByte.data();
@@ -91,14 +91,14 @@ inline int podciagBitParallel(Input& in, BitParallel const& engine) {
     }
 }
 
-inline int podciagWideBitParallel(Input& in, WideBitParallel const& engine) {
+inline int podciagWideBitParallel(input& in, wideBitParallel const& engine) {
     std::uint64_t a0 = 0, a1 = 0, a2 = 0, a3 = 0;
     for (;;) {
         char const* next = in.pos;
         char const* const end = in.end;
         while (next != end) {
             unsigned char const byte = static_cast<unsigned char>(*next++);
-            WideBits const& bits = engine.bitsOfClass[symbolClassOf[byte]];
+            wideBits const& bits = engine.bitsOfClass[symbolClassOf[byte]];
             std::uint64_t const b3 = ((a3 << 1) | (a2 >> 63) | engine.startBits.word[3]) & bits.word[3];
             std::uint64_t const b2 = ((a2 << 1) | (a1 >> 63) | engine.startBits.word[2]) & bits.word[2];
             std::uint64_t const b1 = ((a1 << 1) | (a0 >> 63) | engine.startBits.word[1]) & bits.word[1];

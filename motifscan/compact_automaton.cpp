@@ -7,12 +7,12 @@ namespace motifscan {
 
 namespace {
 
-CompactState withoutFlag(CompactState state) { return {state.node, state.depth & ~completesBit}; }
+compactState withoutFlag(compactState state) { return {state.node, state.depth & ~completesBit}; }
 
 // Finds where the node's chain ends: the first depth at which one of its
 // patterns ends (the node is then terminal) or two of them differ.
-void resolve(CompactAutomaton& compact, std::uint32_t id) {
-    CompactNode& node = compact.nodes[id];
+void resolve(compactAutomaton& compact, std::uint32_t id) {
+    compactNode& node = compact.nodes[id];
     node.resolved = true;
     std::uint32_t const* const order = compact.order.data();
     if (node.hi == node.lo) {  // no patterns at all: the start state alone
@@ -46,7 +46,7 @@ void resolve(CompactAutomaton& compact, std::uint32_t id) {
 
 // Makes the node's children: one pass of a radix sort of its range on the
 // symbol after its last state, one child per symbol present.
-void expand(CompactAutomaton& compact, std::uint32_t id) {
+void expand(compactAutomaton& compact, std::uint32_t id) {
     std::uint32_t const lo = compact.nodes[id].lo, hi = compact.nodes[id].hi;
     std::uint32_t const depth = compact.nodes[id].last;
     std::uint32_t* const order = compact.order.data();
@@ -70,22 +70,22 @@ void expand(CompactAutomaton& compact, std::uint32_t id) {
     for (int symbol = 0; symbol < messageSymbols; ++symbol) {
         if (start[symbol + 1] == start[symbol]) continue;
         mask |= std::uint32_t{1} << symbol;
-        CompactNode& child = compact.nodes.emplace_back();
+        compactNode& child = compact.nodes.emplace_back();
         child.lo = start[symbol];
         child.hi = start[symbol + 1];
         child.first = depth + 1;
         child.parent = id;
         child.text = compact.text[order[child.lo]];
     }
-    CompactNode& node = compact.nodes[id];
+    compactNode& node = compact.nodes[id];
     node.childMask = mask;
     node.firstChild = firstChild;
     node.expanded = true;
 }
 
 // The trie child of `state` on `byte`, if there is one.
-bool childOf(CompactAutomaton& compact, CompactState state, unsigned char byte, CompactState& child) {
-    CompactNode const& node = compact.nodes[state.node];
+bool childOf(compactAutomaton& compact, compactState state, unsigned char byte, compactState& child) {
+    compactNode const& node = compact.nodes[state.node];
     if (state.depth < node.last) {
         if (static_cast<unsigned char>(node.text[state.depth]) != byte) return false;
         child = {state.node, state.depth + 1};
@@ -103,14 +103,14 @@ bool childOf(CompactAutomaton& compact, CompactState state, unsigned char byte, 
     return true;
 }
 
-bool linkKnown(CompactAutomaton const& compact, CompactState state) {
-    CompactNode const& node = compact.nodes[state.node];
+bool linkKnown(compactAutomaton const& compact, compactState state) {
+    compactNode const& node = compact.nodes[state.node];
     return state.depth - node.first < node.suffix.size();
 }
 
 // With the completion flag.
-CompactState knownLink(CompactAutomaton const& compact, CompactState state) {
-    CompactNode const& node = compact.nodes[state.node];
+compactState knownLink(compactAutomaton const& compact, compactState state) {
+    compactNode const& node = compact.nodes[state.node];
     return node.suffix[state.depth - node.first];
 }
 
@@ -120,20 +120,20 @@ CompactState knownLink(CompactAutomaton const& compact, CompactState state) {
 // falling back along links. Returns false at the first link it needs that is
 // not known, in `missing`: always a shallower state than the one it was
 // computing, so the caller can settle that one first and try again.
-bool extendSuffixes(CompactAutomaton& compact, std::uint32_t id, std::uint32_t upTo, CompactState& missing) {
-    CompactNode& node = compact.nodes[id];  // nodes never move
+bool extendSuffixes(compactAutomaton& compact, std::uint32_t id, std::uint32_t upTo, compactState& missing) {
+    compactNode& node = compact.nodes[id];  // nodes never move
     if (node.suffix.empty()) node.suffix.reserve(node.last - node.first + 1);
     for (auto depth = static_cast<std::uint32_t>(node.first + node.suffix.size()); depth <= upTo; ++depth) {
-        CompactState link;  // the start state
+        compactState link;  // the start state
         if (depth > 1) {
-            CompactState const parent =
-                depth == node.first ? CompactState{node.parent, depth - 1} : CompactState{id, depth - 1};
+            compactState const parent =
+                depth == node.first ? compactState{node.parent, depth - 1} : compactState{id, depth - 1};
             if (!linkKnown(compact, parent)) {
                 missing = parent;
                 return false;
             }
             auto const byte = static_cast<unsigned char>(node.text[depth - 1]);
-            CompactState fallback = withoutFlag(knownLink(compact, parent));
+            compactState fallback = withoutFlag(knownLink(compact, parent));
             while (!childOf(compact, fallback, byte, link)) {
                 if (fallback.depth == 0) {
                     link = fallback;
@@ -145,7 +145,7 @@ bool extendSuffixes(CompactAutomaton& compact, std::uint32_t id, std::uint32_t u
                 }
                 fallback = withoutFlag(knownLink(compact, fallback));
             }
-            CompactNode const& linked = compact.nodes[link.node];
+            compactNode const& linked = compact.nodes[link.node];
             bool completes = linked.terminal && link.depth == linked.last;
             if (!completes && link.depth > 0) {
                 if (!linkKnown(compact, link)) {
@@ -164,14 +164,14 @@ bool extendSuffixes(CompactAutomaton& compact, std::uint32_t id, std::uint32_t u
 // Makes the suffix link of a state (depth 1 or more) known, and the links it
 // needs before it, with a stack of its own: the chain of links needed can be
 // as deep as the longest pattern.
-void ensureSuffix(CompactAutomaton& compact, CompactState state) {
+void ensureSuffix(compactAutomaton& compact, compactState state) {
     if (linkKnown(compact, state)) return;
-    std::vector<CompactState>& pending = compact.pending;
+    std::vector<compactState>& pending = compact.pending;
     pending.clear();
     pending.push_back(state);
     while (!pending.empty()) {
-        CompactState const top = pending.back();
-        CompactState missing;
+        compactState const top = pending.back();
+        compactState missing;
         if (linkKnown(compact, top) || extendSuffixes(compact, top.node, top.depth, missing)) {
             pending.pop_back();
         } else {
@@ -180,13 +180,13 @@ void ensureSuffix(CompactAutomaton& compact, CompactState state) {
     }
 }
 
-CompactState suffixLink(CompactAutomaton& compact, CompactState state) {
+compactState suffixLink(compactAutomaton& compact, compactState state) {
     ensureSuffix(compact, state);
     return withoutFlag(knownLink(compact, state));
 }
 
-bool reachingCompletes(CompactAutomaton& compact, CompactState state) {
-    CompactNode const& node = compact.nodes[state.node];
+bool reachingCompletes(compactAutomaton& compact, compactState state) {
+    compactNode const& node = compact.nodes[state.node];
     if (node.terminal && state.depth == node.last) return true;
     if (state.depth == 0) return false;
     ensureSuffix(compact, state);
@@ -195,9 +195,9 @@ bool reachingCompletes(CompactAutomaton& compact, CompactState state) {
 
 // The state reached from `state` on `byte`: its child, or its suffix link's,
 // and so on down to the start state.
-CompactState follow(CompactAutomaton& compact, CompactState state, unsigned char byte) {
+compactState follow(compactAutomaton& compact, compactState state, unsigned char byte) {
     for (;;) {
-        CompactState child;
+        compactState child;
         if (childOf(compact, state, byte, child)) return child;
         if (state.depth == 0) return state;
         state = suffixLink(compact, state);
@@ -206,7 +206,7 @@ CompactState follow(CompactAutomaton& compact, CompactState state, unsigned char
 
 }  // namespace
 
-void buildCompactAutomaton(CompactAutomaton& compact, std::vector<std::string> const& patterns) {
+void buildCompactAutomaton(compactAutomaton& compact, std::vector<std::string> const& patterns) {
     compact.budget = UINT64_MAX;
     compact.text.clear();
     compact.length.clear();
@@ -224,11 +224,11 @@ void buildCompactAutomaton(CompactAutomaton& compact, std::vector<std::string> c
     // Every node with children has at least two, so the nodes never outgrow
     // this and are never moved.
     compact.nodes.reserve(2 * compact.order.size() + 1);
-    CompactNode& root = compact.nodes.emplace_back();
+    compactNode& root = compact.nodes.emplace_back();
     root.hi = static_cast<std::uint32_t>(compact.order.size());
     root.text = compact.order.empty() ? "" : compact.text[0];
     resolve(compact, 0);
-    compact.single = SinglePattern();
+    compact.single = singlePattern();
     if (root.terminal) {
         compact.single.text = root.text;
         compact.single.length = root.last;
@@ -239,7 +239,7 @@ void buildCompactAutomaton(CompactAutomaton& compact, std::vector<std::string> c
     }
 }
 
-void extendFailure(SinglePattern& single, std::uint32_t depth) {
+void extendFailure(singlePattern& single, std::uint32_t depth) {
     char const* const text = single.text;
     std::vector<std::uint32_t>& failure = single.failure;
     for (auto k = static_cast<std::uint32_t>(failure.size()); k <= depth; ++k) {
@@ -251,9 +251,9 @@ void extendFailure(SinglePattern& single, std::uint32_t depth) {
     }
 }
 
-CompactState stepCompact(CompactAutomaton& compact, CompactState state, unsigned char byte, bool& completes) {
-    CompactNode const& node = compact.nodes[state.node];
-    CompactState next;
+compactState stepCompact(compactAutomaton& compact, compactState state, unsigned char byte, bool& completes) {
+    compactNode const& node = compact.nodes[state.node];
+    compactState next;
     if (state.depth < node.last && static_cast<unsigned char>(node.text[state.depth]) == byte) {
         next = {state.node, state.depth + 1};
     } else {

@@ -40,12 +40,12 @@ namespace motifscan {
 // node entered or made (fewer than 2 per pattern), 8 bytes per state whose
 // suffix link was needed, besides the patterns themselves.
 
-struct CompactState {
+struct compactState {
     std::uint32_t node = 0;
     std::uint32_t depth = 0;
 };
 
-struct CompactNode {
+struct compactNode {
     std::uint32_t lo = 0, hi = 0;  // its patterns: order[lo..hi)
     std::uint32_t first = 0;       // depth of its first state
     std::uint32_t last = 0;        // depth of its last state, once resolved
@@ -58,7 +58,7 @@ struct CompactNode {
     char const* text = nullptr;  // one of its patterns: the symbols of its states
     // Per state from `first` on, in depth order: its suffix link, with the top
     // bit of the depth set when reaching the state completes an occurrence.
-    std::vector<CompactState> suffix;
+    std::vector<compactState> suffix;
 };
 
 constexpr std::uint32_t completesBit = 0x80000000u;
@@ -68,39 +68,39 @@ constexpr std::uint32_t completesBit = 0x80000000u;
 // automaton is a single chain and its suffix links are the pattern's failure
 // function: the scan then runs a lean Knuth-Morris-Pratt loop with 4 bytes
 // per state, the failure function computed as deep as the message has gone.
-struct SinglePattern {
+struct singlePattern {
     char const* text = nullptr;
     std::uint32_t length = 0;            // 0: not this case
     std::vector<std::uint32_t> failure;  // failure[k]: the state after a mismatch at depth k
 };
 
-struct CompactAutomaton {
+struct compactAutomaton {
     // Message bytes this task may still scan before the caller would rather
     // build a faster engine; UINT64_MAX: never. Counts bytes, so it derives
     // from the input alone.
     std::uint64_t budget = UINT64_MAX;
-    CompactState handedOver;  // the state at which the scan stopped for that
-    SinglePattern single;
+    compactState handedOver;  // the state at which the scan stopped for that
+    singlePattern single;
     std::vector<char const*> text;  // per pattern index: its bytes
     std::vector<std::uint32_t> length;
     std::vector<std::uint32_t> order;
     std::vector<std::uint32_t> scratch;
-    std::vector<CompactNode> nodes;     // node 0 holds the start state at depth 0
-    std::vector<CompactState> pending;  // links waiting for shallower ones
+    std::vector<compactNode> nodes;     // node 0 holds the start state at depth 0
+    std::vector<compactState> pending;  // links waiting for shallower ones
 };
 
 // Sets up the start node over the patterns that can complete. The patterns
 // must stay unchanged while the automaton is used.
-void buildCompactAutomaton(CompactAutomaton& compact, std::vector<std::string> const& patterns);
+void buildCompactAutomaton(compactAutomaton& compact, std::vector<std::string> const& patterns);
 
 // One step of the scan: the state after `byte` (a message symbol) and whether
 // reaching it completes an occurrence.
-CompactState stepCompact(CompactAutomaton& compact, CompactState state, unsigned char byte, bool& completes);
+compactState stepCompact(compactAutomaton& compact, compactState state, unsigned char byte, bool& completes);
 
 // Extends the failure function to depth `depth`.
-void extendFailure(SinglePattern& single, std::uint32_t depth);
+void extendFailure(singlePattern& single, std::uint32_t depth);
 
-inline int podciagSinglePattern(Input& in, SinglePattern& single) {
+inline int podciagSinglePattern(input& in, singlePattern& single) {
     char const* const text = single.text;
     std::uint32_t depth = 0;
     for (;;) {
@@ -132,13 +132,13 @@ inline int podciagSinglePattern(Input& in, SinglePattern& single) {
 constexpr int compactBudgetSpent = 2;
 
 // The symbols of a state: the first `depth` bytes of one of its node's patterns.
-inline char const* textOf(CompactAutomaton const& compact, CompactState state) {
+inline char const* textOf(compactAutomaton const& compact, compactState state) {
     return compact.single.length != 0 ? compact.single.text : compact.nodes[state.node].text;
 }
 
-inline int podciagCompact(Input& in, CompactAutomaton& compact) {
+inline int podciagCompact(input& in, compactAutomaton& compact) {
     if (compact.single.length != 0) return podciagSinglePattern(in, compact.single);
-    CompactState state;
+    compactState state;
     for (;;) {
         char const* next = in.pos;
         char const* const end = in.end;

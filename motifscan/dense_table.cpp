@@ -11,7 +11,7 @@ namespace {
 // A column per message symbol that some pattern holds, in symbol order, then
 // one for the other message symbols (when there are any), then the end of the
 // message.
-void assignClasses(DenseTable& dense, std::vector<std::string> const& patterns) {
+void assignClasses(denseTable& dense, std::vector<std::string> const& patterns) {
     std::uint32_t used = 0;
     for (std::uint32_t const index : dense.order) {
         std::string const& pattern = patterns[index];
@@ -33,8 +33,8 @@ std::uint32_t edgeWord(std::uint32_t symbol, std::uint32_t target) {
     return symbol << edgeShift | (target == completesOccurrence ? edgeCompletes : target);
 }
 
-struct Builder {
-    DenseTable& dense;
+struct builder {
+    denseTable& dense;
     std::vector<std::string> const& patterns;
     std::uint32_t maxDenseRows = 1;
     std::uint32_t states = 0;
@@ -73,7 +73,7 @@ struct Builder {
 
     // Makes the children of the node at `depth` (its patterns differ or end
     // there, or it has just one) and writes its row or its sparse words.
-    void expand(DenseTable::Pending const& node, std::uint32_t id, std::uint32_t depth) {
+    void expand(denseTable::pending const& node, std::uint32_t id, std::uint32_t depth) {
         bool const root = depth == 0;
         std::uint32_t edgeSymbols[symbolClasses];
         std::uint32_t edgeTargets[symbolClasses];
@@ -137,7 +137,7 @@ struct Builder {
 
 }  // namespace
 
-void buildDenseTable(DenseTable& dense, std::vector<std::string> const& patterns, std::size_t symbols) {
+void buildDenseTable(denseTable& dense, std::vector<std::string> const& patterns, std::size_t symbols) {
     dense.order.clear();
     for (std::size_t index = 0; index < patterns.size(); ++index) {
         // Depths and pattern indices are 32-bit.
@@ -150,31 +150,31 @@ void buildDenseTable(DenseTable& dense, std::vector<std::string> const& patterns
     dense.sparse.clear();
     dense.edges.clear();
 
-    Builder builder{dense, patterns};
+    builder levels{dense, patterns};
     std::size_t const rowBytes = std::size_t{dense.width} * sizeof(std::uint32_t);
     // Dense ids must fit below the sparse words' target bits too.
     std::size_t const budget = std::min(dense.denseBudget, std::size_t{1} << 28);
-    builder.maxDenseRows = static_cast<std::uint32_t>(std::max<std::size_t>(1, budget / rowBytes));
-    dense.denseEnd = builder.maxDenseRows * dense.width;
+    levels.maxDenseRows = static_cast<std::uint32_t>(std::max<std::size_t>(1, budget / rowBytes));
+    dense.denseEnd = levels.maxDenseRows * dense.width;
     // A trie has at most one state per pattern symbol besides the start, so
     // nothing is moved while it grows; memory not reached is never touched.
     std::size_t const states = symbols + 1;
-    dense.rows.reserve(std::min<std::size_t>(states, builder.maxDenseRows) * dense.width);
-    if (states > builder.maxDenseRows) dense.sparse.reserve(2 * (states - builder.maxDenseRows));
+    dense.rows.reserve(std::min<std::size_t>(states, levels.maxDenseRows) * dense.width);
+    if (states > levels.maxDenseRows) dense.sparse.reserve(2 * (states - levels.maxDenseRows));
 
     dense.level.clear();
     dense.level.push_back({0, static_cast<std::uint32_t>(dense.order.size()), 0});
-    std::uint32_t levelFirst = builder.states;
-    builder.newState();
+    std::uint32_t levelFirst = levels.states;
+    levels.newState();
     // Breadth first, a level at a time: every suffix link is shallower than
     // its state, so its row or words are final when the state needs them.
     for (std::uint32_t depth = 0; !dense.level.empty(); ++depth) {
         dense.nextLevel.clear();
-        std::uint32_t const nextFirst = builder.states;
+        std::uint32_t const nextFirst = levels.states;
         for (std::size_t k = 0; k < dense.level.size(); ++k) {
-            DenseTable::Pending const node = dense.level[k];
+            denseTable::pending const node = dense.level[k];
             if (node.hi > node.lo) {
-                builder.expand(node, builder.idOf(levelFirst + static_cast<std::uint32_t>(k)), depth);
+                levels.expand(node, levels.idOf(levelFirst + static_cast<std::uint32_t>(k)), depth);
             } else {  // the start state of a task with no patterns
                 std::fill_n(dense.rows.data(), dense.width, 0);
                 dense.rows[dense.width - 1] = endsMessage;
@@ -185,7 +185,7 @@ void buildDenseTable(DenseTable& dense, std::vector<std::string> const& patterns
     }
 }
 
-std::uint32_t rowAfter(DenseTable const& dense, char const* bytes, std::size_t length) {
+std::uint32_t rowAfter(denseTable const& dense, char const* bytes, std::size_t length) {
     std::uint32_t state = 0;
     for (std::size_t k = 0; k < length; ++k) {
         state = stepDense(dense, state, dense.classOf[static_cast<unsigned char>(bytes[k])]);

@@ -63,7 +63,7 @@ constexpr std::uint32_t edgeCompletes = edgeTargetMask;
 // patterns scanned in 0.42 s with 2 MiB of rows, in 0.8 s with 16 MiB.
 constexpr std::size_t defaultDenseBudget = std::size_t{2} << 20;
 
-struct DenseTable {
+struct denseTable {
     std::array<std::uint8_t, 256> classOf{};  // byte -> column
     std::uint32_t width = 0;                  // columns; the last is the message's end
     std::uint32_t denseEnd = 0;               // ids below are dense rows
@@ -76,11 +76,11 @@ struct DenseTable {
     // Scratch space of the build, kept to reuse its memory across tasks.
     std::vector<std::uint32_t> order;    // patterns that can complete, sorted as the trie needs
     std::vector<std::uint32_t> scratch;  // one pass of the radix sort
-    struct Pending {
+    struct pending {
         std::uint32_t lo, hi;  // its patterns: order[lo..hi)
         std::uint32_t link;    // its suffix link's id
     };
-    std::vector<Pending> level, nextLevel;  // ids follow on from the level's first
+    std::vector<pending> level, nextLevel;  // ids follow on from the level's first
 };
 
 // The largest pattern sets (in symbols) for which the other engines build the
@@ -91,7 +91,7 @@ constexpr std::size_t maxDenseSymbols = std::size_t{1} << 23;
 // Builds the table for the patterns that can complete, whose lengths add up
 // to `symbols`. Memory grows with the patterns; dense rows take at most
 // dense.denseBudget bytes (at least one row).
-void buildDenseTable(DenseTable& dense, std::vector<std::string> const& patterns, std::size_t symbols);
+void buildDenseTable(denseTable& dense, std::vector<std::string> const& patterns, std::size_t symbols);
 
 inline std::uint32_t edgeTarget(std::uint32_t edge) {
     std::uint32_t const target = edge & edgeTargetMask;
@@ -99,7 +99,7 @@ inline std::uint32_t edgeTarget(std::uint32_t edge) {
 }
 
 // The state after `state` on a byte of class `symbol`: a state id or a marker.
-inline std::uint32_t stepDense(DenseTable const& dense, std::uint32_t state, std::uint32_t symbol) {
+inline std::uint32_t stepDense(denseTable const& dense, std::uint32_t state, std::uint32_t symbol) {
     for (;;) {
         if (state < dense.denseEnd) return dense.rows[state + symbol];
         std::uint32_t const* const words = dense.sparse.data() + (state - dense.denseEnd);
@@ -118,12 +118,12 @@ inline std::uint32_t stepDense(DenseTable const& dense, std::uint32_t state, std
 
 // The state reached from the start on `length` pattern bytes, none of which
 // completes an occurrence: a row offset or a sparse state's id.
-std::uint32_t rowAfter(DenseTable const& dense, char const* bytes, std::size_t length);
+std::uint32_t rowAfter(denseTable const& dense, char const* bytes, std::size_t length);
 
 // Scans the bytes [next, end) on from `state`; stops after a byte that leads
 // to a marker, which is then left in `state`. Returns where it stopped. Any
 // split of a message into blocks gives the same states.
-inline char const* scanDense(DenseTable const& dense, std::uint32_t& state, char const* next,
+inline char const* scanDense(denseTable const& dense, std::uint32_t& state, char const* next,
                              char const* const end) {
     std::uint32_t const* const rows = dense.rows.data();
     std::uint8_t const* const classOf = dense.classOf.data();
@@ -148,7 +148,7 @@ inline char const* scanDense(DenseTable const& dense, std::uint32_t& state, char
 }
 
 // From the start state, or from `state` when a scan is taken over midway.
-inline int podciagDenseTable(Input& in, DenseTable const& dense, std::uint32_t state = 0) {
+inline int podciagDenseTable(input& in, denseTable const& dense, std::uint32_t state = 0) {
     for (;;) {
         in.pos = scanDense(dense, state, in.pos, in.end);
         if (state == completesOccurrence) return 1;

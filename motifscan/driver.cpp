@@ -12,15 +12,15 @@ namespace {
 
 constexpr char const* patternCountName = "the number of patterns";
 
-bool readTaskCount(Input& in, int& taskCount) {
+bool readTaskCount(input& in, int& taskCount) {
     constexpr char const* what = "the number of tasks";
     switch (readCount(in, taskCount)) {
-        case CountStatus::read:
+        case countStatus::read:
             return true;
-        case CountStatus::outOfRange:
+        case countStatus::outOfRange:
             return failExpected(in, what, quoted(in.token) + " (out of range)");
-        case CountStatus::notANumber:
-        case CountStatus::endOfInput:
+        case countStatus::notANumber:
+        case countStatus::endOfInput:
             break;
     }
     std::string found = describeFound(in, in.token);
@@ -30,18 +30,18 @@ bool readTaskCount(Input& in, int& taskCount) {
 }
 
 // Leaves m at 0 when the count is not a number, with the offending byte unread.
-bool readPatternCount(Input& in, int& m) {
+bool readPatternCount(input& in, int& m) {
     switch (readCount(in, m)) {
-        case CountStatus::read:
+        case countStatus::read:
             if (m < 0) return failExpected(in, patternCountName, quoted(in.token) + " (negative)");
             skipWhitespace(in);
             return true;
-        case CountStatus::notANumber:
+        case countStatus::notANumber:
             m = 0;
             return true;
-        case CountStatus::outOfRange:
+        case countStatus::outOfRange:
             return failExpected(in, patternCountName, quoted(in.token) + " (out of range)");
-        case CountStatus::endOfInput:
+        case countStatus::endOfInput:
             break;
     }
     return failExpected(in, patternCountName, describeFound(in, in.token));
@@ -51,8 +51,8 @@ bool readPatternCount(Input& in, int& m) {
 // pattern holding one never completes and the count comes out silently low.
 // The pattern stays as it is (the counting rule wants it); the first pattern
 // of each kind in the run is pointed out. Pattern k is on line firstLine + k.
-void warnAboutPatterns(TaskState& task, long firstLine) {
-    PatternWarnings& warnings = task.warnings;
+void warnAboutPatterns(taskState& task, long firstLine) {
+    patternWarnings& warnings = task.warnings;
     if (warnings.to == nullptr) return;
     for (std::size_t k = 0; k < task.wzorce.size(); ++k) {
         if (warnings.carriageReturnGiven && warnings.otherByteGiven) return;
@@ -81,7 +81,7 @@ void warnAboutPatterns(TaskState& task, long firstLine) {
 
 }  // namespace
 
-std::optional<std::int64_t> zadanie(Input& in, TaskState& task) {
+std::optional<std::int64_t> zadanie(input& in, taskState& task) {
     task.m = 0;
     task.wzorce.clear();
     if (!readPatternCount(in, task.m)) return std::nullopt;
@@ -97,17 +97,17 @@ std::optional<std::int64_t> zadanie(Input& in, TaskState& task) {
         }
     }
     warnAboutPatterns(task, firstPatternLine);
-    buildAutomaton(task.automaton, task.wzorce, task.engine);
-    startScan(task.scan, task.automaton);
+    buildAutomaton(task.machine, task.wzorce, task.engine);
+    startScan(task.scan, task.machine);
     std::int64_t count = 0;
-    while (podciag(in, task.automaton, task.scan) == 1) ++count;
+    while (podciag(in, task.machine, task.scan) == 1) ++count;
     return count;
 }
 
-bool runMotifscan(Input& in, Output& out, std::FILE* warningsTo, ScanChoice engine) {
+bool runMotifscan(input& in, output& out, std::FILE* warningsTo, scanChoice engine) {
     int taskCount = 0;
     if (!readTaskCount(in, taskCount)) return false;
-    TaskState task;
+    taskState task;
     task.warnings.to = warningsTo;
     task.engine = engine;
     for (int k = 0; k < taskCount; ++k) {

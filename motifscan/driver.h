@@ -10,8 +10,8 @@
 
 namespace motifscan {
 
-struct Input;
-struct Output;
+struct input;
+struct output;
 
 // Input of the whole program, one stream read in this order:
 //   T                 number of tasks, read like scanf("%d") (0 or less: none)
@@ -33,7 +33,7 @@ struct Output;
 // Warnings about patterns that can never complete: one holding a carriage
 // return (input with DOS line endings), one holding any other byte that no
 // message holds. Each kind is given once per run, on `to`.
-struct PatternWarnings {
+struct patternWarnings {
     std::FILE* to = nullptr;  // nullptr: none are given
     bool carriageReturnGiven = false;
     bool otherByteGiven = false;
@@ -41,26 +41,26 @@ struct PatternWarnings {
 
 // The state of the current task. Reset at the start of every task, so nothing
 // of one task's patterns reaches the next; kept across tasks to reuse memory.
-struct TaskState {
+struct taskState {
     int m = 0;                                // number of patterns
     std::vector<std::string> wzorce;          // the patterns, in input order
-    Automaton automaton;                      // built from wzorce once they are read
-    AutomatonScan scan;                       // of the task's message
-    ScanChoice engine = ScanChoice::fastest;  // the tests run every engine
-    PatternWarnings warnings;                 // not reset: they belong to the whole run
+    automaton machine;                        // built from wzorce once they are read
+    automatonScan scan;                       // of the task's message
+    scanChoice engine = scanChoice::fastest;  // the tests run every engine
+    patternWarnings warnings;                 // not reset: they belong to the whole run
 };
 
 // One task: its pattern count, its patterns and its message. Returns the
 // count, or nothing when the task cannot be read (in.error says why): the
 // pattern count is negative or out of range, or the input ends before the
 // pattern count or one of the pattern lines.
-std::optional<std::int64_t> zadanie(Input& in, TaskState& task);
+std::optional<std::int64_t> zadanie(input& in, taskState& task);
 
 // The whole program. Returns false when it cannot go on: the input's error
 // says why, or the output's writeError is set. Reads nothing after the last
 // announced task. Warnings about patterns go to `warningsTo` unless it is null;
 // they change neither the counts nor the result.
-bool runMotifscan(Input& in, Output& out, std::FILE* warningsTo = nullptr,
-                  ScanChoice engine = ScanChoice::fastest);
+bool runMotifscan(input& in, output& out, std::FILE* warningsTo = nullptr,
+                  scanChoice engine = scanChoice::fastest);
 
 }  // namespace motifscan

@@ -52,18 +52,18 @@ std::uint32_t mixOf(std::uint64_t suffix, unsigned window) {
 // one more multiplication and no more loads; with 550,000 suffixes of 8
 // random letters in 2 MB of bitmap, 0.75% of random windows are candidates,
 // against 3.2% with one bit (whose candidates would spend the credit a
-// scan earns: see FilterTuning).
-struct CandidateBits {
+// scan earns: see filterTuning).
+struct candidateBits {
     std::uint32_t first;   // bit index in the bitmap
     std::uint32_t second;  // bit index in the bitmap, in the first one's 32-bit word
 };
 
-CandidateBits candidateBitsOf(std::uint32_t mix, unsigned hashShift) {
+candidateBits candidateBitsOf(std::uint32_t mix, unsigned hashShift) {
     std::uint32_t const first = mix >> hashShift;
     return {first, (first & ~31u) | ((mix * secondBitMultiplier) >> 27)};
 }
 
-bool isCandidate(std::uint64_t const* bitmap, CandidateBits const bits) {
+bool isCandidate(std::uint64_t const* bitmap, candidateBits const bits) {
     return (bitmap[bits.first >> 6] >> (bits.first & 63) & bitmap[bits.second >> 6] >> (bits.second & 63) &
             1) != 0;
 }
@@ -194,7 +194,7 @@ bool processorHasAvx512() {
     return has;
 }
 
-FilterPath hashedPath() { return processorHasAvx512() ? FilterPath::hashed64 : FilterPath::hashed; }
+filterPath hashedPath() { return processorHasAvx512() ? filterPath::hashed64 : filterPath::hashed; }
 
 // The same for a few distinct suffixes: the windows are compared with each
 // of them, which is cheaper than hashing and gathering.
@@ -228,7 +228,7 @@ bool processorHasAvx2() {
 
 // The bytes of the current call as one sequence: the history kept from earlier
 // blocks, then the block from `first` on. Offsets are relative to `first`.
-struct CallBytes {
+struct callBytes {
     std::string const& history;
     char const* first;
 
@@ -251,7 +251,7 @@ struct CallBytes {
 };
 
 // Whether the chain from `first` holds a pattern equal to `pattern`.
-bool chainHolds(EndFilter const& filter, std::uint32_t first, std::uint32_t pattern) {
+bool chainHolds(endFilter const& filter, std::uint32_t first, std::uint32_t pattern) {
     std::uint32_t const length = filter.length[pattern];
     for (std::uint32_t other = first; other != UINT32_MAX; other = filter.nextPattern[other]) {
         if (filter.length[other] == length &&
@@ -263,7 +263,7 @@ bool chainHolds(EndFilter const& filter, std::uint32_t first, std::uint32_t patt
 
 }  // namespace
 
-bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
+bool buildEndFilter(endFilter& filter, std::vector<std::string> const& patterns, patternSizes const& sizes,
                     double maxShare) {
     if (sizes.longest > maxFilterPatternLength || sizes.symbols > maxDenseSymbols) return false;
     ++filter.builds;
@@ -285,14 +285,14 @@ namespace {
 // The slots and chains for the patterns' last `window` bytes. Returns the
 // number of distinct suffixes, or 0 when the patterns of one suffix would
 // compare more than maxFilterPatternLength bytes.
-std::size_t layOutSuffixes(EndFilter& filter, unsigned window) {
+std::size_t layOutSuffixes(endFilter& filter, unsigned window) {
     auto const count = static_cast<std::uint32_t>(filter.text.size());
     filter.window = window;
     // At most three quarters full: with 550,000 patterns, at most half
     // full took 32 MB of slots, a third of the memory allowed.
     std::size_t slots = 16;
     while (3 * slots < 4 * std::size_t{count}) slots *= 2;
-    filter.slots.assign(slots, SuffixSlot{});
+    filter.slots.assign(slots, suffixSlot{});
     filter.nextPattern.assign(count, UINT32_MAX);
     std::size_t distinct = 0;
     // The slots of large sets miss the cache: each is fetched some patterns
@@ -310,7 +310,7 @@ std::size_t layOutSuffixes(EndFilter& filter, unsigned window) {
         while (filter.slots[slot].firstPattern != UINT32_MAX && filter.slots[slot].suffix != suffix) {
             slot = (slot + 1) & (slots - 1);
         }
-        SuffixSlot& entry = filter.slots[slot];
+        suffixSlot& entry = filter.slots[slot];
         if (entry.firstPattern == UINT32_MAX) ++distinct;
         // A copy of a pattern already chained would be compared again at every
         // candidate for nothing (4,096 copies of one made each byte a 4,096-way
@@ -335,7 +335,7 @@ double possibleWindows(double symbols, unsigned window) {
 
 }  // namespace
 
-bool compileEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
+bool compileEndFilter(endFilter& filter, std::vector<std::string> const& patterns, patternSizes const& sizes,
                       double maxShare) {
     std::size_t const count = sizes.count;
     filter.patterns = &patterns;
@@ -397,17 +397,17 @@ bool compileEndFilter(EndFilter& filter, std::vector<std::string> const& pattern
 
     filter.suffixes.clear();
     if (distinct <= maxComparedSuffixes && filter.window <= 4) {
-        for (SuffixSlot const& entry : filter.slots) {
+        for (suffixSlot const& entry : filter.slots) {
             if (entry.firstPattern != UINT32_MAX)
                 filter.suffixes.push_back(static_cast<std::uint32_t>(entry.suffix));
         }
     }
-    filter.pathBeforeTeddy = !processorHasAvx2()        ? FilterPath::scalar
-                             : !filter.suffixes.empty() ? FilterPath::compared
+    filter.pathBeforeTeddy = !processorHasAvx2()        ? filterPath::scalar
+                             : !filter.suffixes.empty() ? filterPath::compared
                                                         : hashedPath();
     // Distinct endings are at most the patterns.
-    bool const teddy = filter.pathBeforeTeddy != FilterPath::scalar && count <= mostTeddyEndings;
-    filter.path = teddy ? FilterPath::teddy : filter.pathBeforeTeddy;
+    bool const teddy = filter.pathBeforeTeddy != filterPath::scalar && count <= mostTeddyEndings;
+    filter.path = teddy ? filterPath::teddy : filter.pathBeforeTeddy;
     // About 512 bits per suffix, so that hash collisions add a fraction of a
     // percent to the candidates (with 1,000 patterns, 64 bits per suffix made
     // 1.5% of all bytes candidates and cost a third of the scan).
@@ -415,9 +415,9 @@ bool compileEndFilter(EndFilter& filter, std::vector<std::string> const& pattern
     while (bits < mostCandidateBits && (std::size_t{1} << bits) < 512 * distinct) ++bits;
     filter.hashShift = 32 - bits;
     filter.candidateBits.assign((std::size_t{1} << bits) / 64, 0);
-    for (SuffixSlot const& entry : filter.slots) {
+    for (suffixSlot const& entry : filter.slots) {
         if (entry.firstPattern == UINT32_MAX) continue;
-        CandidateBits const set = candidateBitsOf(mixOf(entry.suffix, filter.window), filter.hashShift);
+        candidateBits const set = candidateBitsOf(mixOf(entry.suffix, filter.window), filter.hashShift);
         filter.candidateBits[set.first >> 6] |= std::uint64_t{1} << (set.first & 63);
         filter.candidateBits[set.second >> 6] |= std::uint64_t{1} << (set.second & 63);
     }
@@ -437,13 +437,13 @@ constexpr std::int64_t patternCost = 4;
 // Whether some pattern ends at the byte at `offset` (relative to the block's
 // first byte of the call) and starts no earlier than the call's first byte,
 // `seen` bytes back. Adds its cost to `work`.
-bool confirm(EndFilter const& filter, CallBytes const& bytes, std::ptrdiff_t offset, std::uint64_t suffix,
+bool confirm(endFilter const& filter, callBytes const& bytes, std::ptrdiff_t offset, std::uint64_t suffix,
              std::uint64_t seen, std::int64_t& work) {
     std::size_t const slots = filter.slots.size();
     unsigned slot = slotOf(suffix, slots);
     work += candidateCost;
     for (;; slot = (slot + 1) & (slots - 1)) {
-        SuffixSlot const& entry = filter.slots[slot];
+        suffixSlot const& entry = filter.slots[slot];
         if (entry.firstPattern == UINT32_MAX) return false;
         if (entry.suffix == suffix) break;
     }
@@ -458,14 +458,14 @@ bool confirm(EndFilter const& filter, CallBytes const& bytes, std::ptrdiff_t off
     return false;
 }
 
-using Outcome = ScanOutcome;
+using outcome = scanOutcome;
 
 bool endsMessage(char byte) { return symbolClassOf[static_cast<unsigned char>(byte)] == terminatorClass; }
 
 // The filter from `next` on, until an occurrence completes, the message or the
 // block ends, or the credit runs out (then the table takes over at `next`).
 // `before` is the number of bytes of the call in earlier blocks.
-Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBytes const& bytes,
+outcome filterBytes(input& in, endFilter const& filter, filterScan& scan, callBytes const& bytes,
                     char const*& next, char const* const end, std::uint64_t before) {
     char const* const first = bytes.first;
     unsigned const window = filter.window;
@@ -473,22 +473,23 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
     unsigned const hashShift = filter.hashShift;
     std::uint64_t const* const candidateBits = filter.candidateBits.data();
     auto const* const bitWords = reinterpret_cast<std::uint32_t const*>(candidateBits);
-    FilterPath path = scan.tuning.path.value_or(filter.path);
-    if (path == FilterPath::compared && filter.suffixes.empty()) path = hashedPath();
-    if (path == FilterPath::hashed64 && !processorHasAvx512()) path = FilterPath::hashed;
-    if (path == FilterPath::teddy) {
+    filterPath path = scan.tuning.path.value_or(filter.path);
+    if (path == filterPath::compared && filter.suffixes.empty()) path = hashedPath();
+    if (path == filterPath::hashed64 && !processorHasAvx512()) path = filterPath::hashed;
+    if (path == filterPath::teddy) {
         if (!scan.teddyTried &&
             (filter.eager || scan.scanned + before + static_cast<std::uint64_t>(next - first) >=
                                  scan.tuning.teddyAfterBytes)) {
             scan.teddyTried = true;
-            buildTeddy(scan.teddy, filter.text, filter.length);
+            buildTeddy(scan.prefilter, filter.text, filter.length);
         }
-        if (scan.teddy.reach == 0) path = filter.pathBeforeTeddy;
+        if (scan.prefilter.reach == 0) path = filter.pathBeforeTeddy;
     }
     // Bytes the vector paths read before a position.
     std::ptrdiff_t const windowReach = window > 4 ? 7 : 3;
-    std::ptrdiff_t const reach =
-        path == FilterPath::teddy ? std::max<std::ptrdiff_t>(windowReach, scan.teddy.reach - 1) : windowReach;
+    std::ptrdiff_t const reach = path == filterPath::teddy
+                                     ? std::max<std::ptrdiff_t>(windowReach, scan.prefilter.reach - 1)
+                                     : windowReach;
     char const* earnedTo = next;  // credit is earned for the bytes up to here
     auto earn = [&](char const* to) {
         scan.credit = std::min(scan.credit + (to - earnedTo), scan.tuning.mostCredit);
@@ -496,7 +497,7 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
     };
     // Whether the byte at `at` ends an occurrence; hands over to the table
     // when the candidate spends the last of the credit.
-    enum class Verdict { none, completed, handOver };
+    enum class verdict { none, completed, handOver };
     auto const check = [&](char const* at) {
         std::uint64_t bytesBefore;  // the 8 bytes that end at `at`
         if (at - first >= 7) {
@@ -509,55 +510,55 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
         }
         std::uint64_t const suffix = bytesBefore >> dropBits;
         if (!isCandidate(candidateBits, candidateBitsOf(mixOf(suffix, window), hashShift)))
-            return Verdict::none;
+            return verdict::none;
         earn(at);
         std::int64_t work = 0;
         if (confirm(filter, bytes, at - first, suffix, before + static_cast<std::uint64_t>(at - first) + 1,
                     work)) {
-            return Verdict::completed;
+            return verdict::completed;
         }
         scan.credit -= work;
-        if (scan.credit >= 0) return Verdict::none;
+        if (scan.credit >= 0) return verdict::none;
         scan.onTable = true;
         scan.tableLeft = scan.tuning.probeAfterBytes;
-        return Verdict::handOver;
+        return verdict::handOver;
     };
     while (next != end) {
         // The prefilter's steps: every candidate of a step from its one mask,
         // in order, and the next step only after them.
-        while (path == FilterPath::teddy && next - first >= reach) {
+        while (path == filterPath::teddy && next - first >= reach) {
             std::uint32_t mask = 0;
-            next = nextTeddyStep(next, end, scan.teddy, mask);
+            next = nextTeddyStep(next, end, scan.prefilter, mask);
             if (mask == 0) break;
             for (; mask != 0; mask &= mask - 1) {
                 char const* const at = next + std::countr_zero(mask);
                 if (endsMessage(*at)) {
                     in.pos = at + 1;
                     if (*at == '\n') ++in.line;
-                    return Outcome::ended;
+                    return outcome::ended;
                 }
-                Verdict const verdict = check(at);
-                if (verdict == Verdict::completed) {
+                verdict const found = check(at);
+                if (found == verdict::completed) {
                     in.pos = at + 1;
-                    return Outcome::completed;
+                    return outcome::completed;
                 }
-                if (verdict == Verdict::handOver) {
+                if (found == verdict::handOver) {
                     next = at + 1;
-                    return Outcome::goOn;
+                    return outcome::goOn;
                 }
             }
             next += 32;
         }
         if (next == end) break;
         bool single = false;  // only the byte at next needs a look
-        if ((path == FilterPath::hashed || path == FilterPath::hashed64 || path == FilterPath::compared) &&
+        if ((path == filterPath::hashed || path == filterPath::hashed64 || path == filterPath::compared) &&
             next - first >= reach) {
             std::ptrdiff_t step = 32;
             char const* stop = nullptr;
-            if (path == FilterPath::compared) {
+            if (path == filterPath::compared) {
                 stop = skipToSuffixAvx2(next, end, filter.suffixes.data(),
                                         static_cast<unsigned>(filter.suffixes.size()), 4 - window);
-            } else if (path == FilterPath::hashed64) {
+            } else if (path == filterPath::hashed64) {
                 step = 64;
                 stop = window > 4 ? skipToCandidateAvx512<true>(next, end, bitWords, window, hashShift)
                                   : skipToCandidateAvx512<false>(next, end, bitWords, window, hashShift);
@@ -583,30 +584,30 @@ Outcome filterBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBy
             ended = limit != end;
         }
         for (char const* at = next; at != limit; ++at) {
-            Verdict const verdict = check(at);
-            if (verdict == Verdict::completed) {
+            verdict const found = check(at);
+            if (found == verdict::completed) {
                 in.pos = at + 1;
-                return Outcome::completed;
+                return outcome::completed;
             }
-            if (verdict == Verdict::handOver) {
+            if (found == verdict::handOver) {
                 next = at + 1;
-                return Outcome::goOn;
+                return outcome::goOn;
             }
         }
         if (ended) {
             in.pos = limit + 1;
             if (*limit == '\n') ++in.line;
-            return Outcome::ended;
+            return outcome::ended;
         }
         next = limit;
     }
     earn(next);
-    return Outcome::goOn;
+    return outcome::goOn;
 }
 
 // The dense table from `next` on, until an occurrence completes, the message
 // or the block ends, or the filter's next probe is due.
-Outcome tableBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallBytes const& bytes,
+outcome tableBytes(input& in, endFilter const& filter, filterScan& scan, callBytes const& bytes,
                    char const*& next, char const* const end, std::uint64_t before) {
     if (!scan.tableBuilt) {
         buildDenseTable(scan.table, *filter.patterns, filter.symbols);
@@ -627,7 +628,7 @@ Outcome tableBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallByt
     std::uint32_t const row = rowAfter(scan.table, walk, static_cast<std::size_t>(walked));
 
     // The table's own scan, on a view of the block that ends where it must stop.
-    Input view;
+    input view;
     view.pos = next;
     view.end = next + static_cast<std::ptrdiff_t>(
                           std::min<std::uint64_t>(static_cast<std::uint64_t>(end - next), scan.tableLeft));
@@ -636,25 +637,25 @@ Outcome tableBytes(Input& in, EndFilter const& filter, FilterScan& scan, CallByt
     scan.tableLeft -= static_cast<std::uint64_t>(view.pos - next);
     if (result == 1) {
         in.pos = view.pos;
-        return Outcome::completed;
+        return outcome::completed;
     }
     if (view.pos != next && endsMessage(view.pos[-1])) {
         in.pos = view.pos;
         if (view.pos[-1] == '\n') ++in.line;
-        return Outcome::ended;
+        return outcome::ended;
     }
     next = view.pos;
     if (scan.tableLeft == 0) {
         scan.onTable = false;
         scan.credit = scan.tuning.probeCredit;
     }
-    return Outcome::goOn;
+    return outcome::goOn;
 }
 
 // The filter the scan runs: the built one, or for a set that starts
 // bit-parallel the one compiled for it once the message has proven long;
 // nullptr when that cannot be compiled (the table then runs).
-EndFilter const* compiledFilter(EndFilter const& filter, FilterScan& scan) {
+endFilter const* compiledFilter(endFilter const& filter, filterScan& scan) {
     if (!filter.bitsFirst) return &filter;
     if (!scan.lateTried) {
         scan.lateTried = true;
@@ -669,7 +670,7 @@ EndFilter const* compiledFilter(EndFilter const& filter, FilterScan& scan) {
 
 }  // namespace
 
-int podciagEndFilterBlocks(Input& in, EndFilter const& filter, FilterScan& scan) {
+int podciagEndFilterBlocks(input& in, endFilter const& filter, filterScan& scan) {
     if (scan.filter != &filter || scan.builds != filter.builds) {
         scan.filter = &filter;
         scan.builds = filter.builds;
@@ -678,7 +679,7 @@ int podciagEndFilterBlocks(Input& in, EndFilter const& filter, FilterScan& scan)
         scan.tableBuilt = false;
         scan.scanned = 0;
         scan.teddyTried = false;
-        scan.teddy.reach = 0;
+        scan.prefilter.reach = 0;
         scan.lateTried = false;
         scan.lateBuilt = false;
     }
@@ -687,23 +688,23 @@ int podciagEndFilterBlocks(Input& in, EndFilter const& filter, FilterScan& scan)
     for (;;) {
         char const* const first = in.pos;
         char const* const end = in.end;
-        CallBytes const bytes{scan.history, first};
+        callBytes const bytes{scan.history, first};
         char const* next = first;
         if (before == 0 && filter.bitsFirst &&
             (scan.scanned < scan.tuning.bitsFor || (scan.lateTried && !scan.lateBuilt))) {
-            Outcome const outcome = bitsBytes(in, filter, next, end);
-            if (outcome != Outcome::goOn) {
+            outcome const step = bitsBytes(in, filter, next, end);
+            if (step != outcome::goOn) {
                 scan.scanned += static_cast<std::uint64_t>(in.pos - first);
-                return outcome == Outcome::completed ? 1 : 0;
+                return step == outcome::completed ? 1 : 0;
             }
         }
         while (next != end) {
-            EndFilter const* const compiled = compiledFilter(filter, scan);
-            Outcome const outcome = scan.onTable ? tableBytes(in, filter, scan, bytes, next, end, before)
-                                                 : filterBytes(in, *compiled, scan, bytes, next, end, before);
-            if (outcome != Outcome::goOn) {
+            endFilter const* const compiled = compiledFilter(filter, scan);
+            outcome const step = scan.onTable ? tableBytes(in, filter, scan, bytes, next, end, before)
+                                              : filterBytes(in, *compiled, scan, bytes, next, end, before);
+            if (step != outcome::goOn) {
                 scan.scanned += before + static_cast<std::uint64_t>(in.pos - first);
-                return outcome == Outcome::completed ? 1 : 0;
+                return step == outcome::completed ? 1 : 0;
             }
         }
         // The block is used up: keep what a confirmation may still reach back to.

@@ -33,7 +33,7 @@ namespace motifscan {
 // are few beside the 27^w possible ones (for wide windows, beside the
 // windows over the bytes the patterns end with). The build refuses sets whose rate
 // would be high even over random bytes; the rate a message really gives is
-// measured as the scan goes (see FilterScan), and where candidates turn out
+// measured as the scan goes (see filterScan), and where candidates turn out
 // frequent the scan hands over to a dense table. Patterns longer
 // than maxFilterPatternLength go to the automata too, because a confirmation
 // may need that many bytes from before the current input block, which the
@@ -68,20 +68,20 @@ constexpr std::size_t wideAboveEndings = 256;
 // patterns and a short message would otherwise spend more on the tables
 // than on their scan (two patterns of 35 letters with 10-byte messages took
 // four times as long).
-enum class FilterPath { scalar, hashed, compared, teddy, hashed64 };
+enum class filterPath { scalar, hashed, compared, teddy, hashed64 };
 
-struct SuffixSlot {
+struct suffixSlot {
     std::uint64_t suffix = 0;                 // the last w bytes, little-endian
-    std::uint32_t firstPattern = UINT32_MAX;  // chain through EndFilter::nextPattern
+    std::uint32_t firstPattern = UINT32_MAX;  // chain through endFilter::nextPattern
     std::uint32_t compared = 0;               // bytes its patterns compare before the suffix
 };
 
-struct EndFilter {
+struct endFilter {
     std::uint64_t builds = 0;  // tells a scan state that the patterns changed
     unsigned window = 4;       // w
     unsigned hashShift = 17;
     std::vector<std::uint64_t> candidateBits;
-    std::vector<SuffixSlot> slots;        // power-of-two size, at most three quarters full
+    std::vector<suffixSlot> slots;        // power-of-two size, at most three quarters full
     std::vector<std::uint32_t> suffixes;  // the distinct suffixes, when few
     std::vector<char const*> text;        // per pattern that can complete
     std::vector<std::uint32_t> length;
@@ -89,15 +89,15 @@ struct EndFilter {
     std::size_t longest = 0;
     std::vector<std::string> const* patterns = nullptr;  // for the dense table of a hand-over
     std::size_t symbols = 0;
-    FilterPath path = FilterPath::scalar;
-    FilterPath pathBeforeTeddy = FilterPath::scalar;
+    filterPath path = filterPath::scalar;
+    filterPath pathBeforeTeddy = filterPath::scalar;
     // Sets of at most 63 symbols are scanned bit-parallel until the task's
-    // message has run FilterTuning::bitsFor bytes: tasks of a few short
+    // message has run filterTuning::bitsFor bytes: tasks of a few short
     // patterns and short messages then cost what that engine costs, and long
     // messages get the filter's speed.
     bool bitsFirst = false;
-    BitParallel bits;
-    PatternSizes sizes;  // what the late compilation needs
+    bitParallel bits;
+    patternSizes sizes;  // what the late compilation needs
     double maxShare = 1.0;
     bool eager = false;  // neither bit-parallel first nor a late prefilter
 };
@@ -116,31 +116,31 @@ struct EndFilter {
 // it over the last longest-1 bytes of the call, in which no occurrence ends.
 // Credit is in units of about one dense-table step; a byte passed earns one.
 // The tests make every number tiny so that hand-overs come every few bytes.
-struct FilterTuning {
+struct filterTuning {
     std::int64_t startCredit = 1 << 14;  // for a task's first message bytes
     std::int64_t probeCredit = 1 << 11;  // for a probe after the table
     std::int64_t mostCredit = 1 << 16;   // credit saved up on a quiet stretch
     std::uint64_t probeAfterBytes = 1 << 18;
     std::uint64_t teddyAfterBytes = 1 << 12;
     std::uint64_t bitsFor = 1 << 12;
-    std::optional<FilterPath> path;  // the tests' choice, where the filter can take it
+    std::optional<filterPath> path;  // the tests' choice, where the filter can take it
 };
 
-struct FilterScan {
-    FilterTuning tuning;
-    EndFilter const* filter = nullptr;  // what the state below was learnt for
+struct filterScan {
+    filterTuning tuning;
+    endFilter const* filter = nullptr;  // what the state below was learnt for
     std::uint64_t builds = 0;
     std::int64_t credit = 0;
     bool onTable = false;
     std::uint64_t tableLeft = 0;  // bytes the table scans before the filter's next probe
     bool tableBuilt = false;
-    DenseTable table;
+    denseTable table;
     std::uint64_t scanned = 0;  // message bytes of the task in earlier calls
     bool teddyTried = false;
-    Teddy teddy;
+    teddy prefilter;
     bool lateTried = false;  // the filter of a set that started bit-parallel
     bool lateBuilt = false;
-    EndFilter late;
+    endFilter late;
     std::string history;  // bytes of the current call from earlier blocks (the last longest-1)
     std::string walk;     // scratch: the bytes the table is walked over at a hand-over
 };
@@ -150,53 +150,53 @@ struct FilterScan {
 // patterns are too many for a dense table to take over, or the estimated
 // share of candidate bytes in a random message exceeds maxShare. The patterns
 // must stay unchanged while the filter is used.
-bool buildEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
+bool buildEndFilter(endFilter& filter, std::vector<std::string> const& patterns, patternSizes const& sizes,
                     double maxShare);
 
 // The filter proper, which buildEndFilter leaves to the scan for sets that
 // start bit-parallel. Same result as buildEndFilter otherwise.
-bool compileEndFilter(EndFilter& filter, std::vector<std::string> const& patterns, PatternSizes const& sizes,
+bool compileEndFilter(endFilter& filter, std::vector<std::string> const& patterns, patternSizes const& sizes,
                       double maxShare);
 
-enum class ScanOutcome { goOn, completed, ended };
+enum class scanOutcome { goOn, completed, ended };
 
 // The bit-parallel scan from the first byte of a call to the end of the
 // block: its state starts empty at a call's start, and the filter, which
 // carries no state from byte to byte, can take over wherever it stops.
-inline ScanOutcome bitsBytes(Input& in, EndFilter const& filter, char const*& next, char const* const end) {
-    BitParallel const& bits = filter.bits;
+inline scanOutcome bitsBytes(input& in, endFilter const& filter, char const*& next, char const* const end) {
+    bitParallel const& bits = filter.bits;
     std::uint64_t active = 0;
     for (char const* at = next; at != end; ++at) {
         auto const byte = static_cast<unsigned char>(*at);
         active = ((active << 1) | bits.startBits) & bits.bitsOfByte[byte];
         if ((active & bits.stopBits) != 0) {
             in.pos = at + 1;
-            if ((active & messageEndBit) == 0) return ScanOutcome::completed;
+            if ((active & messageEndBit) == 0) return scanOutcome::completed;
             if (byte == '\n') ++in.line;
-            return ScanOutcome::ended;
+            return scanOutcome::ended;
         }
     }
     next = end;
-    return ScanOutcome::goOn;
+    return scanOutcome::goOn;
 }
 
 // Everything but the short calls below.
-int podciagEndFilterBlocks(Input& in, EndFilter const& filter, FilterScan& scan);
+int podciagEndFilterBlocks(input& in, endFilter const& filter, filterScan& scan);
 
 // Inline, as podciagBitParallel is, so that the short calls of a task that
 // starts bit-parallel cost what that engine's cost (tasks of short messages
-// make a call every few bytes: out of line, the many small tasks of bench/
-// took a quarter more instructions). Only a call that runs past its first
+// make a call every few bytes: out of line, an input of many tasks of a few
+// bytes each took a quarter more instructions). Only a call that runs past its first
 // block, or a task past its first bitsFor bytes, needs the rest.
-inline int podciagEndFilter(Input& in, EndFilter const& filter, FilterScan& scan) {
+inline int podciagEndFilter(input& in, endFilter const& filter, filterScan& scan) {
     if (filter.bitsFirst && scan.filter == &filter && scan.builds == filter.builds &&
         scan.scanned < scan.tuning.bitsFor) {
         char const* const first = in.pos;
         char const* next = first;
-        ScanOutcome const outcome = bitsBytes(in, filter, next, in.end);
-        if (outcome != ScanOutcome::goOn) {
+        scanOutcome const outcome = bitsBytes(in, filter, next, in.end);
+        if (outcome != scanOutcome::goOn) {
             scan.scanned += static_cast<std::uint64_t>(in.pos - first);
-            return outcome == ScanOutcome::completed ? 1 : 0;
+            return outcome == scanOutcome::completed ? 1 : 0;
         }
     }
     return podciagEndFilterBlocks(in, filter, scan);

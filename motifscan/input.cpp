@@ -13,7 +13,7 @@ bool isSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool isDigit(int c) { return c >= '0' && c <= '9'; }
 
 // The next byte, or -1 at the end of the input.
-inline int peek(Input& in) {
+inline int peek(input& in) {
     if (in.pos == in.end && !refill(in)) return -1;
     return static_cast<unsigned char>(*in.pos);
 }
@@ -22,8 +22,8 @@ constexpr std::size_t maxShownBytes = 32;
 
 }  // namespace
 
-Input inputFromFd(int fd, std::size_t capacity) {
-    Input in;
+input inputFromFd(int fd, std::size_t capacity) {
+    input in;
     in.fd = fd;
     in.capacity = capacity;
     in.buffer = std::make_unique<char[]>(capacity);
@@ -32,14 +32,14 @@ Input inputFromFd(int fd, std::size_t capacity) {
     return in;
 }
 
-Input inputFromMemory(std::string_view data, std::size_t capacity) {
-    Input in = inputFromFd(-1, capacity);
+input inputFromMemory(std::string_view data, std::size_t capacity) {
+    input in = inputFromFd(-1, capacity);
     in.memory = data.data();
     in.memoryLeft = data.size();
     return in;
 }
 
-bool refill(Input& in) {
+bool refill(input& in) {
     if (in.atEnd) return false;
     if (in.flushBeforeRead != nullptr) in.flushBeforeRead(*in.flushTarget);
     char* const block = in.buffer.get();
@@ -67,7 +67,7 @@ bool refill(Input& in) {
     return filled != 0;
 }
 
-void skipWhitespace(Input& in) {
+void skipWhitespace(input& in) {
     for (;;) {
         while (in.pos != in.end) {
             unsigned char const c = static_cast<unsigned char>(*in.pos);
@@ -79,7 +79,7 @@ void skipWhitespace(Input& in) {
     }
 }
 
-CountStatus readCount(Input& in, int& value) {
+countStatus readCount(input& in, int& value) {
     in.token.clear();
     skipWhitespace(in);
     int c = peek(in);
@@ -90,8 +90,8 @@ CountStatus readCount(Input& in, int& value) {
     };
     bool const negative = c == '-';
     if (c == '+' || c == '-') take();
-    if (c < 0) return CountStatus::endOfInput;
-    if (!isDigit(c)) return CountStatus::notANumber;
+    if (c < 0) return countStatus::endOfInput;
+    if (!isDigit(c)) return countStatus::notANumber;
     std::uint64_t magnitude = 0;
     while (isDigit(c)) {
         // Saturates well above the limit, so a long run of digits cannot wrap.
@@ -99,13 +99,13 @@ CountStatus readCount(Input& in, int& value) {
         take();
     }
     std::uint64_t const limit = negative ? 2147483648u : 2147483647u;
-    if (magnitude > limit) return CountStatus::outOfRange;
+    if (magnitude > limit) return countStatus::outOfRange;
     value = static_cast<int>(negative ? -static_cast<std::int64_t>(magnitude)
                                       : static_cast<std::int64_t>(magnitude));
-    return CountStatus::read;
+    return countStatus::read;
 }
 
-bool readLine(Input& in, std::string& line) {
+bool readLine(input& in, std::string& line) {
     if (in.pos == in.end && !refill(in)) return false;
     for (;;) {
         auto const available = static_cast<std::size_t>(in.end - in.pos);
@@ -139,7 +139,7 @@ std::string quoted(std::string_view word) {
     return result + "\"";
 }
 
-std::string describeFound(Input& in, std::string_view consumed) {
+std::string describeFound(input& in, std::string_view consumed) {
     int c = peek(in);
     if (c < 0) {
         if (consumed.empty()) return "end of input";
@@ -155,7 +155,7 @@ std::string describeFound(Input& in, std::string_view consumed) {
     return quoted(word);
 }
 
-bool failExpected(Input& in, std::string_view what, std::string_view found) {
+bool failExpected(input& in, std::string_view what, std::string_view found) {
     if (in.readError != 0) {
         in.error = std::string("read error: ") + std::strerror(in.readError);
         return false;

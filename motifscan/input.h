@@ -8,7 +8,7 @@
 
 namespace motifscan {
 
-struct Output;
+struct output;
 
 // Buffered standard input, read in large blocks. Counts, pattern lines and
 // message bytes are all taken from the one buffer, so each read starts exactly
@@ -18,7 +18,7 @@ struct Output;
 // The source is a file descriptor, read with read(), or a memory block; both
 // take at most `capacity` bytes per refill, so tests can make every count,
 // line and message straddle a refill by choosing a capacity of 1.
-struct Input {
+struct input {
     int fd = 0;  // read from here unless memory is set
     char const* memory = nullptr;
     std::size_t memoryLeft = 0;
@@ -34,8 +34,8 @@ struct Input {
     bool readEndsWithNewline = false;  // the last byte read from the source is '\n'
     // Answers go out before input may block: the program sets these to its
     // output's flush; the library, which reads only memory, leaves them unset.
-    bool (*flushBeforeRead)(Output&) = nullptr;
-    Output* flushTarget = nullptr;
+    bool (*flushBeforeRead)(output&) = nullptr;
+    output* flushTarget = nullptr;
 
     std::string token;  // sign and digits of the count just read (33 at most)
     std::string error;  // why the run stopped, once a read failed
@@ -43,16 +43,16 @@ struct Input {
 
 constexpr std::size_t defaultInputCapacity = 1 << 16;
 
-Input inputFromFd(int fd, std::size_t capacity = defaultInputCapacity);
-// The block must outlive the Input.
-Input inputFromMemory(std::string_view data, std::size_t capacity = defaultInputCapacity);
+input inputFromFd(int fd, std::size_t capacity = defaultInputCapacity);
+// The block must outlive the input.
+input inputFromMemory(std::string_view data, std::size_t capacity = defaultInputCapacity);
 
 // Replaces the consumed buffer with the next block of the source. Returns false
 // at the end of the input (or after a read error, kept in readError). Flushes
 // the output first (flushBeforeRead), because the read may block.
-bool refill(Input& in);
+bool refill(input& in);
 
-enum class CountStatus {
+enum class countStatus {
     read,        // value holds the number
     notANumber,  // the next byte cannot start a number; it is left unread
     endOfInput,  // the input ended before a digit
@@ -63,23 +63,23 @@ enum class CountStatus {
 // \f, \r) skipped, an optional sign, at least one digit. Like glibc, a sign not
 // followed by a digit is consumed and the byte after it is left unread. The
 // sign and digits consumed are left in in.token, for error messages.
-CountStatus readCount(Input& in, int& value);
+countStatus readCount(input& in, int& value);
 
 // The trailing "\n" of scanf's "%d\n": every whitespace byte, across lines.
-void skipWhitespace(Input& in);
+void skipWhitespace(input& in);
 
 // A line as std::getline reads it: every byte up to the next '\n', which is
 // consumed but not stored. A line cut short by the end of input is still a
 // line; only a line that would start at the end of input fails (returns false).
-bool readLine(Input& in, std::string& line);
+bool readLine(input& in, std::string& line);
 
 // Records "line N: expected <what>, found <found>" in in.error (or the read
 // error, if the input ended because a read failed) and returns false.
-bool failExpected(Input& in, std::string_view what, std::string_view found);
+bool failExpected(input& in, std::string_view what, std::string_view found);
 
 // The next word of the input (up to whitespace) after the bytes `consumed`
 // already read, quoted; or "end of input". Consumes what it shows.
-std::string describeFound(Input& in, std::string_view consumed);
+std::string describeFound(input& in, std::string_view consumed);
 
 // `word` in double quotes, non-printable bytes, quotes and backslashes as
 // \xNN; after 32 bytes it is cut short and "..." is added.

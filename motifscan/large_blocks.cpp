@@ -1,12 +1,14 @@
 // Large blocks on transparent huge pages. Pattern sets of many megabytes are
-// stored in vectors that grow by doubling, and on this kind of input the
+// stored in vectors that grow by doubling, and on such input the
 // kernel's work of faulting in fresh 4 KiB pages took a third of the run.
 // Blocks of several megabytes (which malloc maps fresh) are marked for huge
 // pages before they are touched, so they fault in 2 MiB at a time. Where the
 // kernel does not offer huge pages the advice is ignored; nothing else
 // changes: memory still comes from malloc and goes back through free.
+// Linked into the program only, so the tests run on the plain allocator.
 
 #include <sys/mman.h>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <new>

@@ -4,7 +4,7 @@
 
 namespace motifscan {
 
-// Feeding. The engines scan one podciag call at a time through an Input and
+// Feeding. The engines scan one podciag call at a time through an input and
 // keep their state of the message in locals, so a call cannot be suspended
 // at the end of a chunk. What lets a Counter resume anyway is the rule the
 // filter's hand-over to the dense table already rests on: if a call that
@@ -41,7 +41,7 @@ namespace motifscan {
 // nothing for them.
 struct Counter::Scan {
     Patterns::Compiled const* compiled = nullptr;
-    AutomatonScan scan;
+    automatonScan scan;
     std::size_t keep = 0;  // longest - 1: the pending call's bytes that matter
     // The pending call's last bytes: at least the last `keep` of them (all,
     // when fewer), at most 2 * keep + slack, so that stepping appends in
@@ -54,11 +54,11 @@ struct Counter::Scan {
     bool stepsCompact = false;  // the compact automaton, not the table
     bool stepperBuilt = false;
     bool stateValid = false;
-    DenseTable ownTable;
-    DenseTable const* table = nullptr;
+    denseTable ownTable;
+    denseTable const* table = nullptr;
     std::uint32_t row = 0;
-    CompactAutomaton compact;
-    CompactState compactState;
+    compactAutomaton compact;
+    compactState compactAt;
 };
 
 namespace {
@@ -67,7 +67,7 @@ constexpr std::size_t historySlack = 64;
 
 // Chunks shorter than this are stepped even when the tail is shorter: a run
 // of the engines costs a call or two of podciag, about 100 ns with the
-// filter, where the table steps a byte in a few. Not for sets the engines
+// filter on an AMD EPYC, where the table steps a byte in a few. Not for sets the engines
 // start with the compact automaton: they may be too large for a short
 // message to pay for the table (the engines build it only once the message
 // has run symbols / symbolsPerCompactByte bytes).
@@ -75,11 +75,11 @@ constexpr std::size_t stepBelow = 64;
 
 bool endsCall(char byte) { return symbolClassOf[static_cast<unsigned char>(byte)] == terminatorClass; }
 
-std::unique_ptr<Patterns::Compiled> compile(std::span<std::string_view const> patterns, ScanChoice choice) {
+std::unique_ptr<Patterns::Compiled> compile(std::span<std::string_view const> patterns, scanChoice choice) {
     auto compiled = std::make_unique<Patterns::Compiled>();
     compiled->patterns.assign(patterns.begin(), patterns.end());
     compiled->longest = measurePatterns(compiled->patterns).longest;
-    buildAutomaton(compiled->automaton, compiled->patterns, choice);
+    buildAutomaton(compiled->machine, compiled->patterns, choice);
     return compiled;
 }
 
@@ -87,14 +87,14 @@ std::unique_ptr<Patterns::Compiled> compile(std::span<std::string_view const> pa
 // the call still pending at `end` started: after the last completion or
 // ending byte.
 char const* runCalls(Counter::Scan& scan, char const* from, char const* end, std::uint64_t& total) {
-    Automaton const& automaton = scan.compiled->automaton;
-    Input in;
+    automaton const& machine = scan.compiled->machine;
+    input in;
     in.pos = from;
     in.end = end;
     in.atEnd = true;  // no refill: the block is the whole input
     char const* callStart = from;
     while (in.pos != end) {
-        if (podciag(in, automaton, scan.scan) == 1) {
+        if (podciag(in, machine, scan.scan) == 1) {
             ++total;
         } else if (in.pos == end && !endsCall(end[-1])) {
             break;  // ran out of bytes in the middle of the call
@@ -119,16 +119,16 @@ void appendTail(Counter::Scan& scan, char const* first, char const* end) {
 }
 
 void buildStepper(Counter::Scan& scan) {
-    Automaton const& automaton = scan.compiled->automaton;
+    automaton const& machine = scan.compiled->machine;
     // The compact automaton where the engines never build the table: sets
     // above maxDenseSymbols, and the tests' choice of that engine.
-    scan.stepsCompact = automaton.engine == Engine::compact && automaton.compactBudget == UINT64_MAX;
+    scan.stepsCompact = machine.startEngine == engine::compact && machine.compactBudget == UINT64_MAX;
     if (scan.stepsCompact) {
         buildCompactAutomaton(scan.compact, scan.compiled->patterns);
-    } else if (automaton.engine == Engine::denseTable) {
-        scan.table = &automaton.dense;
+    } else if (machine.startEngine == engine::denseTable) {
+        scan.table = &machine.dense;
     } else {
-        buildDenseTable(scan.ownTable, scan.compiled->patterns, automaton.symbols);
+        buildDenseTable(scan.ownTable, scan.compiled->patterns, machine.symbols);
         scan.table = &scan.ownTable;
     }
     scan.stepperBuilt = true;
@@ -143,11 +143,11 @@ void stepChunk(Counter::Scan& scan, std::string_view chunk, std::uint64_t& total
     char const* const end = next + chunk.size();
     char const* callStart = next;
     if (scan.stepsCompact) {
-        CompactAutomaton& compact = scan.compact;
-        CompactState state = scan.compactState;
+        compactAutomaton& compact = scan.compact;
+        compactState state = scan.compactAt;
         bool completes = false;
         if (!scan.stateValid) {
-            state = CompactState();
+            state = compactState();
             for (std::size_t k = 0; k < tail; ++k) {
                 state = stepCompact(compact, state, static_cast<unsigned char>(tailBytes[k]), completes);
             }
@@ -155,20 +155,20 @@ void stepChunk(Counter::Scan& scan, std::string_view chunk, std::uint64_t& total
         while (next != end) {
             auto const byte = static_cast<unsigned char>(*next++);
             if (endsCall(static_cast<char>(byte))) {
-                state = CompactState();
+                state = compactState();
                 callStart = next;
                 continue;
             }
             state = stepCompact(compact, state, byte, completes);
             if (completes) {
                 ++total;
-                state = CompactState();
+                state = compactState();
                 callStart = next;
             }
         }
-        scan.compactState = state;
+        scan.compactAt = state;
     } else {
-        DenseTable const& table = *scan.table;
+        denseTable const& table = *scan.table;
         std::uint32_t row = scan.stateValid ? scan.row : rowAfter(table, tailBytes, tail);
         while (next != end) {
             next = scanDense(table, row, next, end);
@@ -215,7 +215,7 @@ void scanChunk(Counter::Scan& scan, std::string_view chunk, std::uint64_t& total
 }  // namespace
 
 Patterns::Patterns(std::span<std::string_view const> patterns)
-    : compiled(compile(patterns, ScanChoice::fastest)) {}
+    : compiled(compile(patterns, scanChoice::fastest)) {}
 
 Patterns::Patterns(std::initializer_list<std::string_view> patterns)
     : Patterns(std::span<std::string_view const>(patterns.begin(), patterns.size())) {}
@@ -231,7 +231,7 @@ Counter::Counter(Patterns const& patterns) : scan(std::make_unique<Scan>()) {
     Patterns::Compiled const& compiled = *patterns.compiled;
     scan->compiled = &compiled;
     scan->keep = compiled.longest > 0 ? compiled.longest - 1 : 0;
-    startScan(scan->scan, compiled.automaton);
+    startScan(scan->scan, compiled.machine);
 }
 
 Counter::Counter(Counter&& other) noexcept = default;
@@ -244,7 +244,7 @@ void Counter::feed(std::string_view chunk) {
     Scan& state = *scan;
     std::size_t const tail = std::min(state.history.size(), state.keep);
     if (chunk.size() < tail ||
-        (chunk.size() < stepBelow && state.compiled->automaton.engine != Engine::compact)) {
+        (chunk.size() < stepBelow && state.compiled->machine.startEngine != engine::compact)) {
         stepChunk(state, chunk, total);
     } else {
         scanChunk(state, chunk, total);
@@ -257,12 +257,12 @@ std::uint64_t count(Patterns const& patterns, std::string_view message) {
     return counter.count();
 }
 
-Patterns PatternsAccess::compile(std::span<std::string_view const> patterns, ScanChoice choice) {
+Patterns PatternsAccess::compile(std::span<std::string_view const> patterns, scanChoice choice) {
     return Patterns(motifscan::compile(patterns, choice));
 }
 
-void PatternsAccess::tune(Counter& counter, FilterTuning const& tuning) {
-    counter.scan->scan.filterScan.tuning = tuning;
+void PatternsAccess::tune(Counter& counter, filterTuning const& tuning) {
+    counter.scan->scan.filterState.tuning = tuning;
 }
 
 }  // namespace motifscan

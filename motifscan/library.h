@@ -16,14 +16,14 @@ namespace motifscan {
 struct Patterns::Compiled {
     std::vector<std::string> patterns;  // the callers' bytes, copied
     std::size_t longest = 0;            // of the patterns that can complete
-    Automaton automaton;                // only read after the build
+    automaton machine;                  // only read after the build
 };
 
 // The tests' door: Patterns compiled for the engine they choose, and a
 // Counter's filter tuned so that its hand-overs come every few bytes.
 struct PatternsAccess {
-    static Patterns compile(std::span<std::string_view const> patterns, ScanChoice choice);
-    static void tune(Counter& counter, FilterTuning const& tuning);
+    static Patterns compile(std::span<std::string_view const> patterns, scanChoice choice);
+    static void tune(Counter& counter, filterTuning const& tuning);
 };
 
 }  // namespace motifscan

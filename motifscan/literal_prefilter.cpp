@@ -8,9 +8,9 @@
 
 namespace motifscan {
 
-bool buildTeddy(Teddy& teddy, std::vector<char const*> const& text,
+bool buildTeddy(teddy& tables, std::vector<char const*> const& text,
                 std::vector<std::uint32_t> const& length) {
-    teddy.reach = 0;
+    tables.reach = 0;
     if (text.empty()) return false;
     // The distinct endings, each the last mostTeddyReach bytes of a pattern or
     // the whole of a shorter one, sorted by length and then from their last
@@ -41,14 +41,14 @@ bool buildTeddy(Teddy& teddy, std::vector<char const*> const& text,
 
     std::size_t const count = endings.size();
     auto const longest = static_cast<unsigned>(endings.back().size());
-    teddy.low.assign(longest, {});
-    teddy.high.assign(longest, {});
+    tables.low.assign(longest, {});
+    tables.high.assign(longest, {});
     double falseRate[teddyBuckets];
     std::fill(std::begin(falseRate), std::end(falseRate), 1.0);
     double lastTotal = teddyBuckets;
     for (unsigned offset = 0; offset < longest; ++offset) {
-        std::array<std::uint8_t, 32>& low = teddy.low[offset];
-        std::array<std::uint8_t, 32>& high = teddy.high[offset];
+        std::array<std::uint8_t, 32>& low = tables.low[offset];
+        std::array<std::uint8_t, 32>& high = tables.high[offset];
         for (std::size_t e = 0; e < count; ++e) {
             auto const bit = static_cast<std::uint8_t>(1u << (e * teddyBuckets / count));
             std::string_view const ending = endings[e];
@@ -76,23 +76,23 @@ bool buildTeddy(Teddy& teddy, std::vector<char const*> const& text,
         // Each offset costs a few instructions per 32 positions; it is worth
         // them while it makes candidates noticeably rarer.
         if (total <= targetFalseRate || lastTotal - total < targetFalseRate || offset + 1 == longest) {
-            teddy.reach = offset + 1;
+            tables.reach = offset + 1;
             break;
         }
         lastTotal = total;
     }
-    teddy.low.resize(teddy.reach);
-    teddy.high.resize(teddy.reach);
+    tables.low.resize(tables.reach);
+    tables.high.resize(tables.reach);
     return true;
 }
 
-__attribute__((target("avx2"))) char const* nextTeddyStep(char const* at, char const* end, Teddy const& teddy,
-                                                          std::uint32_t& mask) {
-    unsigned const reach = teddy.reach;
+__attribute__((target("avx2"))) char const* nextTeddyStep(char const* at, char const* end,
+                                                          teddy const& tables, std::uint32_t& mask) {
+    unsigned const reach = tables.reach;
     __m256i const nibble = _mm256_set1_epi8(15);
     __m256i const zero = _mm256_setzero_si256();
-    auto const* const low = reinterpret_cast<__m256i const*>(teddy.low.data());
-    auto const* const high = reinterpret_cast<__m256i const*>(teddy.high.data());
+    auto const* const low = reinterpret_cast<__m256i const*>(tables.low.data());
+    auto const* const high = reinterpret_cast<__m256i const*>(tables.high.data());
     while (end - at >= 32) {
         __m256i const block = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(at));
         __m256i const offset = _mm256_sub_epi8(block, _mm256_set1_epi8('A'));

@@ -33,13 +33,13 @@ constexpr double targetFalseRate = 1.0 / 1024;
 
 // Above this many distinct endings the buckets mix so many that candidates
 // come too often; the hashed filter takes those sets. Measured on 60 MB
-// messages (CPU seconds, prefilter against hashing): 24 random patterns of
+// messages on a 2-core AMD EPYC VM (CPU seconds, prefilter against hashing): 24 random patterns of
 // 4-16 letters 0.01 against 0.03, 40 patterns 0.04 against 0.03, 48 0.06
 // against 0.03; DNA 12-mers, 24 of them 0.04 against the table's 0.11, 32
 // 0.10 against 0.11, 48 0.13 (handed over) against 0.11.
 constexpr std::size_t mostTeddyEndings = 32;
 
-struct Teddy {
+struct teddy {
     unsigned reach = 0;  // 0: not built
     // Per offset from the end: the 16-entry table twice, once per 128-bit lane.
     std::vector<std::array<std::uint8_t, 32>> low, high;
@@ -47,12 +47,13 @@ struct Teddy {
 
 // Builds the prefilter for the patterns (text, length; none empty). False
 // when their distinct endings are too many.
-bool buildTeddy(Teddy& teddy, std::vector<char const*> const& text, std::vector<std::uint32_t> const& length);
+bool buildTeddy(teddy& tables, std::vector<char const*> const& text,
+                std::vector<std::uint32_t> const& length);
 
 // The first 32-byte step from `at` with a byte that is a candidate end or
 // ends the message (any byte but "A".."Z" and "*"), and in `mask` a bit per
 // such byte; or, with an empty mask, where fewer than 32 bytes are left. The
 // teddy.reach - 1 bytes before `at` must be readable. AVX2 only.
-char const* nextTeddyStep(char const* at, char const* end, Teddy const& teddy, std::uint32_t& mask);
+char const* nextTeddyStep(char const* at, char const* end, teddy const& tables, std::uint32_t& mask);
 
 }  // namespace motifscan

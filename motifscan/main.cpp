@@ -13,10 +13,9 @@
 #include <string>
 #include <string_view>
 
-namespace motifscan {
 namespace {
 
-Output out;  // large block buffer, kept out of the stack
+motifscan::output out;  // large block buffer, kept out of the stack
 
 constexpr char const* usage =
     "Usage: motifscan [OPTION]... < INPUT\n"
@@ -34,11 +33,11 @@ constexpr char const* usage =
 
 // What the command line asks for. The program reads only standard input, so
 // the arguments can ask for the help or the version, and for nothing else.
-enum class Request { run, help, version, usageError };
+enum class request { run, help, version, usageError };
 
 // --help wins over every other argument, then --version; "--" ends the
 // options. Anything else is refused before a byte of input is read.
-Request readCommandLine(int argc, char** argv) {
+request readCommandLine(int argc, char** argv) {
     bool help = false;
     bool version = false;
     bool optionsEnded = false;
@@ -57,19 +56,19 @@ Request readCommandLine(int argc, char** argv) {
             refusedIsOption = !optionsEnded && argument.size() > 1 && argument[0] == '-';
         }
     }
-    if (help) return Request::help;
-    if (version) return Request::version;
-    if (refused == nullptr) return Request::run;
+    if (help) return request::help;
+    if (version) return request::version;
+    if (refused == nullptr) return request::run;
     std::fprintf(
         stderr, refusedIsOption ? "motifscan: unrecognized option '%s'\n" : "motifscan: extra operand '%s'\n",
         refused);
     std::fputs("Try 'motifscan --help' for more information.\n", stderr);
-    return Request::usageError;
+    return request::usageError;
 }
 
 // Prints the help or the version; returns the exit status.
-int answer(Request request) {
-    std::fputs(request == Request::help ? usage : "motifscan " PROJECT_VERSION "\n", stdout);
+int answer(request asked) {
+    std::fputs(asked == request::help ? usage : "motifscan " PROJECT_VERSION "\n", stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "motifscan: write error: %s\n", std::strerror(errno));
         return 1;
@@ -79,34 +78,30 @@ int answer(Request request) {
 
 }  // namespace
 
-int run(int argc, char** argv) {
-    Request const request = readCommandLine(argc, argv);
-    if (request == Request::usageError) return 2;
-    if (request != Request::run) return answer(request);
+int main(int argc, char** argv) {
+    request const asked = readCommandLine(argc, argv);
+    if (asked == request::usageError) return 2;
+    if (asked != request::run) return answer(asked);
 
-    Input in = inputFromFd(0);
-    in.flushBeforeRead = flush;
-    in.flushTarget = &out;
-    bool finished = false;
+    // Every allocation, the input's block and the error message included,
+    // happens inside: out of memory anywhere keeps the answers counted so far.
     try {
-        finished = runMotifscan(in, out, stderr);
+        motifscan::input in = motifscan::inputFromFd(0);
+        in.flushBeforeRead = motifscan::flush;
+        in.flushTarget = &out;
+        bool const finished = motifscan::runMotifscan(in, out, stderr);
+        if (!flush(out)) {
+            std::fprintf(stderr, "motifscan: write error: %s\n", std::strerror(out.writeError));
+            return 1;
+        }
+        if (!finished) {
+            std::fprintf(stderr, "motifscan: %s\n", in.error.c_str());
+            return 1;
+        }
+        return 0;
     } catch (std::bad_alloc const&) {
         flush(out);
         std::fputs("motifscan: out of memory\n", stderr);
         return 1;
     }
-    flush(out);
-    if (out.writeError != 0) {
-        std::fprintf(stderr, "motifscan: write error: %s\n", std::strerror(out.writeError));
-        return 1;
-    }
-    if (!finished) {
-        std::fprintf(stderr, "motifscan: %s\n", in.error.c_str());
-        return 1;
-    }
-    return 0;
 }
-
-}  // namespace motifscan
-
-int main(int argc, char** argv) { return motifscan::run(argc, argv); }

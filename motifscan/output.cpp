@@ -5,7 +5,7 @@
 
 namespace motifscan {
 
-bool flush(Output& out) {
+bool flush(output& out) {
     if (out.writeError != 0) {
         out.used = 0;
         return false;
@@ -30,7 +30,7 @@ bool flush(Output& out) {
     return out.writeError == 0;
 }
 
-void putCount(Output& out, std::int64_t count) {
+void putCount(output& out, std::int64_t count) {
     constexpr std::size_t longest = 21;  // "-9223372036854775808\n"
     if (out.capacity - out.used < longest) flush(out);
     char digits[longest];

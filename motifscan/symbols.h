@@ -34,15 +34,15 @@ inline bool canComplete(std::string const& pattern) {
 
 // What the engines need to know of a task's patterns before choosing, taken
 // in one pass over the patterns that can complete.
-struct PatternSizes {
+struct patternSizes {
     std::size_t count = 0;
     std::size_t symbols = 0;
     std::size_t shortest = 0;  // 0 when there are none
     std::size_t longest = 0;
 };
 
-inline PatternSizes measurePatterns(std::vector<std::string> const& patterns) {
-    PatternSizes sizes;
+inline patternSizes measurePatterns(std::vector<std::string> const& patterns) {
+    patternSizes sizes;
     for (std::string const& pattern : patterns) {
         if (!canComplete(pattern)) continue;
         ++sizes.count;

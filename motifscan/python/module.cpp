@@ -40,9 +40,9 @@ bool textBytes(py::handle object, std::string_view& bytes) {
 }
 
 // A message's bytes, held for as long as the view lives.
-class MessageBytes {
+class messageBytes {
 public:
-    explicit MessageBytes(py::handle message) {
+    explicit messageBytes(py::handle message) {
         if (textBytes(message, bytes)) return;
         if (!PyObject_CheckBuffer(message.ptr())) {
             throw py::type_error("a message is str, bytes or a buffer, not " +
@@ -52,9 +52,9 @@ public:
         held = true;
         bytes = std::string_view(static_cast<char const*>(buffer.buf), static_cast<std::size_t>(buffer.len));
     }
-    MessageBytes(MessageBytes const&) = delete;
-    MessageBytes& operator=(MessageBytes const&) = delete;
-    ~MessageBytes() {
+    messageBytes(messageBytes const&) = delete;
+    messageBytes& operator=(messageBytes const&) = delete;
+    ~messageBytes() {
         if (held) PyBuffer_Release(&buffer);
     }
 
@@ -85,11 +85,11 @@ Patterns makePatterns(py::iterable const& items) {
 
 // A Counter used from Python: the interpreter lock is let go during long
 // scans, so the lock here keeps two threads from feeding it at once.
-struct PythonCounter {
-    explicit PythonCounter(Patterns const& patterns) : counter(patterns) {}
+struct pythonCounter {
+    explicit pythonCounter(Patterns const& patterns) : counter(patterns) {}
 
     void feed(py::handle chunk) {
-        MessageBytes const message(chunk);
+        messageBytes const message(chunk);
         if (message.bytes.size() < releaseLockFrom) {
             std::lock_guard<std::mutex> const lock(busy);
             counter.feed(message.bytes);
@@ -110,7 +110,7 @@ struct PythonCounter {
 };
 
 std::uint64_t countMessage(Patterns const& patterns, py::handle message) {
-    MessageBytes const bytes(message);
+    messageBytes const bytes(message);
     if (bytes.bytes.size() < releaseLockFrom) return count(patterns, bytes.bytes);
     py::gil_scoped_release const release;
     return count(patterns, bytes.bytes);
@@ -134,13 +134,13 @@ PYBIND11_MODULE(motifscan, module) {
         .def(py::init(&makePatterns), py::arg("patterns"))
         .def("__len__", &Patterns::size);
 
-    py::class_<PythonCounter>(module, "Counter",
+    py::class_<pythonCounter>(module, "Counter",
                               "Counts the occurrences in a message fed in chunks of any size; keeps its "
                               "Patterns alive.")
         .def(py::init<Patterns const&>(), py::arg("patterns"), py::keep_alive<1, 2>())
-        .def("feed", &PythonCounter::feed, py::arg("chunk"),
+        .def("feed", &pythonCounter::feed, py::arg("chunk"),
              "Scans the next chunk of the message: str, bytes or a buffer.")
-        .def_property_readonly("count", &PythonCounter::count, "The occurrences completed so far.");
+        .def_property_readonly("count", &pythonCounter::count, "The occurrences completed so far.");
 
     module.def("count", &countMessage, py::arg("patterns"), py::arg("message"),
                "The occurrences in the whole message (str, bytes or a buffer).");

@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     std::string const input(reinterpret_cast<char const*>(data), size);
     RunResult const run = runInMemory(input);
     checkSameRun(run, runInMemory(input, 1 + size % 5));
-    for (ScanChoice engine : everyEngine) checkSameRun(run, runInMemory(input, 1 + size % 7, engine));
+    for (scanChoice engine : everyEngine) checkSameRun(run, runInMemory(input, 1 + size % 7, engine));
     checkAnswerLines(run.output, isCount);
     if (!run.finished) {
         checkErrorLine(run.error);

@@ -4,6 +4,7 @@
 
 #include "filter.h"
 #include "planes.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 

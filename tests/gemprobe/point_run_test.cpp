@@ -8,6 +8,7 @@
 #include "point_run.h"
 #include "input.h"
 #include "point_tokens.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 

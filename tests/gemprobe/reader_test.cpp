@@ -31,7 +31,7 @@ std::string bitsOf(long double v) {
     return text;
 }
 
-std::size_t consumed(Input const& in, std::string const&) {
+std::size_t consumed(input const& in, std::string const&) {
     return in.memoryOffset - static_cast<std::size_t>(in.end - in.pos);
 }
 
@@ -43,7 +43,7 @@ struct ReadResult {
 };
 
 ReadResult readOne(std::string const& data, std::size_t capacity) {
-    Input in = inputFromMemory(data, capacity);
+    input in = inputFromMemory(data, capacity);
     long double value = 0;
     bool const ok = readNumber(in, "a coordinate", value);
     return {ok, value, consumed(in, data), in.error};
@@ -166,23 +166,23 @@ TEST(NumberReader, MalformedNumbersAreErrors) {
 }
 
 TEST(NumberReader, ErrorsQuoteTheOffendingWord) {
-    Input in = inputFromMemory("  \n\n 1e+x7 y");
+    input in = inputFromMemory("  \n\n 1e+x7 y");
     long double v = 0;
     EXPECT_FALSE(readNumber(in, "a coordinate", v));
     EXPECT_EQ(in.error, "line 3: expected a coordinate, found \"1e+x7\"");
 
     std::string const oddBytes("\x01\xff\"\\", 4);
-    Input bytes = inputFromMemory(oddBytes);
+    input bytes = inputFromMemory(oddBytes);
     EXPECT_FALSE(readNumber(bytes, "a coordinate", v));
     EXPECT_EQ(bytes.error, "line 1: expected a coordinate, found \"\\x01\\xff\\x22\\x5c\"");
 
     std::string const zs(100, 'z');
-    Input longWord = inputFromMemory(zs);
+    input longWord = inputFromMemory(zs);
     EXPECT_FALSE(readNumber(longWord, "a coordinate", v));
     EXPECT_EQ(longWord.error, "line 1: expected a coordinate, found \"" + std::string(32, 'z') + "...\"");
 
     // At the end of the input the error points at the last line, not past it.
-    Input empty = inputFromMemory("1\n2\n");
+    input empty = inputFromMemory("1\n2\n");
     EXPECT_TRUE(readNumber(empty, "a coordinate", v));
     EXPECT_TRUE(readNumber(empty, "a coordinate", v));
     EXPECT_FALSE(readNumber(empty, "a coordinate", v));
@@ -302,7 +302,7 @@ TEST(CountReader, ReadsSignedDecimalIntegers) {
     for (auto const& c : cases) {
         for (std::size_t capacity : {std::size_t{1}, defaultInputCapacity}) {
             std::string const data = c.text;
-            Input in = inputFromMemory(data, capacity);
+            input in = inputFromMemory(data, capacity);
             int value = -1;
             ASSERT_TRUE(readCount(in, "the number of sets", value)) << c.text << in.error;
             EXPECT_EQ(value, c.value) << c.text;
@@ -337,7 +337,7 @@ TEST(CountReader, RejectsWhatIsNotA32BitInteger) {
     };
     for (auto const& c : cases) {
         for (std::size_t capacity : {std::size_t{1}, defaultInputCapacity}) {
-            Input in = inputFromMemory(c.text, capacity);
+            input in = inputFromMemory(c.text, capacity);
             int value = 0;
             EXPECT_FALSE(readCount(in, "the number of sets", value)) << c.text;
             EXPECT_EQ(in.error, c.error);

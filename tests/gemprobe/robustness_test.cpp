@@ -16,18 +16,18 @@ using namespace gemprobe;
 namespace {
 
 TEST(Robustness, EveryByteValueInEveryPosition) {
-    std::string const input =
+    std::string const inputText =
         "2\n4\n3 0 0 0 1 0 0 0 1 0\n3 0 0 0 0 1 0 0 0 1\n3 0 0 0 0 0 1 1 0 0\n"
         "3 1 0 0 0 1 0 0 0 1\n2\n0.1 0.1 0.1\n1 1 1\n0\n1\n-1e3 0x1p2 inf\n";
-    auto out = std::make_unique<Output>();
+    auto out = std::make_unique<output>();
     std::string output;
     out->sink = &output;
-    for (std::size_t position = 0; position < input.size(); ++position) {
+    for (std::size_t position = 0; position < inputText.size(); ++position) {
         for (int byte = 0; byte < 256; ++byte) {
-            std::string changed = input;
+            std::string changed = inputText;
             changed[position] = static_cast<char>(byte);
             output.clear();
-            Input in = inputFromMemory(changed, 1 + (position + byte) % 3 * 100);
+            input in = inputFromMemory(changed, 1 + (position + byte) % 3 * 100);
             bool const finished = runGemprobe(in, *out);
             flush(*out);
             if (finished) continue;

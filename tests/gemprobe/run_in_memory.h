@@ -17,8 +17,8 @@ struct RunResult {
 };
 
 inline RunResult runInMemory(std::string_view input, std::size_t capacity = gemprobe::defaultInputCapacity) {
-    gemprobe::Input in = gemprobe::inputFromMemory(input, capacity);
-    auto out = std::make_unique<gemprobe::Output>();  // its block is too big for the stack
+    gemprobe::input in = gemprobe::inputFromMemory(input, capacity);
+    auto out = std::make_unique<gemprobe::output>();  // its block is too big for the stack
     RunResult result;
     out->sink = &result.output;
     result.finished = gemprobe::runGemprobe(in, *out);

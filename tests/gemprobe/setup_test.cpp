@@ -5,6 +5,7 @@
 #include "filter.h"
 #include "input.h"
 #include "planes.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +64,7 @@ TEST(Setup, VertexChunksAreReusedAcrossSetsOfEverySize) {
                         Shape{5000, 40000, 3}, Shape{8, 3, 7}, Shape{2, 100000, 3}}) {
         Faces const faces = randomFaces(rng, shape.walls, shape.firstVertices, shape.otherVertices);
         std::string const text = textOf(faces);
-        Input in = inputFromMemory(text);
+        input in = inputFromMemory(text);
         ASSERT_TRUE(readDiament(in, diamond)) << in.error;
         ASSERT_EQ(diamond.walls.size(), faces.size());
         for (std::size_t i = 0; i < faces.size(); ++i) {

@@ -78,14 +78,14 @@ std::string randomSmallSets(std::uint64_t seed) {
 TEST(SmallSets, MatchTheReferenceWithBlocksOfEverySize) {
     long verdicts = 0;
     for (std::uint64_t seed = 1; seed <= 1500; ++seed) {
-        std::string const input = randomSmallSets(seed);
-        std::string const expected = referenceOutput(input);
+        std::string const inputText = randomSmallSets(seed);
+        std::string const expected = referenceOutput(inputText);
         verdicts += std::count(expected.begin(), expected.end(), 'T');
         for (std::size_t capacity : {defaultInputCapacity, std::size_t{1}, std::size_t{61} + seed % 50}) {
-            RunResult const actual = runInMemory(input, capacity);
+            RunResult const actual = runInMemory(inputText, capacity);
             ASSERT_TRUE(actual.finished) << "seed " << seed << ": " << actual.error;
             ASSERT_EQ(actual.output, expected) << "seed " << seed << " capacity " << capacity << "\n"
-                                               << input;
+                                               << inputText;
         }
     }
     EXPECT_GT(verdicts, 10000);
@@ -96,8 +96,8 @@ TEST(SmallSets, MatchTheReferenceWithBlocksOfEverySize) {
 TEST(SmallSets, KeptCornersAreTheVerticesRead) {
     long kept = 0, walls = 0;
     for (std::uint64_t seed = 1; seed <= 300; ++seed) {
-        std::string const input = randomSmallSets(seed);
-        Input in = inputFromMemory(input, 100 + seed);
+        std::string const inputText = randomSmallSets(seed);
+        input in = inputFromMemory(inputText, 100 + seed);
         int sets = 0, points = 0;
         ASSERT_TRUE(readCount(in, "sets", sets));
         solid diamond;
@@ -126,16 +126,17 @@ TEST(SmallSets, KeptCornersAreTheVerticesRead) {
 // reader: an error in a small solid or after it names its line.
 TEST(SmallSets, ErrorsNameTheirLine) {
     for (std::uint64_t seed = 1; seed <= 300; ++seed) {
-        std::string input = randomSmallSets(seed);
-        std::size_t spoilt = input.find_first_of(" \n");
-        for (std::uint64_t token = seed % 60; token > 0 && spoilt + 1 < input.size(); --token)
-            spoilt = input.find_first_of(" \n", input.find_first_not_of(" \t\r\n", spoilt));
-        spoilt = input.find_first_not_of(" \t\r\n", std::min(spoilt, input.size() - 1));
+        std::string inputText = randomSmallSets(seed);
+        std::size_t spoilt = inputText.find_first_of(" \n");
+        for (std::uint64_t token = seed % 60; token > 0 && spoilt + 1 < inputText.size(); --token)
+            spoilt = inputText.find_first_of(" \n", inputText.find_first_not_of(" \t\r\n", spoilt));
+        spoilt = inputText.find_first_not_of(" \t\r\n", std::min(spoilt, inputText.size() - 1));
         if (spoilt == std::string::npos) continue;
-        input.insert(input.begin() + static_cast<long>(spoilt), 'x');
-        auto const line = 1 + std::count(input.begin(), input.begin() + static_cast<long>(spoilt), '\n');
+        inputText.insert(inputText.begin() + static_cast<long>(spoilt), 'x');
+        auto const line =
+            1 + std::count(inputText.begin(), inputText.begin() + static_cast<long>(spoilt), '\n');
         for (std::size_t capacity : {defaultInputCapacity, std::size_t{1}, std::size_t{70}}) {
-            RunResult const actual = runInMemory(input, capacity);
+            RunResult const actual = runInMemory(inputText, capacity);
             ASSERT_FALSE(actual.finished) << "seed " << seed;
             EXPECT_EQ(actual.error.substr(0, actual.error.find(':')), "line " + std::to_string(line))
                 << "seed " << seed << " capacity " << capacity << ": " << actual.error;
@@ -148,11 +149,11 @@ TEST(SmallSets, ErrorsNameTheirLine) {
 // the next lone digit (a fuzzer's finding; blocks of every size agree).
 TEST(SmallSets, AControlByteAfterACoordinateIsAnError) {
     for (char const control : {'\x01', '\x00', '\x08', '\x1f'}) {
-        std::string const input = std::string("1\n4\n3  0 0 0   1 0 0   0 1 0\n3  0 0 0   0 1 0   0 0") +
-                                  control +
-                                  " 1\n3  0 0 0   0 0 1   1 0 0\n3  1 0 0   0 1 0   0 0 1\n1\n0.1 0.1 0.1\n";
+        std::string const inputText =
+            std::string("1\n4\n3  0 0 0   1 0 0   0 1 0\n3  0 0 0   0 1 0   0 0") + control +
+            " 1\n3  0 0 0   0 0 1   1 0 0\n3  1 0 0   0 1 0   0 0 1\n1\n0.1 0.1 0.1\n";
         for (std::size_t capacity : {defaultInputCapacity, std::size_t{1}, std::size_t{70}}) {
-            RunResult const actual = runInMemory(input, capacity);
+            RunResult const actual = runInMemory(inputText, capacity);
             ASSERT_FALSE(actual.finished) << static_cast<int>(control) << " capacity " << capacity;
             EXPECT_EQ(actual.error.rfind("line 4: expected a vertex coordinate, found", 0), 0u)
                 << actual.error;

@@ -26,14 +26,14 @@ struct ScanResult {
 };
 
 // Runs podciag until the message ends, as a task does.
-ScanResult scanMessage(Automaton& automaton, AutomatonScan& scan, std::vector<std::string> const& patterns,
-                       std::string const& input, std::size_t capacity, ScanChoice choice) {
-    buildAutomaton(automaton, patterns, choice);
-    startScan(scan, automaton);
-    Input in = inputFromMemory(input, capacity);
+ScanResult scanMessage(automaton& machine, automatonScan& scan, std::vector<std::string> const& patterns,
+                       std::string const& inputText, std::size_t capacity, scanChoice choice) {
+    buildAutomaton(machine, patterns, choice);
+    startScan(scan, machine);
+    input in = inputFromMemory(inputText, capacity);
     ScanResult result;
-    while (podciag(in, automaton, scan) == 1) ++result.count;
-    result.consumed = consumedBytes(in, input.size());
+    while (podciag(in, machine, scan) == 1) ++result.count;
+    result.consumed = consumedBytes(in, inputText.size());
     return result;
 }
 
@@ -107,7 +107,7 @@ std::vector<ScanCase> const scanCases = {
 // next bigger one the rest) and with one-byte and large buffers.
 struct ScanParameters {
     std::size_t capacity;
-    ScanChoice choice;
+    scanChoice choice;
     char const* name;
 };
 
@@ -117,34 +117,34 @@ void PrintTo(ScanParameters const& parameters, std::ostream* stream) { *stream <
 
 class MotifscanScan : public testing::TestWithParam<ScanParameters> {
 protected:
-    ScanResult scan(Automaton& automaton, std::vector<std::string> const& patterns,
-                    std::string const& input) {
-        return scanMessage(automaton, scanState, patterns, input, GetParam().capacity, GetParam().choice);
+    ScanResult scan(automaton& machine, std::vector<std::string> const& patterns,
+                    std::string const& inputText) {
+        return scanMessage(machine, scanState, patterns, inputText, GetParam().capacity, GetParam().choice);
     }
-    AutomatonScan scanState;  // reused, as tasks reuse it
+    automatonScan scanState;  // reused, as tasks reuse it
 };
 
 INSTANTIATE_TEST_SUITE_P(
     BuffersAndEngines, MotifscanScan,
-    testing::Values(ScanParameters{1, ScanChoice::fastest, "fastest_1"},
-                    ScanParameters{defaultInputCapacity, ScanChoice::fastest, "fastest"},
-                    ScanParameters{1, ScanChoice::endFilter, "endFilter_1"},
-                    ScanParameters{defaultInputCapacity, ScanChoice::endFilter, "endFilter"},
-                    ScanParameters{1, ScanChoice::wideBitParallel, "wideBitParallel_1"},
-                    ScanParameters{defaultInputCapacity, ScanChoice::wideBitParallel, "wideBitParallel"},
-                    ScanParameters{1, ScanChoice::denseTable, "denseTable_1"},
-                    ScanParameters{defaultInputCapacity, ScanChoice::denseTable, "denseTable"},
-                    ScanParameters{1, ScanChoice::sparseTable, "sparseTable_1"},
-                    ScanParameters{defaultInputCapacity, ScanChoice::sparseTable, "sparseTable"},
-                    ScanParameters{1, ScanChoice::compact, "compact_1"},
-                    ScanParameters{defaultInputCapacity, ScanChoice::compact, "compact"}),
+    testing::Values(ScanParameters{1, scanChoice::fastest, "fastest_1"},
+                    ScanParameters{defaultInputCapacity, scanChoice::fastest, "fastest"},
+                    ScanParameters{1, scanChoice::endFilter, "endFilter_1"},
+                    ScanParameters{defaultInputCapacity, scanChoice::endFilter, "endFilter"},
+                    ScanParameters{1, scanChoice::wideBitParallel, "wideBitParallel_1"},
+                    ScanParameters{defaultInputCapacity, scanChoice::wideBitParallel, "wideBitParallel"},
+                    ScanParameters{1, scanChoice::denseTable, "denseTable_1"},
+                    ScanParameters{defaultInputCapacity, scanChoice::denseTable, "denseTable"},
+                    ScanParameters{1, scanChoice::sparseTable, "sparseTable_1"},
+                    ScanParameters{defaultInputCapacity, scanChoice::sparseTable, "sparseTable"},
+                    ScanParameters{1, scanChoice::compact, "compact_1"},
+                    ScanParameters{defaultInputCapacity, scanChoice::compact, "compact"}),
     [](testing::TestParamInfo<ScanParameters> const& info) { return std::string(info.param.name); });
 
 TEST_P(MotifscanScan, HandPickedCases) {
-    Automaton automaton;  // shared, as tasks share it
+    automaton machine;  // shared, as tasks share it
     for (ScanCase const& c : scanCases) {
         SCOPED_TRACE(c.name);
-        ScanResult const result = scan(automaton, c.patterns, c.message + "\nAAA");
+        ScanResult const result = scan(machine, c.patterns, c.message + "\nAAA");
         EXPECT_EQ(result.count, c.count);
         EXPECT_EQ(result.consumed, c.message.size() + 1);
         EXPECT_EQ(mostDisjointOccurrences(c.patterns, c.message), c.count);
@@ -152,17 +152,17 @@ TEST_P(MotifscanScan, HandPickedCases) {
 }
 
 TEST_P(MotifscanScan, AnyOtherByteEndsTheMessageAndIsConsumed) {
-    Automaton automaton;
+    automaton machine;
     for (int byte = 0; byte < 256; ++byte) {
         if ((byte >= 'A' && byte <= 'Z') || byte == '*') continue;
         SCOPED_TRACE(byte);
-        std::string const input = std::string("AB") + static_cast<char>(byte) + "AB";
-        ScanResult const result = scan(automaton, {"AB"}, input);
+        std::string const inputText = std::string("AB") + static_cast<char>(byte) + "AB";
+        ScanResult const result = scan(machine, {"AB"}, inputText);
         EXPECT_EQ(result.count, 1);
         EXPECT_EQ(result.consumed, 3u);
     }
     // The end of input ends a message as well.
-    ScanResult const result = scan(automaton, {"B"}, "ABAB");
+    ScanResult const result = scan(machine, {"B"}, "ABAB");
     EXPECT_EQ(result.count, 2);
     EXPECT_EQ(result.consumed, 4u);
 }
@@ -182,7 +182,7 @@ TEST_P(MotifscanScan, RandomPatternsMatchTheDefinition) {
     std::string const alphabets[] = {"A", "AB", "AB*", "ABC", "ABCDEFGHIJKLMNOPQRSTUVWXYZ*"};
     std::uniform_int_distribution<int> patternCount(0, 6);
     std::uniform_int_distribution<int> percent(0, 99);
-    Automaton automaton;
+    automaton machine;
     for (int trial = 0; trial < 4000; ++trial) {
         std::string const& alphabet = alphabets[static_cast<std::size_t>(trial) % std::size(alphabets)];
         std::vector<std::string> patterns;
@@ -193,7 +193,7 @@ TEST_P(MotifscanScan, RandomPatternsMatchTheDefinition) {
         }
         std::string const message = randomWord(random, alphabet, 80);
         SCOPED_TRACE(testing::Message() << "trial " << trial << ", message " << message);
-        ScanResult const result = scan(automaton, patterns, message + "\n");
+        ScanResult const result = scan(machine, patterns, message + "\n");
         EXPECT_EQ(result.count, mostDisjointOccurrences(patterns, message));
         EXPECT_EQ(result.consumed, message.size() + 1);
         if (HasFailure()) {
@@ -237,14 +237,14 @@ std::vector<std::string> structuredPatterns(std::mt19937& random, int kind, std:
 
 TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
     std::mt19937 random(99);
-    ScanChoice const engines[] = {ScanChoice::fastest,         ScanChoice::endFilter,
-                                  ScanChoice::wideBitParallel, ScanChoice::denseTable,
-                                  ScanChoice::sparseTable,     ScanChoice::compact};
+    scanChoice const engines[] = {scanChoice::fastest,         scanChoice::endFilter,
+                                  scanChoice::wideBitParallel, scanChoice::denseTable,
+                                  scanChoice::sparseTable,     scanChoice::compact};
     std::size_t const sizes[] = {
         maxBitParallelSymbols, maxBitParallelSymbols + 1, maxWideSymbols, maxWideSymbols + 1, 3000,
         std::size_t{1} << 17};
-    Automaton automaton;
-    AutomatonScan scan;
+    automaton machine;
+    automatonScan scan;
     for (std::size_t symbols : sizes) {
         for (int kind = 0; kind < 4; ++kind) {
             std::vector<std::string> const patterns = structuredPatterns(random, kind, symbols);
@@ -259,10 +259,10 @@ TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
             int const expected = symbols <= 3000 ? mostDisjointOccurrences(patterns, message) : -1;
             SCOPED_TRACE(testing::Message() << symbols << " symbols, kind " << kind);
             int first = -1;
-            for (ScanChoice engine : engines) {
+            for (scanChoice engine : engines) {
                 for (std::size_t capacity : {std::size_t{1}, defaultInputCapacity}) {
                     ScanResult const result =
-                        scanMessage(automaton, scan, patterns, message + "\n", capacity, engine);
+                        scanMessage(machine, scan, patterns, message + "\n", capacity, engine);
                     if (first < 0) first = result.count;
                     EXPECT_EQ(result.count, first) << "engine " << static_cast<int>(engine);
                     EXPECT_EQ(result.consumed, message.size() + 1);
@@ -276,26 +276,26 @@ TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
     }
     // The fastest choice picks each engine in its range. Up to 63 symbols the
     // filter starts bit-parallel, and compiles itself only for long messages.
-    buildAutomaton(automaton, {"A", std::string(maxBitParallelSymbols - 1, 'B')});
-    EXPECT_EQ(automaton.engine, Engine::endFilter);
-    EXPECT_TRUE(automaton.filter.bitsFirst);
-    buildAutomaton(automaton, {std::string(maxBitParallelSymbols, 'B') + "C"});
-    EXPECT_EQ(automaton.engine, Engine::endFilter);
-    buildAutomaton(automaton, {"A", std::string(maxWideSymbols - 1, 'B')});
-    EXPECT_EQ(automaton.engine, Engine::wideBitParallel);
+    buildAutomaton(machine, {"A", std::string(maxBitParallelSymbols - 1, 'B')});
+    EXPECT_EQ(machine.startEngine, engine::endFilter);
+    EXPECT_TRUE(machine.filter.bitsFirst);
+    buildAutomaton(machine, {std::string(maxBitParallelSymbols, 'B') + "C"});
+    EXPECT_EQ(machine.startEngine, engine::endFilter);
+    buildAutomaton(machine, {"A", std::string(maxWideSymbols - 1, 'B')});
+    EXPECT_EQ(machine.startEngine, engine::wideBitParallel);
     // Above that, the compact automaton first, and the dense table once the
     // message has one byte per 32 pattern symbols (up to 2^23 symbols).
     std::vector<std::string> const midSet = {"A", std::string(1000, 'B')};
-    buildAutomaton(automaton, midSet);
-    EXPECT_EQ(automaton.engine, Engine::compact);
+    buildAutomaton(machine, midSet);
+    EXPECT_EQ(machine.startEngine, engine::compact);
     std::string const message = std::string(20, 'C') + std::string(1000, 'B') + "\n";
-    ScanResult const handedOver = scanMessage(automaton, scan, midSet, message, 7, ScanChoice::fastest);
-    EXPECT_EQ(automaton.engine, Engine::compact);
-    EXPECT_EQ(scan.engine, Engine::denseTable);
+    ScanResult const handedOver = scanMessage(machine, scan, midSet, message, 7, scanChoice::fastest);
+    EXPECT_EQ(machine.startEngine, engine::compact);
+    EXPECT_EQ(scan.running, engine::denseTable);
     EXPECT_EQ(handedOver.count, 1);  // the B run started before the hand-over
-    buildAutomaton(automaton, {"A", std::string(maxDenseSymbols, 'B')});
-    EXPECT_EQ(automaton.engine, Engine::compact);
-    EXPECT_EQ(automaton.compactBudget, UINT64_MAX);
+    buildAutomaton(machine, {"A", std::string(maxDenseSymbols, 'B')});
+    EXPECT_EQ(machine.startEngine, engine::compact);
+    EXPECT_EQ(machine.compactBudget, UINT64_MAX);
 }
 
 // The filter's two vector paths (direct compares for a few suffixes, hashing
@@ -304,8 +304,8 @@ TEST(MotifscanAutomaton, EveryEngineCountsLargeAndDeepSetsAlike) {
 TEST(MotifscanAutomaton, FilterPathsCountAlike) {
     std::mt19937 random(4242);
     std::string const alphabets[] = {"ABCD", "ABCDEFGHIJKLMNOPQRSTUVWXYZ*"};
-    Automaton automaton;
-    AutomatonScan scan;
+    automaton machine;
+    automatonScan scan;
     for (int trial = 0; trial < 120; ++trial) {
         std::string const& alphabet = alphabets[trial % 2];
         std::vector<std::string> patterns;
@@ -324,17 +324,17 @@ TEST(MotifscanAutomaton, FilterPathsCountAlike) {
         for (bool vectorPath : {true, false}) {
             for (std::size_t capacity :
                  {std::size_t{1}, std::size_t{37}, std::size_t{4096}, defaultInputCapacity}) {
-                buildAutomaton(automaton, patterns, ScanChoice::endFilter);
-                ASSERT_EQ(automaton.engine, Engine::endFilter);
-                startScan(scan, automaton);
-                scan.filterScan.tuning.path =
-                    vectorPath ? std::nullopt : std::optional<FilterPath>(FilterPath::scalar);
-                std::string const input = message + "\n";
-                Input in = inputFromMemory(input, capacity);
+                buildAutomaton(machine, patterns, scanChoice::endFilter);
+                ASSERT_EQ(machine.startEngine, engine::endFilter);
+                startScan(scan, machine);
+                scan.filterState.tuning.path =
+                    vectorPath ? std::nullopt : std::optional<filterPath>(filterPath::scalar);
+                std::string const inputText = message + "\n";
+                input in = inputFromMemory(inputText, capacity);
                 int counted = 0;
-                while (podciag(in, automaton, scan) == 1) ++counted;
+                while (podciag(in, machine, scan) == 1) ++counted;
                 EXPECT_EQ(counted, expected) << "vector path " << vectorPath << ", capacity " << capacity;
-                EXPECT_EQ(consumedBytes(in, input.size()), input.size());
+                EXPECT_EQ(consumedBytes(in, inputText.size()), inputText.size());
             }
         }
     }
@@ -354,16 +354,16 @@ TEST(MotifscanAutomaton, OnlyPatternsOfMessageSymbolsCanComplete) {
 }
 
 TEST(MotifscanAutomaton, StatesGrowOnlyWithPatternsThatCanComplete) {
-    Automaton automaton;
-    buildAutomaton(automaton, {std::string(1000, 'a'), "", "A?"}, ScanChoice::denseTable);
-    EXPECT_EQ(automaton.dense.rows.size(), automaton.dense.width);  // the start state only
+    automaton machine;
+    buildAutomaton(machine, {std::string(1000, 'a'), "", "A?"}, scanChoice::denseTable);
+    EXPECT_EQ(machine.dense.rows.size(), machine.dense.width);  // the start state only
     // A pattern that a shorter one prefixes is never reached, and states that
     // complete are not stored.
-    buildAutomaton(automaton, {"A", std::string(1000, 'A')}, ScanChoice::sparseTable);
-    EXPECT_EQ(automaton.dense.rows.size(), automaton.dense.width);
-    EXPECT_TRUE(automaton.dense.sparse.empty());
-    buildAutomaton(automaton, {"B", std::string(1000, 'A')}, ScanChoice::sparseTable);
-    EXPECT_EQ(automaton.dense.sparse.size(), 2 * 999u);
+    buildAutomaton(machine, {"A", std::string(1000, 'A')}, scanChoice::sparseTable);
+    EXPECT_EQ(machine.dense.rows.size(), machine.dense.width);
+    EXPECT_TRUE(machine.dense.sparse.empty());
+    buildAutomaton(machine, {"B", std::string(1000, 'A')}, scanChoice::sparseTable);
+    EXPECT_EQ(machine.dense.sparse.size(), 2 * 999u);
 }
 
 // The table over patterns of 1, 4, 26 and 27 symbols, with messages that
@@ -400,18 +400,18 @@ TEST(MotifscanAutomaton, ByteClassTablesCountAsTheModel) {
             if (alphabet.symbols.size() > 1) patterns.push_back(alphabet.symbols);  // every symbol in use
             int const expected = mostDisjointOccurrences(patterns, message);
             SCOPED_TRACE(testing::Message() << alphabet.symbols.size() << " symbols, trial " << trial);
-            std::string const input = message + "\n";
+            std::string const inputText = message + "\n";
             for (std::size_t budget : {std::size_t{0}, std::size_t{300}, defaultDenseBudget}) {
                 for (std::size_t capacity : {std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
-                    DenseTable dense;
+                    denseTable dense;
                     dense.denseBudget = budget;
                     buildDenseTable(dense, patterns, measurePatterns(patterns).symbols);
                     EXPECT_EQ(dense.width, alphabet.width);
-                    Input in = inputFromMemory(input, capacity);
+                    input in = inputFromMemory(inputText, capacity);
                     int counted = 0;
                     while (podciagDenseTable(in, dense) == 1) ++counted;
                     EXPECT_EQ(counted, expected) << "budget " << budget << ", capacity " << capacity;
-                    EXPECT_EQ(consumedBytes(in, input.size()), input.size());
+                    EXPECT_EQ(consumedBytes(in, inputText.size()), inputText.size());
                 }
             }
             // Above 255 symbols: the compact automaton, then the table. A
@@ -420,12 +420,12 @@ TEST(MotifscanAutomaton, ByteClassTablesCountAsTheModel) {
             large.push_back("*");
             large.push_back(std::string(300, alphabet.symbols[0]) + "?");  // never completes, never counts
             large.push_back(std::string(300, alphabet.symbols.back()) + message.substr(0, 9));
-            Automaton automaton;
-            AutomatonScan scan;
+            automaton machine;
+            automatonScan scan;
             for (std::size_t capacity : {std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
                 ScanResult const result =
-                    scanMessage(automaton, scan, large, input, capacity, ScanChoice::fastest);
-                EXPECT_EQ(scan.engine, Engine::denseTable);
+                    scanMessage(machine, scan, large, inputText, capacity, scanChoice::fastest);
+                EXPECT_EQ(scan.running, engine::denseTable);
                 EXPECT_EQ(result.count, mostDisjointOccurrences(large, message)) << "capacity " << capacity;
             }
         }
@@ -440,10 +440,10 @@ TEST(MotifscanAutomaton, ByteClassTablesCountAsTheModel) {
 TEST(MotifscanAutomaton, ScansOfOneAutomatonLearnApart) {
     std::mt19937 random(2718);
     std::string const alphabets[] = {"A", "ACGT", "ABCDEFGHIJKLMNOPQRSTUVWXYZ*"};
-    ScanChoice const engines[] = {ScanChoice::fastest, ScanChoice::endFilter, ScanChoice::compact,
-                                  ScanChoice::denseTable};
-    Automaton automaton;
-    AutomatonScan scans[2];
+    scanChoice const engines[] = {scanChoice::fastest, scanChoice::endFilter, scanChoice::compact,
+                                  scanChoice::denseTable};
+    automaton machine;
+    automatonScan scans[2];
     for (int trial = 0; trial < 60; ++trial) {
         std::string const& alphabet = alphabets[trial % 3];
         std::vector<std::string> patterns;
@@ -460,23 +460,23 @@ TEST(MotifscanAutomaton, ScansOfOneAutomatonLearnApart) {
                                              : randomWord(random, alphabet, 20);
             }
         }
-        ScanChoice const engine = engines[trial / 2 % 4];
+        scanChoice const choice = engines[trial / 2 % 4];
         SCOPED_TRACE(testing::Message() << "trial " << trial << ", " << patterns.size() << " patterns");
-        buildAutomaton(automaton, patterns, engine);
-        Engine const built = automaton.engine;
+        buildAutomaton(machine, patterns, choice);
+        engine const built = machine.startEngine;
         std::string inputs[2];
-        Input ins[2];
+        input ins[2];
         int counts[2] = {0, 0};
         bool going[2] = {true, true};
         for (int k = 0; k < 2; ++k) {
             inputs[k] = messages[k] + "\n";
             ins[k] = inputFromMemory(inputs[k], 1 + random() % 64);
-            startScan(scans[k], automaton);
-            scans[k].filterScan.tuning = FilterTuning{0, 3, 20, 7, 0, 0, {}};
+            startScan(scans[k], machine);
+            scans[k].filterState.tuning = filterTuning{0, 3, 20, 7, 0, 0, {}};
         }
         while (going[0] || going[1]) {
             for (int k = 0; k < 2; ++k) {
-                if (going[k] && podciag(ins[k], automaton, scans[k]) == 1) {
+                if (going[k] && podciag(ins[k], machine, scans[k]) == 1) {
                     ++counts[k];
                 } else {
                     going[k] = false;
@@ -487,7 +487,7 @@ TEST(MotifscanAutomaton, ScansOfOneAutomatonLearnApart) {
             EXPECT_EQ(counts[k], mostDisjointOccurrences(patterns, messages[k])) << "message " << k;
             EXPECT_EQ(consumedBytes(ins[k], inputs[k].size()), inputs[k].size());
         }
-        EXPECT_EQ(automaton.engine, built);
+        EXPECT_EQ(machine.startEngine, built);
     }
 }
 
@@ -496,16 +496,16 @@ TEST(MotifscanAutomaton, ScansOfOneAutomatonLearnApart) {
 // stack may not grow past 256 KiB, which a recursion over those links
 // overflows; every engine that takes the set runs there.
 TEST(MotifscanAutomaton, DeepLinksNeedNoDeepStack) {
-    std::string input = "1\n3001\n";
-    for (int j = 0; j <= 3000; ++j) input += std::string(j, 'X') + "AB\n";
-    input += std::string(3000, 'X') + "AB\n";
+    std::string inputText = "1\n3001\n";
+    for (int j = 0; j <= 3000; ++j) inputText += std::string(j, 'X') + "AB\n";
+    inputText += std::string(3000, 'X') + "AB\n";
     pid_t const child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         rlimit const limit{256 << 10, 256 << 10};
         int failures = ::setrlimit(RLIMIT_STACK, &limit) == 0 ? 0 : 100;
-        for (ScanChoice engine : {ScanChoice::fastest, ScanChoice::compact, ScanChoice::sparseTable}) {
-            RunResult const run = runInMemory(input, 4096, engine);
+        for (scanChoice engine : {scanChoice::fastest, scanChoice::compact, scanChoice::sparseTable}) {
+            RunResult const run = runInMemory(inputText, 4096, engine);
             failures += run.finished && run.output == "1\n" ? 0 : 1;
         }
         ::_exit(failures);

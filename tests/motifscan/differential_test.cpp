@@ -156,14 +156,14 @@ struct Generator {
 void compareWithReference(std::string const& input) {
     ReferenceRun const reference = runReference(input);
     for (auto [source, engine] :
-         {std::pair{Source{false, defaultInputCapacity}, ScanChoice::fastest},
-          std::pair{Source{false, 1}, ScanChoice::fastest},
-          std::pair{Source{true, defaultInputCapacity}, ScanChoice::fastest},
-          std::pair{Source{true, 1}, ScanChoice::fastest}, std::pair{Source{false, 3}, ScanChoice::endFilter},
-          std::pair{Source{false, 2}, ScanChoice::wideBitParallel},
-          std::pair{Source{false, defaultInputCapacity}, ScanChoice::denseTable},
-          std::pair{Source{false, 5}, ScanChoice::sparseTable},
-          std::pair{Source{false, 1}, ScanChoice::compact}}) {
+         {std::pair{Source{false, defaultInputCapacity}, scanChoice::fastest},
+          std::pair{Source{false, 1}, scanChoice::fastest},
+          std::pair{Source{true, defaultInputCapacity}, scanChoice::fastest},
+          std::pair{Source{true, 1}, scanChoice::fastest}, std::pair{Source{false, 3}, scanChoice::endFilter},
+          std::pair{Source{false, 2}, scanChoice::wideBitParallel},
+          std::pair{Source{false, defaultInputCapacity}, scanChoice::denseTable},
+          std::pair{Source{false, 5}, scanChoice::sparseTable},
+          std::pair{Source{false, 1}, scanChoice::compact}}) {
         SCOPED_TRACE(testing::Message() << source << ", engine " << static_cast<int>(engine));
         RunResult const result = runFrom(input, source, engine);
         if (reference.endsInTask == 0) {

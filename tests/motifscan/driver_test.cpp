@@ -98,9 +98,9 @@ TEST_P(MotifscanProgram, Cases) {
 }
 
 TEST(MotifscanProgram, PatternCountReservesNothingAhead) {
-    std::string const input = "2147483647\nAB\nCD\n";
-    Input in = inputFromMemory(input, 1);
-    TaskState task;
+    std::string const inputText = "2147483647\nAB\nCD\n";
+    input in = inputFromMemory(inputText, 1);
+    taskState task;
     EXPECT_FALSE(zadanie(in, task).has_value());
     EXPECT_EQ(task.m, 2147483647);
     EXPECT_LE(task.wzorce.capacity(), 16u);
@@ -116,15 +116,15 @@ TEST(MotifscanProgram, NothingOfOneTaskReachesTheNext) {
 
 TEST(MotifscanProgram, OutputCrossesBlocks) {
     // Counts of 1 to 4 digits, so that block boundaries fall inside lines.
-    std::string input = "30000\n";
+    std::string inputText = "30000\n";
     std::string expected;
     for (int k = 0; k < 30000; ++k) {
         int const count = (k * 7919) % 2000;
-        input += "1\nA\n" + std::string(static_cast<std::size_t>(count), 'A') + "\n";
+        inputText += "1\nA\n" + std::string(static_cast<std::size_t>(count), 'A') + "\n";
         expected += std::to_string(count) + "\n";
     }
-    ASSERT_GT(expected.size(), 2 * Output::capacity);
-    RunResult const result = runInMemory(input);
+    ASSERT_GT(expected.size(), 2 * output::capacity);
+    RunResult const result = runInMemory(inputText);
     EXPECT_TRUE(result.finished);
     EXPECT_EQ(result.output, expected);
 }
@@ -133,11 +133,11 @@ TEST(MotifscanProgram, ReadErrorInAMessageIsReported) {
     // Reading a directory fails; the first block is put in place by hand.
     int const directory = ::open(".", O_RDONLY | O_DIRECTORY);
     ASSERT_GE(directory, 0);
-    Input in = inputFromFd(directory);
+    input in = inputFromFd(directory);
     std::string const first = "2\n1\nA\nAA\n1\nA\nAA";
     std::copy(first.begin(), first.end(), in.buffer.get());
     in.end = in.pos + first.size();
-    auto out = std::make_unique<Output>();
+    auto out = std::make_unique<output>();
     std::string output;
     out->sink = &output;
     EXPECT_FALSE(runMotifscan(in, *out));
@@ -150,15 +150,15 @@ TEST(MotifscanProgram, ReadErrorInAMessageIsReported) {
 TEST(MotifscanProgram, WriteErrorStopsTheRun) {
     int const full = ::open("/dev/full", O_WRONLY);
     if (full < 0) GTEST_SKIP() << "no /dev/full";
-    std::string input = "100000\n";
-    for (int k = 0; k < 100000; ++k) input += "0\nX\n";
-    Input in = inputFromMemory(input);
-    auto out = std::make_unique<Output>();
+    std::string inputText = "100000\n";
+    for (int k = 0; k < 100000; ++k) inputText += "0\nX\n";
+    input in = inputFromMemory(inputText);
+    auto out = std::make_unique<output>();
     out->fd = full;
     EXPECT_FALSE(runMotifscan(in, *out));
     EXPECT_EQ(out->writeError, ENOSPC);
     // It stopped at the first failed block, long before the end of the input.
-    EXPECT_GT(in.memoryLeft, input.size() / 2);
+    EXPECT_GT(in.memoryLeft, inputText.size() / 2);
     EXPECT_FALSE(flush(*out));
     ::close(full);
 }
@@ -185,8 +185,8 @@ TEST(MotifscanProgram, CountsAreFlushedBeforeWaitingForInput) {
         EXPECT_EQ(::write(toProgram[1], second.data(), second.size()), static_cast<ssize_t>(second.size()));
         ::close(toProgram[1]);
     });
-    Input in = inputFromFd(toProgram[0]);
-    auto out = std::make_unique<Output>();
+    input in = inputFromFd(toProgram[0]);
+    auto out = std::make_unique<output>();
     out->fd = fromProgram[1];
     in.flushBeforeRead = flush;
     in.flushTarget = out.get();

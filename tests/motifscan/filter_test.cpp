@@ -44,25 +44,25 @@ int literalCount(std::vector<std::string> const& patterns, std::string const& me
 
 struct Tuning {
     char const* name;
-    FilterTuning tuning;
+    filterTuning tuning;
 };
 
 Tuning const tunings[] = {
-    {"as built", FilterTuning{}},
-    {"hand over at every candidate, probe after every byte", FilterTuning{0, 0, 0, 1, 0, 0, {}}},
+    {"as built", filterTuning{}},
+    {"hand over at every candidate, probe after every byte", filterTuning{0, 0, 0, 1, 0, 0, {}}},
     {"a little credit, probe after 7 bytes, bits for 30, prefilter after 100",
-     FilterTuning{5, 3, 20, 7, 100, 30, {}}},
-    {"table for 300 bytes at a time", FilterTuning{0, 40, 40, 300, 0, 0, {}}},
+     filterTuning{5, 3, 20, 7, 100, 30, {}}},
+    {"table for 300 bytes at a time", filterTuning{0, 40, 40, 300, 0, 0, {}}},
 };
 
 // Every path; where the filter cannot take one it takes the one before.
-std::vector<FilterPath> paths() {
-    if (!__builtin_cpu_supports("avx2")) return {FilterPath::scalar};
-    std::vector<FilterPath> all = {FilterPath::scalar, FilterPath::hashed, FilterPath::compared,
-                                   FilterPath::teddy};
+std::vector<filterPath> paths() {
+    if (!__builtin_cpu_supports("avx2")) return {filterPath::scalar};
+    std::vector<filterPath> all = {filterPath::scalar, filterPath::hashed, filterPath::compared,
+                                   filterPath::teddy};
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
         __builtin_cpu_supports("bmi2"))
-        all.push_back(FilterPath::hashed64);
+        all.push_back(filterPath::hashed64);
     return all;
 }
 
@@ -75,37 +75,37 @@ struct Outcome {
 // bit-parallel first for up to 63 symbols, a prefilter once the message is
 // long, and no filter at all (bit-parallel, or the table mid-call) where the
 // estimate says candidates would be too frequent.
-Outcome scanWith(Automaton& automaton, AutomatonScan& scan, std::vector<std::string> const& patterns,
-                 std::string const& input, FilterPath path, FilterTuning tuning, std::size_t capacity,
+Outcome scanWith(automaton& machine, automatonScan& scan, std::vector<std::string> const& patterns,
+                 std::string const& inputText, filterPath path, filterTuning tuning, std::size_t capacity,
                  bool eager) {
     // A set the program would not give the filter is scanned eagerly.
-    if (eager || !buildEndFilter(automaton.filter, patterns, measurePatterns(patterns), maxCandidateShare)) {
-        buildAutomaton(automaton, patterns, ScanChoice::endFilter);
+    if (eager || !buildEndFilter(machine.filter, patterns, measurePatterns(patterns), maxCandidateShare)) {
+        buildAutomaton(machine, patterns, scanChoice::endFilter);
     }
-    startScan(scan, automaton);
-    scan.filterScan.tuning = tuning;
-    scan.filterScan.tuning.path = path;
-    Input in = inputFromMemory(input, capacity);
+    startScan(scan, machine);
+    scan.filterState.tuning = tuning;
+    scan.filterState.tuning.path = path;
+    input in = inputFromMemory(inputText, capacity);
     Outcome outcome;
-    while (podciag(in, automaton, scan) == 1) ++outcome.count;
-    outcome.consumed = consumedBytes(in, input.size());
+    while (podciag(in, machine, scan) == 1) ++outcome.count;
+    outcome.consumed = consumedBytes(in, inputText.size());
     return outcome;
 }
 
 // Checks every path, tuning and a few block sizes on one set and message.
-void expectLiteralCounts(Automaton& automaton, AutomatonScan& scan, std::vector<std::string> const& patterns,
+void expectLiteralCounts(automaton& machine, automatonScan& scan, std::vector<std::string> const& patterns,
                          std::string const& message, std::mt19937& random) {
     int const expected = literalCount(patterns, message);
-    std::string const input = message + "\nAB";
-    buildAutomaton(automaton, patterns, ScanChoice::endFilter);
-    ASSERT_EQ(automaton.engine, Engine::endFilter);
-    for (FilterPath path : paths()) {
+    std::string const inputText = message + "\nAB";
+    buildAutomaton(machine, patterns, scanChoice::endFilter);
+    ASSERT_EQ(machine.startEngine, engine::endFilter);
+    for (filterPath path : paths()) {
         for (Tuning const& tuning : tunings) {
             std::size_t const capacities[] = {1, 2 + random() % 40, defaultInputCapacity};
             for (std::size_t capacity : capacities) {
                 for (bool eager : {true, false}) {
                     Outcome const outcome =
-                        scanWith(automaton, scan, patterns, input, path, tuning.tuning, capacity, eager);
+                        scanWith(machine, scan, patterns, inputText, path, tuning.tuning, capacity, eager);
                     EXPECT_EQ(outcome.count, expected)
                         << "path " << static_cast<int>(path) << ", " << tuning.name << ", capacity "
                         << capacity << (eager ? ", eager" : ", as the program builds it");
@@ -142,8 +142,8 @@ std::string messageFor(std::mt19937& random, std::vector<std::string> const& pat
 TEST(MotifscanFilter, EveryPathAndHandOverCountsAsTheLiteralScan) {
     std::mt19937 random(1807);
     std::string const alphabets[] = {"A", "AB", "ACGT", "ABCDEFGHIJKLMNOPQRSTUVWXYZ*"};
-    Automaton automaton;  // reused, as tasks reuse them: the scan state must follow each build
-    AutomatonScan scan;
+    automaton machine;  // reused, as tasks reuse them: the scan state must follow each build
+    automatonScan scan;
     for (int trial = 0; trial < 160; ++trial) {
         std::string const& alphabet = alphabets[trial % 4];
         std::size_t const count = 1 + random() % (trial % 5 == 0 ? 80 : 12);
@@ -156,7 +156,7 @@ TEST(MotifscanFilter, EveryPathAndHandOverCountsAsTheLiteralScan) {
         if (trial % 7 == 0) patterns.push_back("A?");  // never completes
         std::string const message = messageFor(random, patterns, alphabet, 200 + random() % 1500);
         SCOPED_TRACE(testing::Message() << "trial " << trial << ", message " << message);
-        expectLiteralCounts(automaton, scan, patterns, message, random);
+        expectLiteralCounts(machine, scan, patterns, message, random);
         if (HasFailure()) {
             for (std::string const& pattern : patterns) ADD_FAILURE() << "pattern \"" << pattern << "\"";
             break;
@@ -169,8 +169,8 @@ TEST(MotifscanFilter, EveryPathAndHandOverCountsAsTheLiteralScan) {
 TEST(MotifscanFilter, PrefilterAtItsLimits) {
     std::mt19937 random(64);
     std::string const letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ*";
-    Automaton automaton;
-    AutomatonScan scan;
+    automaton machine;
+    automatonScan scan;
     struct Limit {
         std::size_t endings, length;
         bool built;
@@ -189,14 +189,14 @@ TEST(MotifscanFilter, PrefilterAtItsLimits) {
             patterns.push_back(limit.length >= mostTeddyReach ? randomWord(random, letters, 3) + ending
                                                               : ending);
         }
-        EndFilter filter;
+        endFilter filter;
         ASSERT_TRUE(compileEndFilter(filter, patterns, measurePatterns(patterns), 1.0));
-        Teddy teddy;
-        EXPECT_EQ(buildTeddy(teddy, filter.text, filter.length), limit.built);
+        teddy tables;
+        EXPECT_EQ(buildTeddy(tables, filter.text, filter.length), limit.built);
         if (limit.built) {
-            EXPECT_LE(teddy.reach, std::min<std::size_t>(limit.length + 3, mostTeddyReach));
+            EXPECT_LE(tables.reach, std::min<std::size_t>(limit.length + 3, mostTeddyReach));
         }
-        expectLiteralCounts(automaton, scan, patterns, messageFor(random, patterns, letters, 3000), random);
+        expectLiteralCounts(machine, scan, patterns, messageFor(random, patterns, letters, 3000), random);
     }
 }
 
@@ -207,8 +207,8 @@ TEST(MotifscanFilter, PrefilterAtItsLimits) {
 TEST(MotifscanFilter, WideWindowsCountAsTheLiteralScan) {
     std::mt19937 random(88);
     std::string const alphabets[] = {"ABC", "ACGT", "ABCDEFGHIJKLMNOPQRSTUVWXYZ*"};
-    Automaton automaton;
-    AutomatonScan scan;
+    automaton machine;
+    automatonScan scan;
     for (int trial = 0; trial < 24; ++trial) {
         std::string const& alphabet = alphabets[trial % 3];
         std::size_t const shortest = 5 + random() % 5;
@@ -223,10 +223,10 @@ TEST(MotifscanFilter, WideWindowsCountAsTheLiteralScan) {
         }
         std::string const message = messageFor(random, patterns, alphabet, 300 + random() % 1200);
         SCOPED_TRACE(testing::Message() << "trial " << trial << ", message " << message);
-        EndFilter filter;
+        endFilter filter;
         ASSERT_TRUE(compileEndFilter(filter, patterns, measurePatterns(patterns), 1.0));
         EXPECT_EQ(filter.window, std::min<std::size_t>(measurePatterns(patterns).shortest, 8));
-        expectLiteralCounts(automaton, scan, patterns, message, random);
+        expectLiteralCounts(machine, scan, patterns, message, random);
         if (HasFailure()) break;
     }
 
@@ -234,10 +234,10 @@ TEST(MotifscanFilter, WideWindowsCountAsTheLiteralScan) {
     std::vector<std::string> patterns;
     while (patterns.size() < 3 * wideAboveEndings)
         patterns.push_back(randomWord(random, "ABCDEFGHIJKLMNOPQRSTUVWXYZ", 5 + random() % 5));
-    EndFilter filter;
+    endFilter filter;
     ASSERT_TRUE(buildEndFilter(filter, patterns, measurePatterns(patterns), maxCandidateShare));
     EXPECT_EQ(filter.window, 5u);
-    expectLiteralCounts(automaton, scan, patterns,
+    expectLiteralCounts(machine, scan, patterns,
                         messageFor(random, patterns, "ABCDEFGHIJKLMNOPQRSTUVWXYZ", 2000), random);
 }
 
@@ -245,33 +245,33 @@ TEST(MotifscanFilter, WideWindowsCountAsTheLiteralScan) {
 // longest reach) that fails its confirmation. The table takes over, and the filter takes the scan back once
 // candidates turn rare.
 TEST(MotifscanFilter, FrequentCandidatesHandOverAndRareOnesHandBack) {
-    Automaton automaton;
-    AutomatonScan scan;
+    automaton machine;
+    automatonScan scan;
     std::mt19937 random(5);
     std::vector<std::string> const patterns = {"B" + std::string(63, 'A')};
     std::string const quiet = randomWord(random, "XYZQ", 600000);
-    std::string const input = std::string(100000, 'A') + patterns[0] + quiet + patterns[0] + "\n";
-    buildAutomaton(automaton, patterns, ScanChoice::fastest);
-    ASSERT_EQ(automaton.engine, Engine::endFilter);
-    startScan(scan, automaton);
-    Input in = inputFromMemory(input);
+    std::string const inputText = std::string(100000, 'A') + patterns[0] + quiet + patterns[0] + "\n";
+    buildAutomaton(machine, patterns, scanChoice::fastest);
+    ASSERT_EQ(machine.startEngine, engine::endFilter);
+    startScan(scan, machine);
+    input in = inputFromMemory(inputText);
     int count = 0;
-    while (podciag(in, automaton, scan) == 1) {
+    while (podciag(in, machine, scan) == 1) {
         ++count;
         if (count == 1) {
-            EXPECT_TRUE(scan.filterScan.onTable);
+            EXPECT_TRUE(scan.filterState.onTable);
         }
     }
     EXPECT_EQ(count, 2);
-    EXPECT_TRUE(scan.filterScan.tableBuilt);
-    EXPECT_FALSE(scan.filterScan.onTable);
+    EXPECT_TRUE(scan.filterState.tableBuilt);
+    EXPECT_FALSE(scan.filterState.onTable);
 
     // Copies of one pattern are confirmed once.
     std::vector<std::string> const copies(4096, "BAAAA");
-    buildAutomaton(automaton, copies, ScanChoice::endFilter);
-    for (SuffixSlot const& slot : automaton.filter.slots) {
+    buildAutomaton(machine, copies, scanChoice::endFilter);
+    for (suffixSlot const& slot : machine.filter.slots) {
         if (slot.firstPattern == UINT32_MAX) continue;
-        EXPECT_EQ(automaton.filter.nextPattern[slot.firstPattern], UINT32_MAX);
+        EXPECT_EQ(machine.filter.nextPattern[slot.firstPattern], UINT32_MAX);
     }
     EXPECT_EQ(literalCount(copies, "BAAAAAABAAAA"), 2);
 }

@@ -17,18 +17,18 @@
 namespace {
 
 using motifscan::Counter;
-using motifscan::FilterTuning;
+using motifscan::filterTuning;
 using motifscan::Patterns;
 using motifscan::PatternsAccess;
-using motifscan::ScanChoice;
+using motifscan::scanChoice;
 
-constexpr ScanChoice everyEngine[] = {
-    ScanChoice::fastest,    ScanChoice::bitParallel, ScanChoice::endFilter, ScanChoice::wideBitParallel,
-    ScanChoice::denseTable, ScanChoice::sparseTable, ScanChoice::compact};
+constexpr scanChoice everyEngine[] = {
+    scanChoice::fastest,    scanChoice::bitParallel, scanChoice::endFilter, scanChoice::wideBitParallel,
+    scanChoice::denseTable, scanChoice::sparseTable, scanChoice::compact};
 
 // As built, and with hand-overs between the filter and its table every few bytes.
-FilterTuning const tunings[] = {FilterTuning{}, FilterTuning{0, 0, 0, 1, 0, 0, {}},
-                                FilterTuning{5, 3, 20, 7, 100, 30, {}}};
+filterTuning const tunings[] = {filterTuning{}, filterTuning{0, 0, 0, 1, 0, 0, {}},
+                                filterTuning{5, 3, 20, 7, 100, 30, {}}};
 
 std::vector<std::string_view> viewsOf(std::vector<std::string> const& patterns) {
     return {patterns.begin(), patterns.end()};
@@ -98,11 +98,11 @@ TEST(Library, CountsAndChunksMatchTheLiteralScanOnEveryEngine) {
         std::vector<std::string> const patterns = generate.patterns(alphabet);
         std::string const message = generate.message(alphabet, generate.below(3000), round % 3 == 0 ? 0 : 20);
         std::uint64_t const expected = referenceCount(patterns, message);
-        for (ScanChoice const engine : everyEngine) {
+        for (scanChoice const engine : everyEngine) {
             Patterns const compiled = PatternsAccess::compile(viewsOf(patterns), engine);
             SCOPED_TRACE(testing::Message() << "round " << round << ", engine " << static_cast<int>(engine));
             EXPECT_EQ(motifscan::count(compiled, message), expected);
-            for (FilterTuning const& tuning : tunings) {
+            for (filterTuning const& tuning : tunings) {
                 Counter bytes(compiled), small(compiled), mixed(compiled);
                 PatternsAccess::tune(bytes, tuning);
                 PatternsAccess::tune(small, tuning);
@@ -148,7 +148,7 @@ TEST(Library, LongPatternsFedByteByByte) {
     while (message.size() < 24'000) message += period;
     message[13'000] = 'x';
     std::uint64_t const expected = referenceCount(patterns, message);
-    for (ScanChoice const engine : everyEngine) {
+    for (scanChoice const engine : everyEngine) {
         Patterns const compiled = PatternsAccess::compile(viewsOf(patterns), engine);
         EXPECT_EQ(motifscan::count(compiled, message), expected);
         Counter counter(compiled);

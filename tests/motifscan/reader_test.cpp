@@ -28,20 +28,20 @@ INSTANTIATE_TEST_SUITE_P(Readers, MotifscanReader,
 
 struct CountCase {
     char const* input;
-    CountStatus status;
+    countStatus status;
     int value;             // meaningful when status is read
     std::size_t consumed;  // bytes consumed by the count read
 };
 
-std::string describe(CountStatus status) {
+std::string describe(countStatus status) {
     switch (status) {
-        case CountStatus::read:
+        case countStatus::read:
             return "read";
-        case CountStatus::notANumber:
+        case countStatus::notANumber:
             return "notANumber";
-        case CountStatus::endOfInput:
+        case countStatus::endOfInput:
             return "endOfInput";
-        case CountStatus::outOfRange:
+        case countStatus::outOfRange:
             return "outOfRange";
     }
     return "?";
@@ -51,25 +51,25 @@ TEST_P(MotifscanReader, CountsAndWhereTheyStop) {
     // What the comparison with scanf below cannot reach: long digit runs and
     // the edges of the range, beyond which scanf's value is undefined.
     CountCase const cases[] = {
-        {"0000000000000000000000000000042", CountStatus::read, 42, 31},
-        {"2147483647", CountStatus::read, 2147483647, 10},
-        {"-2147483648", CountStatus::read, -2147483647 - 1, 11},
-        {"2147483648", CountStatus::outOfRange, 0, 10},
-        {"-2147483649", CountStatus::outOfRange, 0, 11},
-        {"99999999999999999999999999999999999999", CountStatus::outOfRange, 0, 38},
+        {"0000000000000000000000000000042", countStatus::read, 42, 31},
+        {"2147483647", countStatus::read, 2147483647, 10},
+        {"-2147483648", countStatus::read, -2147483647 - 1, 11},
+        {"2147483648", countStatus::outOfRange, 0, 10},
+        {"-2147483649", countStatus::outOfRange, 0, 11},
+        {"99999999999999999999999999999999999999", countStatus::outOfRange, 0, 38},
         // glibc consumes a sign that no digit follows and leaves the next byte.
-        {"-x", CountStatus::notANumber, 0, 1},
-        {" -", CountStatus::endOfInput, 0, 2},
+        {"-x", countStatus::notANumber, 0, 1},
+        {" -", countStatus::endOfInput, 0, 2},
     };
     for (CountCase const& c : cases) {
         SCOPED_TRACE(testing::Message() << "input \"" << c.input << "\"");
         std::string const data = c.input;
         TestInput source(data, GetParam());
-        Input& in = source.in;
+        input& in = source.in;
         int value = -99;
-        CountStatus const status = readCount(in, value);
+        countStatus const status = readCount(in, value);
         EXPECT_EQ(describe(status), describe(c.status));
-        if (c.status == CountStatus::read) {
+        if (c.status == countStatus::read) {
             EXPECT_EQ(value, c.value);
         }
         EXPECT_EQ(source.consumed(data.size()), c.consumed);
@@ -99,11 +99,11 @@ TEST_P(MotifscanReader, CountsMatchScanf) {
             std::fclose(file);
 
             TestInput source(data, GetParam());
-            Input& in = source.in;
+            input& in = source.in;
             int value = -99;
-            CountStatus const status = readCount(in, value);
-            if (status == CountStatus::read && withNewline) skipWhitespace(in);
-            if (status == CountStatus::outOfRange) {
+            countStatus const status = readCount(in, value);
+            if (status == countStatus::read && withNewline) skipWhitespace(in);
+            if (status == countStatus::outOfRange) {
                 // scanf's value is undefined there; the digits must really be too many.
                 EXPECT_EQ(converted, 1);
                 long long const exact = std::stoll(in.token);  // at most 12 bytes
@@ -117,7 +117,7 @@ TEST_P(MotifscanReader, CountsMatchScanf) {
                 EXPECT_EQ(describe(status), "notANumber");
             }
             // After a count out of range the program stops; nothing more is read.
-            if (status != CountStatus::outOfRange || !withNewline) {
+            if (status != countStatus::outOfRange || !withNewline) {
                 EXPECT_EQ(static_cast<long>(source.consumed(data.size())), expectedConsumed);
             }
         }
@@ -153,7 +153,7 @@ TEST_P(MotifscanReader, LinesMatchGetline) {
         }
         SCOPED_TRACE(testing::Message() << "input \"" << data << "\"");
         TestInput source(data, GetParam());
-        Input& in = source.in;
+        input& in = source.in;
         std::vector<std::string> lines;
         for (std::string line; readLine(in, line); line.clear()) lines.push_back(line);
         EXPECT_EQ(lines, linesByGetline(data));
@@ -167,7 +167,7 @@ TEST_P(MotifscanReader, ReadsShareOnePosition) {
     // A count, the skip after it, two lines and a message, back to back.
     std::string const data = "  3 \r\n\n\t AB\r\n CD\nABCDb*x";
     TestInput source(data, GetParam());
-    Input& in = source.in;
+    input& in = source.in;
     int value = 0;
     ASSERT_EQ(describe(readCount(in, value)), "read");
     EXPECT_EQ(value, 3);
@@ -179,13 +179,13 @@ TEST_P(MotifscanReader, ReadsShareOnePosition) {
     EXPECT_EQ(second, " CD");
     EXPECT_EQ(in.line, 5);
     // The lowercase b ends the message and is consumed; "*x" is left.
-    Automaton automaton;
+    automaton machine;
     std::vector<std::string> const patterns = {"BCX", "CD"};  // read in place while scanning
-    buildAutomaton(automaton, patterns);
-    AutomatonScan scan;
-    startScan(scan, automaton);
-    EXPECT_EQ(podciag(in, automaton, scan), 1);  // CD completes at the D
-    EXPECT_EQ(podciag(in, automaton, scan), 0);  // b ends the message
+    buildAutomaton(machine, patterns);
+    automatonScan scan;
+    startScan(scan, machine);
+    EXPECT_EQ(podciag(in, machine, scan), 1);  // CD completes at the D
+    EXPECT_EQ(podciag(in, machine, scan), 0);  // b ends the message
     EXPECT_EQ(source.consumed(data.size()), data.size() - 2);
 }
 
@@ -206,7 +206,7 @@ TEST_P(MotifscanReader, FoundWordsAreQuotedAndShortened) {
         SCOPED_TRACE(testing::Message() << "input \"" << c.input << "\"");
         std::string const data = c.input;
         TestInput source(data, GetParam());
-        Input& in = source.in;
+        input& in = source.in;
         EXPECT_EQ(describeFound(in, c.consumed), c.found);
     }
 }

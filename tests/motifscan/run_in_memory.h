@@ -35,12 +35,12 @@ inline std::ostream& operator<<(std::ostream& stream, Source const& source) {
     return stream << (source.file ? "file, capacity " : "memory, capacity ") << source.size;
 }
 
-// An Input over `data` from the given source. The file form writes the data
+// An input over `data` from the given source. The file form writes the data
 // after a few bytes that are not part of it and reads from there, as the
 // program reads standard input from its current offset.
 struct TestInput {
     static constexpr char const* skipped = "9\n";
-    Input in;
+    input in;
     int fd = -1;
 
     TestInput(std::string_view data, Source source) {
@@ -78,8 +78,8 @@ struct RunResult {
     std::string error;      // the input's error string when it did not finish
 };
 
-inline RunResult runProgram(Input& in, ScanChoice engine = ScanChoice::fastest) {
-    auto out = std::make_unique<Output>();  // its block is too big for the stack
+inline RunResult runProgram(input& in, scanChoice engine = scanChoice::fastest) {
+    auto out = std::make_unique<output>();  // its block is too big for the stack
     RunResult result;
     out->sink = &result.output;
     result.finished = runMotifscan(in, *out, nullptr, engine);
@@ -88,22 +88,22 @@ inline RunResult runProgram(Input& in, ScanChoice engine = ScanChoice::fastest) 
     return result;
 }
 
-inline RunResult runFrom(std::string const& input, Source source, ScanChoice engine = ScanChoice::fastest) {
+inline RunResult runFrom(std::string const& input, Source source, scanChoice engine = scanChoice::fastest) {
     TestInput test(input, source);
     return runProgram(test.in, engine);
 }
 
 inline RunResult runInMemory(std::string const& input, std::size_t capacity = defaultInputCapacity,
-                             ScanChoice engine = ScanChoice::fastest) {
+                             scanChoice engine = scanChoice::fastest) {
     return runFrom(input, Source{false, capacity}, engine);
 }
 
 // Every engine, for tests that run the whole program with each.
-inline constexpr ScanChoice everyEngine[] = {
-    ScanChoice::fastest,    ScanChoice::bitParallel, ScanChoice::endFilter, ScanChoice::wideBitParallel,
-    ScanChoice::denseTable, ScanChoice::sparseTable, ScanChoice::compact};
+inline constexpr scanChoice everyEngine[] = {
+    scanChoice::fastest,    scanChoice::bitParallel, scanChoice::endFilter, scanChoice::wideBitParallel,
+    scanChoice::denseTable, scanChoice::sparseTable, scanChoice::compact};
 
 // Bytes of `in` consumed so far, out of the `total` it was created with.
-inline std::size_t consumedBytes(Input const& in, std::size_t total) {
+inline std::size_t consumedBytes(input const& in, std::size_t total) {
     return total - in.memoryLeft - static_cast<std::size_t>(in.end - in.pos);
 }
