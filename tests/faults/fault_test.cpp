@@ -234,37 +234,51 @@ TEST(Faults, RunningOutOfMemoryKeepsTheAnswersSoFar) {
     }
 }
 
-// gemprobe under every address-space limit from where it cannot start to
-// where it has room: it ends with every answer, or with the answers judged
-// so far and "out of memory" (exit status 1), never by a signal.
-TEST(Faults, GemprobeUnderAnyMemoryLimitEndsCleanly) {
+// Each program under every address-space limit from where it cannot start
+// to where it has room: it ends with every answer, or with the answers so
+// far and "out of memory" (exit status 1), never by a signal; the input's
+// first block is allocated under the limit too.
+TEST(Faults, UnderAnyMemoryLimitEachProgramEndsCleanly) {
     if (sanitized) GTEST_SKIP() << "the sanitizers reserve more address space than the limit allows";
-    std::string input =
+    std::string solids =
         "3\n4\n3 0 0 0 1 0 0 0 1 0\n3 0 0 0 0 1 0 0 0 1\n3 0 0 0 0 0 1 1 0 0\n"
         "3 1 0 0 0 1 0 0 0 1\n2\n0.1 0.1 0.1\n1 1 1\n";
-    input += "0\n2\n0 0 0\n1 1 1\n2\n";
-    input += std::to_string(1 << 20);  // a wall that outgrows most limits
-    for (int i = 0; i < (1 << 20); ++i) input += "\n1.5 2.5 3.5";
-    input += "\n3 0 0 0 1 0 0 0 1 0\n1\n0 0 0\n";
-    std::string const full = "TAK\nNIE\n\nTAK\nTAK\n\nTAK\n\n";
-    bool sawOutOfMemory = false;
-    for (std::size_t megabytes = 2; megabytes <= 160; megabytes += megabytes < 16 ? 1 : 8) {
-        RunLimits limits;
-        limits.addressSpaceBytes = megabytes << 20;
-        ProgramRun const run = runProgram(GEMPROBE_PATH, input, limits);
-        ASSERT_EQ(run.signal, 0) << megabytes << " MiB: " << run.error;
-        if (run.exitStatus == 0) {
-            EXPECT_EQ(run.output, full) << megabytes << " MiB";
-            continue;
-        }
-        if (run.error.starts_with("gemprobe:")) {  // not the loader's refusal to start
-            EXPECT_EQ(run.exitStatus, 1) << megabytes << " MiB";
-            EXPECT_EQ(run.error, "gemprobe: out of memory\n") << megabytes << " MiB";
-            EXPECT_TRUE(full.starts_with(run.output)) << megabytes << " MiB: " << run.output;
-            sawOutOfMemory = true;
-        }
+    solids += "0\n2\n0 0 0\n1 1 1\n2\n";
+    solids += std::to_string(1 << 20);  // a wall that outgrows most limits
+    for (int i = 0; i < (1 << 20); ++i) solids += "\n1.5 2.5 3.5";
+    solids += "\n3 0 0 0 1 0 0 0 1 0\n1\n0 0 0\n";
+    // A pattern of 2^22 symbols outgrows most limits too.
+    std::string tasks = "3\n1\nA\nAAA\n1\nB\nBB\n1\n";
+    std::uint64_t seed = 7;
+    for (int i = 0; i < (1 << 22); ++i) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        tasks += static_cast<char>('A' + (seed >> 33) % 26);
     }
-    EXPECT_TRUE(sawOutOfMemory);
+    tasks += "\nA\n";
+    struct Case {
+        std::string input, full;
+    } const cases[] = {{solids, "TAK\nNIE\n\nTAK\nTAK\n\nTAK\n\n"}, {tasks, "3\n2\n0\n"}};
+    for (std::size_t i = 0; i < programs.size(); ++i) {
+        std::string const& name = programs[i].name;
+        bool sawOutOfMemory = false;
+        for (std::size_t megabytes = 2; megabytes <= 160; megabytes += megabytes < 16 ? 1 : 8) {
+            RunLimits limits;
+            limits.addressSpaceBytes = megabytes << 20;
+            ProgramRun const run = runProgram(programs[i].path, cases[i].input, limits);
+            ASSERT_EQ(run.signal, 0) << name << ", " << megabytes << " MiB: " << run.error;
+            if (run.exitStatus == 0) {
+                EXPECT_EQ(run.output, cases[i].full) << name << ", " << megabytes << " MiB";
+                continue;
+            }
+            if (run.error.starts_with(name + ":")) {  // not the loader's refusal to start
+                EXPECT_EQ(run.exitStatus, 1) << name << ", " << megabytes << " MiB";
+                EXPECT_EQ(run.error, name + ": out of memory\n") << name << ", " << megabytes << " MiB";
+                EXPECT_TRUE(cases[i].full.starts_with(run.output)) << name << ", " << megabytes << " MiB";
+                sawOutOfMemory = true;
+            }
+        }
+        EXPECT_TRUE(sawOutOfMemory) << name;
+    }
 }
 
 // A pattern of 30 million symbols with itself as the message walks through
