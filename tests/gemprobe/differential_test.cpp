@@ -6,6 +6,7 @@
 #include "point_run.h"
 #include "reference_model.h"
 #include "run_in_memory.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -243,12 +244,12 @@ TEST(Differential, MatchesTheReferenceOnRandomInputs) {
         std::string const expected = referenceOutput(input);
         std::size_t const capacity = seed % 4 == 0 ? 1 : seed % 4 == 1 ? 97 : defaultInputCapacity;
         for (pointEngineKind const kind : everyPointEngineKind) {
-            if (!pointEngineRuns(kind)) continue;
+            if (!pointEngineTested(kind)) continue;
             usePointEngine(kind);
             RunResult const actual = runInMemory(input, capacity);
             ASSERT_TRUE(actual.finished) << "seed " << seed << ": " << actual.error << "\n" << input;
             ASSERT_EQ(actual.output, expected)
-                << "seed " << seed << " buffer " << capacity << " engine " << static_cast<int>(kind) << "\n"
+                << "seed " << seed << " buffer " << capacity << " engine " << pointEngineName(kind) << "\n"
                 << input;
         }
         verdicts += static_cast<int>(std::count(expected.begin(), expected.end(), 'K'));
@@ -350,13 +351,13 @@ TEST(Differential, EverySpellingNearTheWallsMatchesTheReference) {
         }
         std::string const expected = referenceOutput(input);
         for (pointEngineKind const kind : everyPointEngineKind) {
-            if (!pointEngineRuns(kind)) continue;
+            if (!pointEngineTested(kind)) continue;
             usePointEngine(kind);
             for (std::size_t capacity : {std::size_t{61}, std::size_t{4093}, defaultInputCapacity}) {
                 RunResult const actual = runInMemory(input, capacity);
                 ASSERT_TRUE(actual.finished) << actual.error;
                 ASSERT_EQ(actual.output, expected)
-                    << "round " << round << " engine " << static_cast<int>(kind) << " buffer " << capacity;
+                    << "round " << round << " engine " << pointEngineName(kind) << " buffer " << capacity;
             }
         }
     }

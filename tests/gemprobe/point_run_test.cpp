@@ -146,13 +146,13 @@ TEST(PointRun, EveryEngineMatchesTheOneNumberLoop) {
                 modelScan(start, limit, blockEnd, room, box.filter, box.planes, expectedVerdicts.data());
             for (int run = 0; run < 2 * static_cast<int>(std::size(everyPointEngineKind)); ++run) {
                 pointEngineKind const kind = everyPointEngineKind[run / 2];
-                if (!pointEngineRuns(kind)) continue;
+                if (!pointEngineTested(kind)) continue;
                 usePointEngine(kind);
                 cellGrid const noCells;
                 std::string verdicts(4 * room, '?');
                 pointRun const actual = scanPoints(start, limit, blockEnd, room, box.filter, box.planes,
                                                    run % 2 == 0 ? noCells : box.cells, verdicts.data());
-                std::string const where = "engine " + std::to_string(static_cast<int>(kind)) +
+                std::string const where = "engine " + std::string(pointEngineName(kind)) +
                                           (run % 2 == 0 ? "" : " with cells") + ", input " +
                                           std::to_string(input) + ", offset " + std::to_string(offset) +
                                           ":\n" + std::string(start, length);

@@ -6,6 +6,10 @@
 #include "diamond.h"
 #include "filter.h"
 #include "planes.h"
+#include "point_run.h"
+
+#include <cstdlib>
+#include <string_view>
 
 #include <limits>
 #include <vector>
@@ -23,6 +27,20 @@ inline pointFilter filterOf(std::vector<plane> const& planes) {
     pointFilter filter;
     prepareFilter(planes, filter, std::numeric_limits<long>::max());
     return filter;
+}
+
+inline char const* pointEngineName(pointEngineKind kind) {
+    return kind == pointEngineKind::sse2 ? "sse2" : kind == pointEngineKind::avx2 ? "avx2" : "avx512";
+}
+
+// Whether the tests that loop over the point engines take this one: every
+// engine the processor runs, or only the one named by the environment
+// variable GEMPROBE_TEST_POINT_ENGINE (sse2, avx2 or avx512), so that one
+// engine's tests can run alone.
+inline bool pointEngineTested(pointEngineKind kind) {
+    if (!pointEngineRuns(kind)) return false;
+    char const* const only = std::getenv("GEMPROBE_TEST_POINT_ENGINE");
+    return only == nullptr || *only == '\0' || std::string_view(only) == pointEngineName(kind);
 }
 
 }  // namespace gemprobe
