@@ -1,6 +1,7 @@
 #include "cells.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstddef>
@@ -33,9 +34,39 @@ namespace gemprobe {
 // only when that is below 1/16 of a cell on each axis, and each cell is
 // certified enlarged by 1/8 of a cell on every side, so the box certified
 // for a cell holds every q that can be looked up in it.
+//
+// Beyond the grid
+// ---------------
+// With c the grid's centre and h_k its half-size on axis k, take one patch
+// of one face, say the face of +x: the directions e = (h_x, s h_y, t h_z)
+// with s and t in the patch's ranges, each widened by 1/8 of the patch on
+// both sides; and the region R of the points c + lambda e, lambda >= 7/8.
+// R is convex, and each of its points is a + b with a in the hull of the
+// four corner points P_i = c + 7/8 e_i and b in the cone of the four corner
+// directions e_i. For one plane, L(a + b) = L(a) + n . b, and S(a + b) <=
+// S(a) + sum_k |b_k| m_k, where n . b and that sum are linear and convex in
+// b as S and L are in a. So if, computed in extended precision,
+//     L(P_i) <= -2^-40 S(P_i)              at the four corner points,
+//     n . e_i <= -2^-40 sum_k |e_ik| m_k   along the four corner directions,
+// then L(q) <= -(2^-40 - 2^-60) S(q), and L(q) < 0, for every q in R
+// (|n_k| <= m_k bounds the error of each left side by 2^-60 times its right
+// side's sum; the corners are taken as computed, and the widening below
+// dwarfs their rounding): the plane rejects every point of R, as above for
+// a cell.
+//
+// The lookup finds the patch from qd's place (a, b, c) in cells from the
+// centre: the face of the axis farthest out and the ratios of the other two
+// to it. Its error is a few ud of the point's distance plus the 2^-48 of 32
+// cells that the grid allows (above), so a point found 16 cells or more
+// from the centre is q at 14 or more (lambda >= 7/8), and its ratios are
+// q's within 2^-14, far less than the 1/32 that each patch is widened by.
+// Each patch is tried against one plane: the one whose outward normal
+// points most nearly along the patch's middle direction.
+
 namespace {
 
 constexpr int gridResolution = 32;  // a power of two: the cells are an octree's leaves
+constexpr int farResolution = 8;    // patches per edge of a face
 constexpr long double margin = 0x1p-40L;
 
 struct lane {
@@ -98,6 +129,68 @@ struct builder {
         }
     }
 };
+
+// The far patches of a grid with that centre and half-sizes, as above.
+void fillFarPatches(cellGrid& grid, std::vector<lane> const& lanes, long double const centre[3],
+                    long double const half[3]) {
+    int const r = farResolution;
+    grid.far.assign(std::size_t{6} * r * r, cellState::undecided);
+    grid.farResolution = r;
+    // Each plane's normal scaled to length 1 (or left 0), for choosing the
+    // plane to try: only the verdict below needs care.
+    std::vector<std::array<double, 3>> units(lanes.size());
+    for (std::size_t l = 0; l < lanes.size(); ++l) {
+        double const n[3] = {static_cast<double>(lanes[l].n[0]), static_cast<double>(lanes[l].n[1]),
+                             static_cast<double>(lanes[l].n[2])};
+        double const length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        if (length > 0 && std::isfinite(length)) units[l] = {n[0] / length, n[1] / length, n[2] / length};
+    }
+    for (int face = 0; face < 6; ++face) {
+        int const axis = face / 2, along = (axis + 1) % 3, across = (axis + 2) % 3;
+        long double const side = face % 2 == 1 ? 1 : -1;
+        for (int j = 0; j < r; ++j) {
+            for (int i = 0; i < r; ++i) {
+                // The patch's ranges of ratios, widened by 1/8 of a patch.
+                long double const width = 2.0L / r;
+                long double const alongRange[2] = {-1 + (i - 0.125L) * width, -1 + (i + 1.125L) * width};
+                long double const acrossRange[2] = {-1 + (j - 0.125L) * width, -1 + (j + 1.125L) * width};
+                long double corners[4][3];
+                for (int corner = 0; corner < 4; ++corner) {
+                    corners[corner][axis] = side * half[axis];
+                    corners[corner][along] = alongRange[corner & 1] * half[along];
+                    corners[corner][across] = acrossRange[corner >> 1] * half[across];
+                }
+                long double middle[3];
+                for (int k = 0; k < 3; ++k)
+                    middle[k] = (corners[0][k] + corners[1][k] + corners[2][k] + corners[3][k]) / 4;
+                // The inward normal most nearly against the middle direction.
+                lane const* best = nullptr;
+                double bestCosine = 0;
+                for (std::size_t l = 0; l < lanes.size(); ++l) {
+                    double const cosine = -(units[l][0] * static_cast<double>(middle[0]) +
+                                            units[l][1] * static_cast<double>(middle[1]) +
+                                            units[l][2] * static_cast<double>(middle[2]));
+                    if (cosine > bestCosine) bestCosine = cosine, best = &lanes[l];
+                }
+                if (best == nullptr) continue;
+                bool rejected = true;
+                for (auto const& e : corners) {
+                    long double value = 0, size = 0, direction = 0, directionSize = 0;
+                    for (int k = 0; k < 3; ++k) {
+                        long double const p = centre[k] + 0.875L * e[k];
+                        value += best->n[k] * (p - best->p0[k]);
+                        size += (std::fabs(p) + std::fabs(best->p0[k])) * best->m[k];
+                        direction += best->n[k] * e[k];
+                        directionSize += std::fabs(e[k]) * best->m[k];
+                    }
+                    rejected = rejected && size > 0 && value <= -margin * size &&
+                               direction <= -margin * directionSize;
+                }
+                if (rejected) grid.far[static_cast<std::size_t>((face * r + j) * r + i)] = cellState::outside;
+            }
+        }
+    }
+}
 
 }  // namespace
 
@@ -162,6 +255,12 @@ cellGrid gridOf(std::vector<plane> const& planes, pointFilter const& filter) {
     grid.lowZ = static_cast<double>(origin[2]);
     grid.scaleX = static_cast<double>(1 / size[0]), grid.scaleY = static_cast<double>(1 / size[1]),
     grid.scaleZ = static_cast<double>(1 / size[2]);
+    long double centre[3], half[3];
+    for (int k = 0; k < 3; ++k) {
+        half[k] = size[k] * (gridResolution / 2);
+        centre[k] = origin[k] + half[k];
+    }
+    fillFarPatches(grid, lanes, centre, half);
     return grid;
 }
 

@@ -163,7 +163,7 @@ inline constexpr std::array<double, maxExactDoublePowerOfTen + 1> exactDoublePow
 // 10^k ulp(q) free of overflow: here q lies between 10^-22 and 2^53, and
 // the remainder of a correctly rounded quotient of exact operands is a
 // double whatever their size. So q, where the check stands, is the token's
-// value rounded to 64 bits and then to 53, as roundedQuotient gives it, for
+// value rounded to 64 bits and then to 53, as takeLongToken gives it, for
 // one division and a fused multiply-add in place of two 64-bit products.
 __attribute__((always_inline)) inline bool checkedLongQuotient(std::uint64_t significand, int k,
                                                                double& quotient) {
@@ -261,20 +261,6 @@ __attribute__((always_inline)) inline unsigned convertTokens(char const* base, t
         values.rounded[i] = roundedValue(decimal);
     }
     return count;
-}
-
-// w / 10^k rounded to 80 bits and then to double, for w > 0 and 1 <= k <=
-// maxReciprocalPowerOfTen: toCertifiedDouble of storeQuotient's value (such
-// a value lies between 10^-26 and 2^64, inside the certified range), with
-// the same rounding of the 64-bit significand to 53 bits, from registers.
-__attribute__((always_inline)) inline double roundedQuotient(std::uint64_t w, int k, bool negative) {
-    extendedParts const q = quotientParts(w, k);
-    std::uint64_t const kept = q.significand >> 11;
-    std::uint64_t const up = ((q.significand & 0x7ffu) + (kept & 1) + 0x3ffu) >> 11;
-    std::uint64_t const bits =
-        (static_cast<std::uint64_t>(negative) << 63) +
-        (static_cast<std::uint64_t>(q.biasedExponent - extendedExponentBias + 1023 - 1) << 52) + kept + up;
-    return std::bit_cast<double>(bits);
 }
 
 // Adds a token's exponent, if it has one, to its scale and returns where the

@@ -2,9 +2,10 @@
 // of 32 bytes by one table lookup; a token of up to fifteen bytes has its
 // digits gathered into place by one byte shuffle and summed by
 // multiply-adds, a longer one by two loads that end at its last digit; a
-// value of up to fifteen digits is one division, checked with a fused
-// multiply-add four at a time where a double rounding could differ, and a
-// longer one a 128-bit reciprocal.
+// value is one division, checked with fused multiply-adds four at a time
+// where a double rounding could differ (a value of sixteen to nineteen
+// digits, which a double does not hold, after one step that corrects the
+// quotient of its rounded significand).
 
 #include "point_tokens.h"
 
@@ -299,13 +300,13 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertAn
 // that selecting by position skips the point), the bytes before its first
 // digit cleared, and their value summed by multiply-adds in eight-digit
 // groups. The first thirteen of the 32 places hold leading zeros at most
-// (19 significant digits), so the sum of the last three groups modulo 2^64
-// is the exact significand. The loads start up to 31 bytes before the
-// token's end: `floor` is the first byte they may read. Returns the end, or
-// nullptr for anything else (takeLongToken then decides). With `divide`,
-// only a quotient that checkedLongQuotient decides is taken, and stored;
-// without it, a significand and a scale for roundedQuotient, which is left
-// to a loop of its own.
+// (19 significant digits), so the last three groups give the exact
+// significand. The loads start up to 31 bytes before the token's end:
+// `floor` is the first byte they may read. Returns the end, or nullptr for
+// anything else (takeLongToken then decides). With `divide`, only a
+// quotient that checkedLongQuotient decides is taken, and stored; without
+// it, the groups and the divisor for quotientsOfFour, which is left to a
+// loop of its own.
 // The gather's constants, made once per loop and kept in registers, as
 // tokenConstants are.
 struct gatherConstants {
@@ -327,17 +328,30 @@ alignas(64) inline constexpr std::array<unsigned char, 64> placesBelow = [] {
     return bytes;
 }();
 
-// A gathered token's value before its division: significand / 10^k, k from
-// 1 to maxReciprocalPowerOfTen.
-struct gatheredDecimal {
-    std::uint64_t significand;
-    std::uint32_t k;
-    std::uint32_t negative;
+// Gathered tokens before their divisions, four at a time: each one's
+// eight-digit groups as the gather leaves them (the first, which is 0, then
+// the three that make the significand, so that one store keeps them all),
+// its divisor and the sign bit of its value.
+struct alignas(32) gatheredDecimals {
+    std::uint32_t groups[3 * batchPoints + 4][4];
+    double divisor[3 * batchPoints + 4];
+    std::uint64_t signBit[3 * batchPoints + 4];
 };
+
+// 10^k for the scales the gather takes, k from 1 to maxReciprocalPowerOfTen:
+// exact up to 10^22, and beyond it NaN, which no check lets stand.
+inline constexpr std::array<double, maxReciprocalPowerOfTen + 1> divisorOfScale = [] {
+    std::array<double, maxReciprocalPowerOfTen + 1> divisors{};
+    for (int k = 0; k <= maxReciprocalPowerOfTen; ++k)
+        divisors[static_cast<std::size_t>(k)] = k <= maxExactDoublePowerOfTen
+                                                    ? exactDoublePowersOfTen[static_cast<std::size_t>(k)]
+                                                    : __builtin_nan("");
+    return divisors;
+}();
 
 template <bool divide>
 __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char const* takeLongTokenGathered(
-    char const* s, char const* floor, wideParts& wide, unsigned i, gatheredDecimal& parts,
+    char const* s, char const* floor, wideParts& wide, gatheredDecimals& out, unsigned i,
     gatherConstants const& c) {
     unsigned const sign = signOfFirstByte[static_cast<unsigned char>(*s)];
     char const* const p = s + (sign & 1);
@@ -376,18 +390,15 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char c
     // group is 0 and the second below 1000, one comparison with the two
     // swapped.
     auto const firstTwo = static_cast<std::uint64_t>(_mm256_extract_epi64(eights, 0));
-    std::uint64_t const second = firstTwo >> 32;
     if (std::rotr(firstTwo, 32) >= 1000) return nullptr;
-    __m128i const lastTwo = _mm256_extracti128_si256(eights, 1);
-    std::uint64_t const third = static_cast<std::uint32_t>(_mm_cvtsi128_si32(lastTwo));
-    std::uint64_t const fourth = static_cast<std::uint32_t>(_mm_extract_epi32(lastTwo, 1));
-    std::uint64_t const significand = (second * 100000000 + third) * 100000000 + fourth;
     long scale = -static_cast<long>(fraction);
     char const* q = p + end;
     if ((*q | 0x20) == 'e') {
         // Most exponents are written as printf writes them, a sign and two
         // digits ("e-05"); takeExponent reads the others. A third digit
-        // leaves q at a digit, which is not the blank wanted below.
+        // leaves q at a digit, which is not the blank wanted below. (Taken
+        // without a branch, by masks, the exponent cost the loop registers
+        // it spilled: 20% more instructions on every long spelling.)
         unsigned const tens = static_cast<unsigned char>(q[2]) - '0';
         unsigned const ones = static_cast<unsigned char>(q[3]) - '0';
         if ((q[1] == '-' || q[1] == '+') && tens < 10 && ones < 10) {
@@ -401,6 +412,10 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char c
     }
     if (!isBlank(*q)) return nullptr;
     if constexpr (divide) {
+        __m128i const lastTwo = _mm256_extracti128_si256(eights, 1);
+        std::uint64_t const third = static_cast<std::uint32_t>(_mm_cvtsi128_si32(lastTwo));
+        std::uint64_t const fourth = static_cast<std::uint32_t>(_mm_extract_epi32(lastTwo, 1));
+        std::uint64_t const significand = ((firstTwo >> 32) * 100000000 + third) * 100000000 + fourth;
         // checkedLongQuotient's division and check, four at a time later.
         if (significand == 0 || scale >= 0 || significand >= 1000000000000000 ||
             scale < -maxExactDoublePowerOfTen)
@@ -411,17 +426,111 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline char c
         wide.checked[i] = ~std::uint64_t{0};
         return q;
     }
-    // Zero, an integer or a scale past the reciprocals: takeLongToken.
-    if (significand == 0 || scale >= 0 || scale < -maxReciprocalPowerOfTen) return nullptr;
-    parts = {significand, static_cast<std::uint32_t>(-scale), sign >> 1};
+    // An integer or a scale past the reciprocals: takeLongToken.
+    if (scale >= 0 || scale < -maxReciprocalPowerOfTen) return nullptr;
+    // Groups 0, 1, 2 and 3 are the 32-bit words 0, 1, 4 and 5.
+    _mm_store_si128(reinterpret_cast<__m128i*>(out.groups[i]),
+                    _mm256_castsi256_si128(_mm256_permute4x64_epi64(eights, 0x08)));
+    out.divisor[i] = divisorOfScale[static_cast<std::size_t>(-scale)];
+    out.signBit[i] = signBitOf[sign];
     return q;
+}
+
+// The values of four gathered tokens, from gathered[i] on, rounded to 64
+// bits and then to 53 as takeLongToken rounds them, stored at `rounded`;
+// the lanes that the check leaves undecided, as bits.
+//
+// The significand w (below 10^19) is g1 10^16 + g2 10^8 + g3 in its groups.
+// u = g1 10^8 + g2 < 10^11 is exact in a double; wh = RN(u 10^8 + g3) is w
+// rounded once, by one fused multiply-add; and RN(u 10^8 - wh) is exact,
+// since u 10^8 - wh = (w - wh) - g3 is an integer below 2^27 in magnitude,
+// so wl = that + g3 = w - wh exactly (integers below 2^28). With d = 10^k
+// exact (k <= 22), q0 = RN(wh / d) is a correctly rounded quotient of exact
+// operands, so wh - q0 d is a double, which one fused multiply-add gives
+// exactly; r0 = RN(wh - q0 d + wl) = RN(w - q0 d) after one more rounding.
+// q0 is the quotient of wh, not of w, and may be an ulp or two off when w
+// does not fit 53 bits (|wl| <= 2^-53 w): q = RN(q0 + r0 / d) corrects it,
+// and its remainder r = RN(r0 - (q - q0) d) comes by one fused multiply-add
+// (q - q0 is exact, the two being within a factor of two of each other).
+// So r is w - q d up to 2^-53 |w - q0 d| + 2^-53 |r|.
+//
+// quotientStands's reasoning then holds with r in place of its exact
+// remainder: with h = d ulp(q) / 2, q is the value wanted when h - |w - q d|
+// > 2^-11 h. The computed h - |r| is exact when |r| >= h / 2 (Sterbenz) and
+// far above the bound otherwise; where it exceeds 2^-10 h, |r| < h and
+// |w - q0 d| <= |w - q d| + |q - q0| d < 5 h (q - q0 at most two ulps of
+// q0, each at most 2 ulp(q)), so the true distance exceeds 2^-10 h - 6
+// 2^-53 h > 2^-11 h. A NaN divisor (k > 22) fails every comparison.
+__attribute__((target("avx2,fma"), always_inline)) inline unsigned quotientsOfFour(
+    gatheredDecimals const& gathered, unsigned i, double* rounded) {
+    __m256i const order = _mm256_setr_epi32(1, 5, 2, 6, 3, 7, 0, 4);
+    // Per pair of tokens: their g1s, g2s, g3s and g0s in that order.
+    __m256i const low = _mm256_permutevar8x32_epi32(
+        _mm256_loadu_si256(reinterpret_cast<__m256i const*>(gathered.groups[i])), order);
+    __m256i const high = _mm256_permutevar8x32_epi32(
+        _mm256_loadu_si256(reinterpret_cast<__m256i const*>(gathered.groups[i + 2])), order);
+    __m256i const firstAndLast = _mm256_unpacklo_epi64(low, high);  // the four g1s, then the four g3s
+    __m256i const middle = _mm256_unpackhi_epi64(low, high);        // the four g2s, then the g0s
+    __m256d const g1 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(firstAndLast));
+    __m256d const g2 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(middle));
+    __m256d const g3 = _mm256_cvtepi32_pd(_mm256_extracti128_si256(firstAndLast, 1));
+    __m256d const tenTo8 = _mm256_set1_pd(1e8);
+    __m256d const u = _mm256_fmadd_pd(g1, tenTo8, g2);
+    __m256d const wh = _mm256_fmadd_pd(u, tenTo8, g3);
+    __m256d const wl = _mm256_add_pd(_mm256_fmsub_pd(u, tenTo8, wh), g3);
+    __m256d const divisor = _mm256_loadu_pd(&gathered.divisor[i]);
+    __m256d const q0 = _mm256_div_pd(wh, divisor);
+    __m256d const r0 = _mm256_add_pd(_mm256_fnmadd_pd(q0, divisor, wh), wl);
+    __m256d const quotient = _mm256_add_pd(q0, _mm256_div_pd(r0, divisor));
+    __m256d const remainder = _mm256_fnmadd_pd(_mm256_sub_pd(quotient, q0), divisor, r0);
+    __m256i const bits = _mm256_castpd_si256(quotient);
+    __m256i const zero = _mm256_setzero_si256();
+    __m256i const exactZero = _mm256_cmpeq_epi64(bits, zero);
+    __m256i const powerOfTwo =
+        _mm256_cmpeq_epi64(_mm256_and_si256(bits, _mm256_set1_epi64x(0xfffffffffffff)), zero);
+    __m256d const unit = _mm256_and_pd(quotient, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7ff0000000000000)));
+    __m256d const half = _mm256_mul_pd(divisor, _mm256_mul_pd(unit, _mm256_set1_pd(0x1p-53)));
+    __m256d const distance = _mm256_sub_pd(half, _mm256_andnot_pd(_mm256_set1_pd(-0.0), remainder));
+    __m256i const far = _mm256_castpd_si256(
+        _mm256_cmp_pd(distance, _mm256_mul_pd(half, _mm256_set1_pd(0x1p-10)), _CMP_GT_OQ));
+    __m256i const stands = _mm256_or_si256(exactZero, _mm256_andnot_si256(powerOfTwo, far));
+    _mm256_storeu_pd(rounded,
+                     _mm256_or_pd(quotient, _mm256_castsi256_pd(_mm256_loadu_si256(
+                                                reinterpret_cast<__m256i const*>(&gathered.signBit[i])))));
+    return static_cast<unsigned>(
+        _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_xor_si256(stands, _mm256_set1_epi64x(-1)))));
+}
+
+// quotientsOfFour for the gathered tokens from `first` to `end`; takeLongToken
+// for the values it leaves undecided (it takes every token the gather takes,
+// to the same value). Lanes past the end divide 0 by 1.
+__attribute__((target("avx2,fma"), always_inline)) inline void divideGathered(char const* base,
+                                                                              tokenList const& list,
+                                                                              gatheredDecimals& gathered,
+                                                                              unsigned first, unsigned end,
+                                                                              tokenValues& values) {
+    for (unsigned i = end; i < end + 4; ++i) {
+        std::memset(gathered.groups[i], 0, sizeof gathered.groups[i]);
+        gathered.divisor[i] = 1;
+        gathered.signBit[i] = 0;
+    }
+    for (unsigned i = first; i < end; i += 4) {
+        double four[4];
+        bool const inList = i + 4 <= 3 * batchPoints;
+        unsigned undecided = quotientsOfFour(gathered, i, inList ? &values.rounded[i] : four);
+        if (!inList) std::memcpy(&values.rounded[i], four, sizeof(double) * (3 * batchPoints - i));
+        for (; undecided != 0; undecided &= undecided - 1) {
+            unsigned const k = i + static_cast<unsigned>(__builtin_ctz(undecided));
+            takeLongTokenApart(base + list.starts[k], values.rounded[k]);
+        }
+    }
 }
 
 // The tokens from `taken` on that the short loops left: gathered where the
 // token allows it, by takeLongToken otherwise. Tokens of at most 15 digits
 // and a scale of at most 10^-22 (%.9f to %.15g) take checkedLongQuotient's
 // one division, in a loop of their own until a token does not; the rest of
-// the batch then takes the 128-bit reciprocal. A choice per token, with
+// the batch then takes quotientsOfFour. A choice per token, with
 // digit counts mixed (shortest round trips have 16 or 17, one spelling per
 // coordinate anything), mispredicted often enough to cost more than the
 // division saves.
@@ -429,13 +538,13 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertLo
     char const* base, char const* floor, tokenList const& list, unsigned taken, unsigned count,
     tokenValues& values) {
     gatherConstants const c = makeGatherConstants();
-    gatheredDecimal parts[3 * batchPoints];
+    gatheredDecimals gathered;
     wideParts wide;
     unsigned const first = taken;
     bool stopped = false;
     for (; taken < count; ++taken) {
         char const* const s = base + list.starts[taken];
-        if (takeLongTokenGathered<true>(s, floor, wide, taken, parts[0], c) != nullptr) continue;
+        if (takeLongTokenGathered<true>(s, floor, wide, gathered, taken, c) != nullptr) continue;
         // Within 32 bytes of the floor a token cannot be gathered: that
         // alone does not end the loop. Its value goes through the divisions
         // unchanged, as a quotient by 1.
@@ -456,14 +565,12 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertLo
     // dependent steps from its start to its double is long, and a shorter
     // loop body lets the processor work on more tokens at once.
     while (taken < count) {
-        unsigned gathered = taken;
-        while (gathered < count && takeLongTokenGathered<false>(base + list.starts[gathered], floor, wide,
-                                                                gathered, parts[gathered], c) != nullptr)
-            ++gathered;
-        for (unsigned i = taken; i < gathered; ++i)
-            values.rounded[i] =
-                roundedQuotient(parts[i].significand, static_cast<int>(parts[i].k), parts[i].negative != 0);
-        taken = gathered;
+        unsigned end = taken;
+        while (end < count && takeLongTokenGathered<false>(base + list.starts[end], floor, wide, gathered,
+                                                           end, c) != nullptr)
+            ++end;
+        divideGathered(base, list, gathered, taken, end, values);
+        taken = end;
         if (taken == count || takeLongTokenApart(base + list.starts[taken], values.rounded[taken]) == nullptr)
             break;
         ++taken;
