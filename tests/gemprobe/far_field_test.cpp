@@ -8,6 +8,7 @@
 #include "cells.h"
 #include "diamond.h"
 #include "planes.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
