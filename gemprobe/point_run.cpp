@@ -118,8 +118,11 @@ pointRun scanPointsWith(pointEngine const& engine, char const* p, char const* li
         // The cells, where the set has them, decide most of the rest with one
         // load, again without a branch (inside and outside come as they
         // will); the planes judge the few left.
-        unsigned open = 0;
-        for (unsigned k = 0; k < misses; ++k) {
+        // Without a grid (small sets never build one) every miss is open:
+        // the lookup would only find each point off the grid, a call apiece.
+        bool const hasGrid = cells.resolution != 0;
+        unsigned open = hasGrid ? 0 : misses;
+        for (unsigned k = 0; hasGrid && k < misses; ++k) {
             unsigned const taken = missed[k];
             double const* const rounded = values.rounded + 3 * taken;
             cellState const state = stateAt(cells, rounded[0], rounded[1], rounded[2]);
