@@ -109,9 +109,10 @@ __attribute__((always_inline)) inline double roundedValue(plainDecimal const& d)
 
 inline constexpr double powersOfTenUpTo7[8] = {1, 10, 100, 1000, 10000, 1e5, 1e6, 1e7};
 
-// roundedValue's magnitude by one division for five to seven fraction digits
-// too, except where a check cannot rule out a double rounding (false: about
-// one value in a thousand, and then roundedValue decides).
+// Whether one division gives roundedValue's magnitude for five to seven
+// fraction digits too: false where a double rounding cannot be ruled out
+// (about one value in a thousand, and then roundedValue decides). The
+// engines make this check four lanes at a time.
 //
 // The division gives q = RN(x) for x = digits / 10^k (both operands exact).
 // The remainder digits - q 10^k of a correctly rounded quotient is a double,
@@ -134,14 +135,6 @@ __attribute__((always_inline)) inline bool quotientStands(double dividend, doubl
     double const half = divisor * (std::bit_cast<double>(bits & 0x7ff0000000000000) * 0x1p-53);
     double const remainder = std::fma(-q, divisor, dividend);
     return half - std::fabs(remainder) > half * 0x1p-10;
-}
-
-__attribute__((always_inline)) inline bool checkedQuotient(std::uint64_t digits, unsigned fractionDigits,
-                                                           double& quotient) {
-    double const dividend = static_cast<double>(static_cast<std::int64_t>(digits));
-    double const divisor = powersOfTenUpTo7[fractionDigits];
-    quotient = dividend / divisor;
-    return fractionDigits <= 4 || quotientStands(dividend, divisor, quotient);  // roundedValue's own division
 }
 
 // Every power of ten that a double holds exactly (5^22 < 2^53).

@@ -7,7 +7,9 @@
 #include "filter.h"
 #include "planes.h"
 #include "point_run.h"
+#include "point_tokens.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
@@ -27,6 +29,16 @@ inline pointFilter filterOf(std::vector<plane> const& planes) {
     pointFilter filter;
     prepareFilter(planes, filter, std::numeric_limits<long>::max());
     return filter;
+}
+
+// The engines' checked division for a plain decimal, one value at a time:
+// its magnitude, and whether quotientStands lets it stand (up to four
+// fraction digits one division always does).
+inline bool checkedQuotient(std::uint64_t digits, unsigned fractionDigits, double& quotient) {
+    double const dividend = static_cast<double>(static_cast<std::int64_t>(digits));
+    double const divisor = powersOfTenUpTo7[fractionDigits];
+    quotient = dividend / divisor;
+    return fractionDigits <= 4 || quotientStands(dividend, divisor, quotient);
 }
 
 inline char const* pointEngineName(pointEngineKind kind) {
