@@ -249,6 +249,29 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertSh
     return count;
 }
 
+// Four lanes at a time by `fourAtATime` (it stores four values and returns
+// the lanes its check leaves undecided), from `first` to `end`, and
+// takeLongToken for the undecided ones: it takes every token that the loops
+// before give parts for, to the value the check would have let stand. The
+// last entries of the list go through a copy.
+template <class parts, unsigned (*fourAtATime)(parts const&, unsigned, double*)>
+__attribute__((target("avx2,fma"), always_inline)) inline void divideInFours(char const* base,
+                                                                             tokenList const& list,
+                                                                             parts const& divisions,
+                                                                             unsigned first, unsigned end,
+                                                                             tokenValues& values) {
+    for (unsigned i = first; i < end; i += 4) {
+        double four[4];
+        bool const inList = i + 4 <= 3 * batchPoints;
+        unsigned undecided = fourAtATime(divisions, i, inList ? &values.rounded[i] : four);
+        if (!inList) std::memcpy(&values.rounded[i], four, sizeof(double) * (3 * batchPoints - i));
+        for (; undecided != 0; undecided &= undecided - 1) {
+            unsigned const k = i + static_cast<unsigned>(__builtin_ctz(undecided));
+            takeLongTokenApart(base + list.starts[k], values.rounded[k]);
+        }
+    }
+}
+
 // The divisions of the tokens from `first` to `end`, four at a time, with
 // the check where their parts ask for it; takeLongToken for the quotients it
 // leaves undecided. Lanes past the end divide 0 by 1, unchecked; their
@@ -263,20 +286,7 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline void d
         parts.signBit[i] = 0;
         parts.checked[i] = 0;
     }
-    for (unsigned i = first; i < end; i += 4) {
-        // The last entries of the list through a copy.
-        double four[4];
-        bool const inList = i + 4 <= 3 * batchPoints;
-        unsigned undecided = divideFour(parts, i, inList ? &values.rounded[i] : four);
-        if (!inList) std::memcpy(&values.rounded[i], four, sizeof(double) * (3 * batchPoints - i));
-        // takeLongToken takes each undecided one, as it takes every token
-        // the loops before give parts for (at most fifteen digits, then a
-        // blank, and a value of zero or between 10^-22 and 10^15).
-        for (; undecided != 0; undecided &= undecided - 1) {
-            unsigned const k = i + static_cast<unsigned>(__builtin_ctz(undecided));
-            takeLongTokenApart(base + list.starts[k], values.rounded[k]);
-        }
-    }
+    divideInFours<wideParts, divideFour>(base, list, parts, first, end, values);
 }
 
 __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), noinline)) unsigned convertAnyFractions(
@@ -514,16 +524,7 @@ __attribute__((target("avx2,fma"), always_inline)) inline void divideGathered(ch
         gathered.divisor[i] = 1;
         gathered.signBit[i] = 0;
     }
-    for (unsigned i = first; i < end; i += 4) {
-        double four[4];
-        bool const inList = i + 4 <= 3 * batchPoints;
-        unsigned undecided = quotientsOfFour(gathered, i, inList ? &values.rounded[i] : four);
-        if (!inList) std::memcpy(&values.rounded[i], four, sizeof(double) * (3 * batchPoints - i));
-        for (; undecided != 0; undecided &= undecided - 1) {
-            unsigned const k = i + static_cast<unsigned>(__builtin_ctz(undecided));
-            takeLongTokenApart(base + list.starts[k], values.rounded[k]);
-        }
-    }
+    divideInFours<gatheredDecimals, quotientsOfFour>(base, list, gathered, first, end, values);
 }
 
 // The tokens from `taken` on that the short loops left: gathered where the
