@@ -200,6 +200,24 @@ __attribute__((target("avx2,fma,popcnt,bmi,bmi2"), always_inline)) inline unsign
     return 1;
 }
 
+// quotientStands's check on four lanes (the same operations on each): all
+// ones in a lane whose quotient stands, given its divisor and its remainder.
+__attribute__((target("avx2,fma"), always_inline)) inline __m256i quotientsStand(__m256d quotient,
+                                                                                 __m256d divisor,
+                                                                                 __m256d remainder) {
+    __m256i const bits = _mm256_castpd_si256(quotient);
+    __m256i const zero = _mm256_setzero_si256();
+    __m256i const exactZero = _mm256_cmpeq_epi64(bits, zero);
+    __m256i const powerOfTwo =
+        _mm256_cmpeq_epi64(_mm256_and_si256(bits, _mm256_set1_epi64x(0xfffffffffffff)), zero);
+    __m256d const unit = _mm256_and_pd(quotient, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7ff0000000000000)));
+    __m256d const half = _mm256_mul_pd(divisor, _mm256_mul_pd(unit, _mm256_set1_pd(0x1p-53)));
+    __m256d const distance = _mm256_sub_pd(half, _mm256_andnot_pd(_mm256_set1_pd(-0.0), remainder));
+    __m256i const far = _mm256_castpd_si256(
+        _mm256_cmp_pd(distance, _mm256_mul_pd(half, _mm256_set1_pd(0x1p-10)), _CMP_GT_OQ));
+    return _mm256_or_si256(exactZero, _mm256_andnot_si256(powerOfTwo, far));
+}
+
 // Four of the wide loop's divisions at once, from parts[i] on, with
 // quotientStands's check lane by lane (the same operations on each lane);
 // the lanes whose quotient the check leaves undecided, as bits.
@@ -208,18 +226,8 @@ __attribute__((target("avx2,fma"), always_inline)) inline unsigned divideFour(wi
     __m256d const magnitude = _mm256_loadu_pd(&parts.magnitude[i]);
     __m256d const divisor = _mm256_loadu_pd(&parts.divisor[i]);
     __m256d const quotient = _mm256_div_pd(magnitude, divisor);
-    __m256i const bits = _mm256_castpd_si256(quotient);
-    __m256i const zero = _mm256_setzero_si256();
-    __m256i const exactZero = _mm256_cmpeq_epi64(bits, zero);
-    __m256i const powerOfTwo =
-        _mm256_cmpeq_epi64(_mm256_and_si256(bits, _mm256_set1_epi64x(0xfffffffffffff)), zero);
-    __m256d const unit = _mm256_and_pd(quotient, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7ff0000000000000)));
-    __m256d const half = _mm256_mul_pd(divisor, _mm256_mul_pd(unit, _mm256_set1_pd(0x1p-53)));
     __m256d const remainder = _mm256_fnmadd_pd(quotient, divisor, magnitude);
-    __m256d const distance = _mm256_sub_pd(half, _mm256_andnot_pd(_mm256_set1_pd(-0.0), remainder));
-    __m256i const far = _mm256_castpd_si256(
-        _mm256_cmp_pd(distance, _mm256_mul_pd(half, _mm256_set1_pd(0x1p-10)), _CMP_GT_OQ));
-    __m256i const stands = _mm256_or_si256(exactZero, _mm256_andnot_si256(powerOfTwo, far));
+    __m256i const stands = quotientsStand(quotient, divisor, remainder);
     __m256i const undecided =
         _mm256_andnot_si256(stands, _mm256_loadu_si256(reinterpret_cast<__m256i const*>(&parts.checked[i])));
     _mm256_storeu_pd(rounded,
@@ -493,17 +501,7 @@ __attribute__((target("avx2,fma"), always_inline)) inline unsigned quotientsOfFo
     __m256d const r0 = _mm256_add_pd(_mm256_fnmadd_pd(q0, divisor, wh), wl);
     __m256d const quotient = _mm256_add_pd(q0, _mm256_div_pd(r0, divisor));
     __m256d const remainder = _mm256_fnmadd_pd(_mm256_sub_pd(quotient, q0), divisor, r0);
-    __m256i const bits = _mm256_castpd_si256(quotient);
-    __m256i const zero = _mm256_setzero_si256();
-    __m256i const exactZero = _mm256_cmpeq_epi64(bits, zero);
-    __m256i const powerOfTwo =
-        _mm256_cmpeq_epi64(_mm256_and_si256(bits, _mm256_set1_epi64x(0xfffffffffffff)), zero);
-    __m256d const unit = _mm256_and_pd(quotient, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7ff0000000000000)));
-    __m256d const half = _mm256_mul_pd(divisor, _mm256_mul_pd(unit, _mm256_set1_pd(0x1p-53)));
-    __m256d const distance = _mm256_sub_pd(half, _mm256_andnot_pd(_mm256_set1_pd(-0.0), remainder));
-    __m256i const far = _mm256_castpd_si256(
-        _mm256_cmp_pd(distance, _mm256_mul_pd(half, _mm256_set1_pd(0x1p-10)), _CMP_GT_OQ));
-    __m256i const stands = _mm256_or_si256(exactZero, _mm256_andnot_si256(powerOfTwo, far));
+    __m256i const stands = quotientsStand(quotient, divisor, remainder);
     _mm256_storeu_pd(rounded,
                      _mm256_or_pd(quotient, _mm256_castsi256_pd(_mm256_loadu_si256(
                                                 reinterpret_cast<__m256i const*>(&gathered.signBit[i])))));
